@@ -1,0 +1,12 @@
+# The system libraries, all from Debian's packages (scripts/setup installs them).
+find_package(Threads REQUIRED)
+find_package(OpenSSL 3 REQUIRED)
+find_package(CURL REQUIRED)
+find_package(nlohmann_json 3 REQUIRED)
+find_package(EXPAT REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
+pkg_check_modules(SECRET REQUIRED IMPORTED_TARGET libsecret-1)
+pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
+pkg_check_modules(LZMA REQUIRED IMPORTED_TARGET liblzma)
