@@ -1,0 +1,313 @@
+#include "Util/Subprocess.h"
+
+#include "Util/Unicode.h"
+#include "Util/UniqueFd.h"
+#include "Verify/InstallError.h"
+
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace ostrel::Subprocess {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto pollPeriod = std::chrono::milliseconds(50);
+// How long a timed-out tool gets to honour the terminate request before it is killed.
+constexpr auto terminateGrace = std::chrono::milliseconds(20);
+
+[[noreturn]] void throwErrno(const char* what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+struct Pipe {
+    UniqueFd read;
+    UniqueFd write;
+};
+
+Pipe makePipe() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throwErrno("pipe2");
+    return {UniqueFd(fds[0]), UniqueFd(fds[1])};
+}
+
+std::string homeFolder() {
+    if (const char* home = ::getenv("HOME"); home != nullptr && *home != '\0')
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
+        return entry->pw_dir;
+    return "/";
+}
+
+// Drains standard output and standard error on a thread of its own while the
+// tool runs, so a tool that writes more than a pipe holds never blocks. A
+// wake-up pipe lets the caller stop it when the tool is abandoned.
+class OutputCollector {
+public:
+    OutputCollector(UniqueFd out, UniqueFd err) : out_(std::move(out)), err_(std::move(err)), wake_(makePipe()) {
+        thread_ = std::thread([this] { drain(); });
+    }
+    OutputCollector(const OutputCollector&) = delete;
+    OutputCollector& operator=(const OutputCollector&) = delete;
+    ~OutputCollector() { abandon(); }
+
+    // Waits for both streams to reach their end.
+    void finish() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // Stops reading at once; what was read is discarded by the caller.
+    void abandon() {
+        if (!thread_.joinable())
+            return;
+        const char byte = 0;
+        [[maybe_unused]] auto written = ::write(wake_.write.get(), &byte, 1);
+        thread_.join();
+    }
+
+    std::string takeOutput() { return std::move(outText_); }
+    std::string takeError() { return std::move(errText_); }
+
+private:
+    void drain() {
+        std::array<pollfd, 3> fds{{{out_.get(), POLLIN, 0}, {err_.get(), POLLIN, 0}, {wake_.read.get(), POLLIN, 0}}};
+        std::array<std::string*, 2> sinks{&outText_, &errText_};
+        while (fds[0].fd >= 0 || fds[1].fd >= 0) {
+            if (::poll(fds.data(), fds.size(), -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (fds[2].revents != 0)
+                return;
+            for (size_t i = 0; i < 2; ++i) {
+                if (fds[i].fd >= 0 && fds[i].revents != 0 && !readSome(fds[i].fd, *sinks[i]))
+                    fds[i].fd = -1;
+            }
+        }
+    }
+
+    // Appends what is available; false at end of file or on error.
+    static bool readSome(int fd, std::string& sink) {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sink.append(buffer, static_cast<size_t>(n));
+                return true;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            return false;
+        }
+    }
+
+    UniqueFd out_;
+    UniqueFd err_;
+    Pipe wake_;
+    std::string outText_;
+    std::string errText_;
+    std::thread thread_;
+};
+
+// A started tool, leader of a process group of its own. Whatever happens to
+// the caller, the tool and everything it started are ended and the tool is
+// reaped, so no zombie and no stray helper is left behind. Group signals are
+// sent only while the leader is not yet reaped, so its group id cannot have
+// been reused by then.
+class Child {
+public:
+    explicit Child(pid_t pid) : pid_(pid) {}
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child() {
+        if (!reaped_)
+            stop(SIGKILL, std::chrono::milliseconds(0));
+    }
+
+    // True once the tool has ended; its status is then in status(). Helpers it
+    // left running would hold our pipes open, so they go with it.
+    bool poll() {
+        if (!hasEnded(WNOHANG))
+            return false;
+        ::kill(-pid_, SIGKILL);
+        reap();
+        return true;
+    }
+    int32_t status() const { return status_; }
+
+    // Asks the group to stop, waits a short grace, then kills it and reaps the tool.
+    void stop(int firstSignal, std::chrono::milliseconds grace) {
+        ::kill(-pid_, firstSignal);
+        const auto giveUp = Clock::now() + grace;
+        while (!hasEnded(WNOHANG) && Clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ::kill(-pid_, SIGKILL);
+        hasEnded(0);
+        reap();
+    }
+
+private:
+    // Looks without reaping, so the group id stays reserved.
+    bool hasEnded(int options) {
+        siginfo_t info{};
+        int r;
+        do {
+            r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT | options);
+        } while (r < 0 && errno == EINTR);
+        return r < 0 || info.si_pid == pid_;
+    }
+
+    void reap() {
+        int raw = 0;
+        pid_t r;
+        do {
+            r = ::waitpid(pid_, &raw, 0);
+        } while (r < 0 && errno == EINTR);
+        reaped_ = true;
+        status_ = r < 0 ? -1 : WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? WTERMSIG(raw) : -1;
+    }
+
+    pid_t pid_;
+    bool reaped_ = false;
+    int32_t status_ = -1;
+};
+
+struct SpawnActions {
+    posix_spawn_file_actions_t actions{};
+    SpawnActions() { posix_spawn_file_actions_init(&actions); }
+    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions); }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+};
+
+struct SpawnAttributes {
+    posix_spawnattr_t attributes{};
+    SpawnAttributes() { posix_spawnattr_init(&attributes); }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+};
+
+std::vector<char*> pointersTo(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (auto& s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+std::vector<std::string> environmentEntries() {
+    std::vector<std::string> entries;
+    for (const auto& [key, value] : environment())
+        entries.push_back(key + "=" + value);
+    return entries;
+}
+
+// Starts the tool with /dev/null as input, the two pipes as its output, the
+// fixed environment, default signal handling and no other open descriptors.
+pid_t spawn(const std::string& tool, const std::vector<std::string>& arguments, int outFd, int errFd) {
+    SpawnActions files;
+    posix_spawn_file_actions_addopen(&files.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&files.actions, outFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&files.actions, errFd, STDERR_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&files.actions, STDERR_FILENO + 1);
+
+    SpawnAttributes attributes;
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setflags(&attributes.attributes,
+                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attributes.attributes, 0);
+    posix_spawnattr_setsigmask(&attributes.attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes.attributes, &all);
+
+    std::vector<std::string> argv{tool};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> envp = environmentEntries();
+    auto argvPointers = pointersTo(argv);
+    auto envpPointers = pointersTo(envp);
+
+    pid_t pid = 0;
+    const int error = ::posix_spawn(&pid, tool.c_str(), &files.actions, &attributes.attributes, argvPointers.data(),
+                                    envpPointers.data());
+    if (error != 0)
+        throw LaunchError(tool, error);
+    return pid;
+}
+
+std::string trimmed(const std::string& text) {
+    constexpr const char* space = " \t\n\r\v\f";
+    const auto first = text.find_first_not_of(space);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+} // namespace
+
+LaunchError::LaunchError(const std::string& tool, int errorNumber)
+    : Error("Could not start " + toolName(tool) + ": " + std::strerror(errorNumber) + "."), errorNumber_(errorNumber) {}
+
+const std::map<std::string, std::string>& environment() {
+    static const std::map<std::string, std::string> table{
+        {"PATH", "/usr/bin:/bin:/usr/sbin:/sbin"},
+        {"HOME", homeFolder()},
+        {"TMPDIR", std::filesystem::temp_directory_path().string()},
+        {"LANG", "en_US.UTF-8"},
+    };
+    return table;
+}
+
+std::string toolName(const std::string& tool) {
+    return std::filesystem::path(tool).filename().string();
+}
+
+Result run(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds) {
+    Pipe out = makePipe();
+    Pipe err = makePipe();
+    Child child(spawn(tool, arguments, out.write.get(), err.write.get()));
+    // Our copies of the write ends must go, or the readers would never see end of file.
+    out.write.reset();
+    err.write.reset();
+    OutputCollector collector(std::move(out.read), std::move(err.read));
+
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
+    while (!child.poll()) {
+        const auto now = Clock::now();
+        if (now > deadline) {
+            child.stop(SIGTERM, terminateGrace);
+            collector.abandon();
+            throw InstallError::toolFailed(toolName(tool), "timed out");
+        }
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(pollPeriod, deadline - now + std::chrono::milliseconds(1)));
+    }
+    collector.finish();
+    return {child.status(), collector.takeOutput(), Unicode::repairUtf8(collector.takeError())};
+}
+
+Result check(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds) {
+    Result result = run(tool, arguments, timeoutSeconds);
+    if (result.status != 0)
+        throw InstallError::toolFailed(toolName(tool), trimmed(result.standardError));
+    return result;
+}
+
+} // namespace ostrel::Subprocess

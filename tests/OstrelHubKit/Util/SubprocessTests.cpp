@@ -1,0 +1,132 @@
+#include "TempDir.h"
+#include "Util/Subprocess.h"
+#include "Verify/InstallError.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+using namespace ostrel;
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+Subprocess::Result sh(const std::string& script, double timeout = 30) {
+    return Subprocess::run("/bin/sh", {"-c", script}, timeout);
+}
+
+// Children of this test process that have ended but were never reaped.
+int zombieChildren() {
+    int count = 0;
+    const std::string self = std::to_string(::getpid());
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            continue;
+        // Fields after the command name: state, parent pid.
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        std::string state, parent;
+        rest >> state >> parent;
+        if (parent == self && state == "Z")
+            ++count;
+    }
+    return count;
+}
+
+bool processExists(pid_t pid) {
+    return ::kill(pid, 0) == 0;
+}
+
+} // namespace
+
+TEST(Subprocess, DrainsLargeOutputOnBothStreamsWhileTheToolRuns) {
+    // 8 MB on standard output interleaved with 1 MB on standard error: a runner
+    // that read one stream after the other would deadlock on a full pipe.
+    const auto result = sh("head -c 1048576 /dev/zero | tr '\\0' e >&2 & head -c 8388608 /dev/zero; wait");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.standardOutput.size(), 8u * 1024 * 1024);
+    EXPECT_EQ(result.standardError.size(), 1024u * 1024);
+    EXPECT_EQ(result.standardError.find_first_not_of('e'), std::string::npos);
+}
+
+TEST(Subprocess, TimeOutFailsPromptlyAndLeavesNoProcess) {
+    test::TempDir dir;
+    const auto pidFile = dir / "pid";
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        // The tool ignores the terminate request and starts a helper of its own.
+        sh("trap '' TERM; sleep 30 & echo $! > '" + pidFile.string() + "'; while :; do sleep 0.01; done", 0.3);
+        FAIL() << "expected a time-out";
+    } catch (const InstallError& e) {
+        EXPECT_EQ(e, InstallError::toolFailed("sh", "timed out"));
+        EXPECT_STREQ(e.what(), "sh failed: timed out");
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(300));
+    // One poll period after the limit, with room for a loaded machine.
+    EXPECT_LT(elapsed, std::chrono::milliseconds(300 + 50 + 150));
+    EXPECT_EQ(zombieChildren(), 0);
+    const pid_t helper = std::stoi(test::readFile(pidFile));
+    EXPECT_FALSE(processExists(helper)) << "the tool's own helper outlived it";
+}
+
+TEST(Subprocess, RunReturnsAnyStatusAndCheckThrowsTheTrimmedError) {
+    const auto failing = sh("printf '  word \\n' >&2; exit 1");
+    EXPECT_EQ(failing.status, 1);
+    EXPECT_EQ(failing.standardError, "  word \n");
+    try {
+        Subprocess::check("/bin/sh", {"-c", "printf '  word \\n' >&2; exit 1"}, 30);
+        FAIL() << "expected check to throw";
+    } catch (const InstallError& e) {
+        EXPECT_STREQ(e.what(), "sh failed: word");
+    }
+    const auto quiet = Subprocess::check("/bin/sh", {"-c", "echo note >&2"}, 30);
+    EXPECT_EQ(quiet.standardError, "note\n");
+    EXPECT_THROW(Subprocess::check("/bin/sh", {"-c", "exit 3"}, 30), InstallError);
+}
+
+TEST(Subprocess, ToolSeesOnlyTheFourEnvironmentEntries) {
+    ::setenv("OSTREL_SECRET_SHOULD_NOT_LEAK", "1", 1);
+    ::setenv("LD_PRELOAD", "", 1);
+    const auto result = Subprocess::check("/usr/bin/env", {}, 30);
+    std::vector<std::string> keys;
+    std::istringstream lines(result.standardOutput);
+    for (std::string line; std::getline(lines, line);)
+        keys.push_back(line.substr(0, line.find('=')));
+    EXPECT_THAT(keys, UnorderedElementsAre("PATH", "HOME", "TMPDIR", "LANG"));
+    EXPECT_NE(result.standardOutput.find("PATH=/usr/bin:/bin:/usr/sbin:/sbin\n"), std::string::npos);
+    EXPECT_NE(result.standardOutput.find("LANG=en_US.UTF-8\n"), std::string::npos);
+}
+
+TEST(Subprocess, ArgumentsAreNeverInterpretedByAShell) {
+    const auto result = Subprocess::check("/bin/echo", {"$HOME", "a b", ";", "`id`"}, 30);
+    EXPECT_EQ(result.standardOutput, "$HOME a b ; `id`\n");
+}
+
+TEST(Subprocess, InputIsEmptyAndInvalidUtf8IsRepaired) {
+    const auto input = Subprocess::check("/bin/cat", {}, 30);
+    EXPECT_EQ(input.standardOutput, "");
+    const auto bad = sh("printf 'a\\377b' >&2");
+    EXPECT_EQ(bad.standardError, "a\xEF\xBF\xBD"
+                                 "b");
+}
+
+TEST(Subprocess, MissingExecutableThrowsALaunchError) {
+    try {
+        Subprocess::run("/nonexistent/tool", {}, 5);
+        FAIL() << "expected a launch error";
+    } catch (const Subprocess::LaunchError& e) {
+        EXPECT_EQ(e.errorNumber(), ENOENT);
+        EXPECT_THAT(e.what(), ::testing::HasSubstr("tool"));
+    }
+    EXPECT_EQ(Subprocess::toolName("/usr/sbin/pkgutil"), "pkgutil");
+}
