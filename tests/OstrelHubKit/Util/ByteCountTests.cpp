@@ -1,5 +1,4 @@
 #include "Util/ByteCount.h"
-#include "Verify/InstallError.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +25,4 @@ TEST(ByteCount, UnitsAreDecimalWithTheirFractionDigits) {
 TEST(ByteCount, RoundingCarriesIntoTheNextUnit) {
     EXPECT_EQ(formatFileByteCount(999'999), "1 MB");
     EXPECT_EQ(formatFileByteCount(999'960'000), "1 GB");
-}
-
-TEST(InstallErrorText, TooLargeUsesTheFileStyleCount) {
-    EXPECT_STREQ(ostrel::InstallError::tooLarge(5'120'000'000).what(),
-                 "The download expands to 5.12 GB, over the limit.");
 }
