@@ -1,0 +1,155 @@
+#include "Platform/Trash.h"
+
+#include "Install/AppDirectories.h"
+#include "Util/UniqueFd.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <system_error>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ostrel {
+namespace fs = std::filesystem;
+namespace {
+
+[[noreturn]] void throwFileError(const char* what, const fs::path& path) {
+    throw fs::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
+}
+
+dev_t deviceOf(const fs::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        throwFileError("could not read", path);
+    return info.st_dev;
+}
+
+// The top folder of the file system that holds `path`: the last ancestor on the same device.
+fs::path mountTop(const fs::path& path) {
+    const dev_t device = deviceOf(path);
+    fs::path top = path.parent_path();
+    while (top.has_relative_path() && deviceOf(top.parent_path()) == device)
+        top = top.parent_path();
+    return top;
+}
+
+// Percent-encodes everything but unreserved characters and "/", as the Trash info format asks.
+std::string percentEncoded(const std::string& path) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const unsigned char c : path) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        }
+    }
+    return out;
+}
+
+std::string localTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+// "Echo.vst3", then "Echo.2.vst3", "Echo.3.vst3", ...
+std::string candidateName(const fs::path& original, int attempt) {
+    if (attempt == 1)
+        return original.filename().string();
+    const std::string stem = original.stem().string();
+    return (stem.empty() ? original.filename().string() : stem) + "." + std::to_string(attempt) +
+           original.extension().string();
+}
+
+void writeAll(int fd, const std::string& text, const fs::path& file) {
+    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        throwFileError("could not write", file);
+}
+
+// Reserves a free name by creating its info file exclusively, which is what
+// keeps two processes trashing the same name at once apart.
+struct Reservation {
+    fs::path info;
+    fs::path target;
+};
+
+Reservation reserve(const fs::path& trash, const fs::path& item) {
+    const std::string record =
+        "[Trash Info]\nPath=" + percentEncoded(item.string()) + "\nDeletionDate=" + localTimestamp() + "\n";
+    for (int attempt = 1;; ++attempt) {
+        const std::string name = candidateName(item, attempt);
+        const fs::path info = trash / "info" / (name + ".trashinfo");
+        UniqueFd fd(::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!fd && errno == EEXIST)
+            continue;
+        if (!fd)
+            throwFileError("could not record the item in the Trash", info);
+        // A leftover item without an info file also occupies the name.
+        if (fs::exists(fs::symlink_status(trash / "files" / name))) {
+            ::unlink(info.c_str());
+            continue;
+        }
+        writeAll(fd.get(), record, info);
+        return {info, trash / "files" / name};
+    }
+}
+
+fs::path prepare(const fs::path& trash) {
+    AppDirectories::owned(trash / "files");
+    AppDirectories::owned(trash / "info");
+    return trash;
+}
+
+// The Trash that can take the item by a rename.
+fs::path trashFor(const fs::path& item) {
+    const fs::path home = Trash::homeTrash();
+    fs::create_directories(home.parent_path());
+    if (deviceOf(item) == deviceOf(home.parent_path()))
+        return prepare(home);
+    return prepare(mountTop(item) / (".Trash-" + std::to_string(::getuid())));
+}
+
+fs::path infoFileOf(const fs::path& trashed) {
+    return trashed.parent_path().parent_path() / "info" / (trashed.filename().string() + ".trashinfo");
+}
+
+} // namespace
+
+fs::path Trash::homeTrash() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/')
+        return fs::path(data) / "Trash";
+    const char* home = std::getenv("HOME");
+    return fs::path(home != nullptr ? home : "/") / ".local/share/Trash";
+}
+
+fs::path Trash::moveToTrash(const fs::path& item) {
+    const fs::path absolute = fs::absolute(item).lexically_normal();
+    const Reservation place = reserve(trashFor(absolute), absolute);
+    if (::rename(absolute.c_str(), place.target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(place.info.c_str());
+        errno = error;
+        throwFileError("could not move the item to the Trash", absolute);
+    }
+    return place.target;
+}
+
+void Trash::putBack(const fs::path& trashed, const fs::path& destination) {
+    // Never over something that took the item's place meanwhile.
+    if (::renameat2(AT_FDCWD, trashed.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0)
+        throwFileError("could not put the item back", destination);
+    ::unlink(infoFileOf(trashed).c_str());
+}
+
+} // namespace ostrel
