@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Verify/StagedBundle.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace ostrel {
+
+// Turns a downloaded package, zip archive or disk image into staged bundles
+// in the work folder, without ever running anything from it. Every expanded
+// tree is checked for links that leave it and measured against the size
+// limit before anything in it is used. Tools run only through Subprocess.
+class Extractor {
+public:
+    // Largest total of expanded bytes accepted.
+    int64_t maxExpandedBytes = 4'294'967'296;
+    // Whether an unsigned package or disk image is refused.
+    bool requireSignedContainers = false;
+
+    // Expands a zip archive into work/"unzipped" and stages its bundles.
+    Extraction extractZip(const std::filesystem::path& zip, const std::filesystem::path& work,
+                          const std::filesystem::path& staging) const;
+
+    // Expands a package whose signature was already checked into
+    // work/"expanded" and stages what each component installs, noting scripts
+    // it skipped. Payloads are unpacked by us; scripts stay packed and unrun.
+    Extraction expandPackage(const std::filesystem::path& package, const std::filesystem::path& work,
+                             const std::filesystem::path& staging) const;
+
+    // Refuses a package whose components declare more than the limit, using a
+    // shallow expansion in work/"flat" that is removed again.
+    void checkPackageSize(const std::filesystem::path& package, const std::filesystem::path& work) const;
+    // Refuses a zip whose listed total is above the limit or unreadable.
+    void checkZipSize(const std::filesystem::path& zip) const;
+
+    // The component folders of an expanded package: the root itself for a
+    // flat component, else the children holding a PackageInfo, by name.
+    static std::vector<std::filesystem::path> componentDirectories(const std::filesystem::path& root);
+    // The installKBytes a PackageInfo declares; 0 when unreadable or absent.
+    static int64_t installKBytes(const std::filesystem::path& packageInfo);
+
+    struct FoundBundle {
+        std::filesystem::path url;
+        BundleKind kind;
+        bool operator==(const FoundBundle&) const = default;
+    };
+    // Bundles in a tree down to `maxDepth` levels, sorted by name: links are
+    // never followed, "__MACOSX" is skipped, bundles are not entered, and
+    // names that could not be installed safely are left out.
+    static std::vector<FoundBundle> findBundles(const std::filesystem::path& root, int maxDepth);
+
+private:
+    void checkExpandedTree(const std::filesystem::path& root) const;
+    void expandPayload(const std::filesystem::path& component) const;
+};
+
+} // namespace ostrel
