@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <map>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -39,7 +39,7 @@ std::string failureMessage(Failure::Kind kind, const std::string& reason) {
 }
 
 Failure systemFailure(int error) {
-    return Failure::listenerFailed(std::strerror(error));
+    return Failure::listenerFailed(std::generic_category().message(error));
 }
 
 // `count` bytes from the system's cryptographic random generator, in base64url.
@@ -377,13 +377,10 @@ void LoopbackReceiver::wake() {
 // browser's idle spare connection never holds up the one that carries the callback.
 void LoopbackReceiver::serve(std::stop_token stop) {
     std::vector<UniqueFd> connections;
-    auto finished = [this] {
-        std::lock_guard guard(lock_);
-        return result_.has_value();
-    };
+    bool acceptPaused = false; // the process ran out of descriptors; retry once one is freed
     while (!stop.stop_requested() && !finished()) {
-        std::vector<pollfd> watched{{wakeFd_.get(), POLLIN, 0},
-                                    {connections.size() < maxOpenConnections ? listener_.get() : -1, POLLIN, 0}};
+        const bool accepting = connections.size() < maxOpenConnections && !acceptPaused;
+        std::vector<pollfd> watched{{wakeFd_.get(), POLLIN, 0}, {accepting ? listener_.get() : -1, POLLIN, 0}};
         for (const auto& connection : connections)
             watched.push_back({connection.get(), POLLIN, 0});
         if (::poll(watched.data(), watched.size(), -1) < 0) {
@@ -400,15 +397,23 @@ void LoopbackReceiver::serve(std::stop_token stop) {
             answer(connections[i].get());
             closeGently(std::move(connections[i]));
             connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
+            acceptPaused = false;
         }
         if (watched[1].revents & POLLIN) {
             UniqueFd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
             if (connection)
                 connections.push_back(std::move(connection));
+            else
+                acceptPaused = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
         }
     }
     // From here on the system refuses new connections.
     listener_.reset();
+}
+
+bool LoopbackReceiver::finished() {
+    std::lock_guard guard(lock_);
+    return result_.has_value();
 }
 
 // Reads a connection's request once, answers it, and passes on what it decided.

@@ -106,6 +106,7 @@ private:
     };
 
     void serve(std::stop_token stop);
+    bool finished();
     void answer(int connection);
     void finish(Result result);
     void wake();
