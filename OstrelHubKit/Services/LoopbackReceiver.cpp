@@ -1,0 +1,468 @@
+#include "Services/LoopbackReceiver.h"
+
+#include "Util/Base64.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+
+namespace ostrel {
+
+namespace {
+
+using Failure = LoopbackReceiver::Failure;
+
+std::string failureMessage(Failure::Kind kind, const std::string& reason) {
+    switch (kind) {
+    case Failure::Kind::listenerFailed:
+        return "Could not wait for the browser: " + reason;
+    case Failure::Kind::timedOut:
+        return "Sign-in timed out. Try again.";
+    case Failure::Kind::stateMismatch:
+        return "The sign-in response did not match this request and was ignored.";
+    case Failure::Kind::serverTooOld:
+        return "The Ostrel ID server has not been updated for Ostrel Hub yet. Use an email code for now.";
+    }
+    return {};
+}
+
+Failure systemFailure(int error) {
+    return Failure::listenerFailed(std::generic_category().message(error));
+}
+
+// `count` bytes from the system's cryptographic random generator, in base64url.
+std::string randomBase64Url(int count) {
+    std::string bytes(static_cast<std::size_t>(count), '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()), count) != 1)
+        throw Failure::listenerFailed("the system's random generator failed");
+    return base64UrlEncode(bytes);
+}
+
+// ---- Reading a request target -------------------------------------------------------------
+
+bool isUnreserved(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || c == '~';
+}
+
+bool isSubDelim(char c) {
+    return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// True when every character of `text` is unreserved, a sub-delimiter, one of `extra`, or part
+// of a well-formed percent escape.
+bool isWellFormed(std::string_view text, std::string_view extra) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '%') {
+            if (i + 2 >= text.size() || hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0)
+                return false;
+            i += 2;
+        } else if (!isUnreserved(c) && !isSubDelim(c) && extra.find(c) == std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80           ? 1
+                             : (lead >> 5) == 0x6  ? 2
+                             : (lead >> 4) == 0xe  ? 3
+                             : (lead >> 3) == 0x1e ? 4
+                                                   : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        uint32_t point = length == 1 ? lead : lead & (0x7f >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80)
+                return false;
+            point = (point << 6) | (next & 0x3f);
+        }
+        constexpr uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < smallest[length] || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// The text behind the percent escapes of a well-formed component; none unless it is UTF-8.
+std::optional<std::string> percentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%') {
+            out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    if (!isValidUtf8(out))
+        return std::nullopt;
+    return out;
+}
+
+// The authority of "http://127.0.0.1" followed by a request target: [userinfo "@"] host [":" port].
+bool isValidAuthority(std::string_view authority) {
+    auto at = authority.find('@');
+    if (at != std::string_view::npos) {
+        if (!isWellFormed(authority.substr(0, at), ":"))
+            return false;
+        authority.remove_prefix(at + 1);
+    }
+    std::string_view host = authority;
+    std::string_view port;
+    if (authority.starts_with('[')) {
+        auto close = authority.find(']');
+        if (close == std::string_view::npos)
+            return false;
+        host = authority.substr(1, close - 1);
+        if (!std::all_of(host.begin(), host.end(), [](char c) { return hexValue(c) >= 0 || c == ':' || c == '.'; }))
+            return false;
+        authority.remove_prefix(close + 1);
+        if (!authority.empty() && !authority.starts_with(':'))
+            return false;
+        port = authority.empty() ? authority : authority.substr(1);
+    } else {
+        auto colon = authority.find(':');
+        if (colon != std::string_view::npos) {
+            host = authority.substr(0, colon);
+            port = authority.substr(colon + 1);
+        }
+        if (!isWellFormed(host, ""))
+            return false;
+    }
+    return std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+struct RequestTarget {
+    std::string path;
+    std::map<std::string, std::string> query; // a name given twice keeps its last value
+};
+
+bool addQueryItem(std::string_view item, std::map<std::string, std::string>& query) {
+    auto equals = item.find('=');
+    auto name = percentDecoded(item.substr(0, equals));
+    auto value = percentDecoded(equals == std::string_view::npos ? std::string_view() : item.substr(equals + 1));
+    if (!name || !value)
+        return false;
+    query[*name] = *value;
+    return true;
+}
+
+// The path and query items of "http://127.0.0.1" followed by `target`, as a URL parser sees
+// them; none when that is not a well-formed URL.
+std::optional<RequestTarget> parseTarget(std::string_view target) {
+    const std::string url = "127.0.0.1" + std::string(target);
+    std::string_view rest = url;
+    auto authorityEnd = std::min(rest.find_first_of("/?#"), rest.size());
+    if (!isValidAuthority(rest.substr(0, authorityEnd)))
+        return std::nullopt;
+    rest.remove_prefix(authorityEnd);
+    auto hash = std::min(rest.find('#'), rest.size());
+    if (!isWellFormed(rest.substr(std::min(hash + 1, rest.size())), ":@/?"))
+        return std::nullopt;
+    rest = rest.substr(0, hash);
+    auto question = std::min(rest.find('?'), rest.size());
+    std::string_view rawPath = rest.substr(0, question);
+    std::string_view rawQuery = rest.substr(std::min(question + 1, rest.size()));
+    if (!isWellFormed(rawPath, ":@/") || !isWellFormed(rawQuery, ":@/?"))
+        return std::nullopt;
+    RequestTarget result;
+    auto path = percentDecoded(rawPath);
+    if (!path)
+        return std::nullopt;
+    result.path = std::move(*path);
+    for (std::size_t start = 0; question < rest.size() && start <= rawQuery.size();) {
+        auto end = std::min(rawQuery.find('&', start), rawQuery.size());
+        if (!addQueryItem(rawQuery.substr(start, end - start), result.query))
+            return std::nullopt;
+        start = end + 1;
+    }
+    return result;
+}
+
+// The first non-empty line of a request, split at blanks into its non-empty pieces. Only ASCII
+// is ever accepted from it, so the bytes need no conversion to text first.
+std::vector<std::string_view> requestLine(std::string_view request) {
+    auto start = std::min(request.find_first_not_of("\r\n"), request.size());
+    auto end = std::min(request.find_first_of("\r\n", start), request.size());
+    std::string_view line = request.substr(start, end - start);
+    std::vector<std::string_view> pieces;
+    for (std::size_t at = 0; at < line.size();) {
+        auto pieceStart = std::min(line.find_first_not_of(" \t", at), line.size());
+        auto pieceEnd = std::min(line.find_first_of(" \t", pieceStart), line.size());
+        if (pieceEnd > pieceStart)
+            pieces.push_back(line.substr(pieceStart, pieceEnd - pieceStart));
+        at = pieceEnd;
+    }
+    return pieces;
+}
+
+// ---- Sockets --------------------------------------------------------------------------------
+
+// Sends all of `bytes`, waiting at most a second for room each time the socket is full.
+void sendAll(int connection, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t sent = ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
+            continue;
+        }
+        pollfd room{connection, POLLOUT, 0};
+        if (sent < 0 && (errno == EAGAIN || errno == EINTR) && ::poll(&room, 1, 1000) > 0)
+            continue;
+        return;
+    }
+}
+
+// Ends our side and drops what the browser has already sent beyond the one read, so that
+// closing does not reset the connection before the browser has read the page.
+void closeGently(UniqueFd connection) {
+    ::shutdown(connection.get(), SHUT_WR);
+    std::string sink(LoopbackReceiver::maxRequestBytes, '\0');
+    for (int round = 0; round < 4 && ::recv(connection.get(), sink.data(), sink.size(), 0) > 0; ++round) {
+    }
+}
+
+std::chrono::steady_clock::time_point deadlineAfter(std::chrono::duration<double> timeout) {
+    auto now = std::chrono::steady_clock::now();
+    if (!(timeout.count() > 0))
+        return now;
+    return now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(timeout);
+}
+
+// Time-outs beyond this are treated as no time-out at all, which also keeps the deadline
+// arithmetic far from overflowing.
+constexpr std::chrono::duration<double> longestTimeout{1e9};
+
+} // namespace
+
+LoopbackReceiver::Failure::Failure(Kind kind, std::string reason)
+    : Error(failureMessage(kind, reason)), kind_(kind), reason_(std::move(reason)) {}
+
+// ---- Parsing and answering ----------------------------------------------------------------
+
+LoopbackReceiver::Outcome LoopbackReceiver::parse(std::string_view request, std::string_view expectedState) {
+    auto pieces = requestLine(request);
+    if (pieces.size() < 2 || pieces[0] != "GET")
+        return NotACallback{};
+    auto target = parseTarget(pieces[1]);
+    if (!target || target->path != "/cb")
+        return NotACallback{};
+    auto state = target->query.find("state");
+    if (state == target->query.end())
+        return NotACallback{};
+    if (!constantTimeEqual(state->second, expectedState))
+        return Failure::stateMismatch();
+    auto code = target->query.find("hub_code");
+    if (code == target->query.end() || code->second.empty())
+        return Failure::serverTooOld();
+    return Callback{code->second};
+}
+
+bool LoopbackReceiver::constantTimeEqual(std::string_view a, std::string_view b) {
+    // Both sides are padded with zero bytes to the longer length, so the comparison touches
+    // every byte of both, and a length difference alone makes them unequal.
+    const std::size_t length = std::max(a.size(), b.size());
+    std::string left(length, '\0');
+    std::string right(length, '\0');
+    std::copy(a.begin(), a.end(), left.begin());
+    std::copy(b.begin(), b.end(), right.begin());
+    const int lengthsDiffer = a.size() != b.size() ? 1 : 0;
+    return (CRYPTO_memcmp(left.data(), right.data(), length) | lengthsDiffer) == 0;
+}
+
+std::string LoopbackReceiver::challengeFor(std::string_view verifier) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(verifier.data(), verifier.size(), digest, &length, EVP_sha256(), nullptr) != 1)
+        throw Failure::listenerFailed("SHA-256 is not available");
+    return base64UrlEncode(std::string_view(reinterpret_cast<const char*>(digest), length));
+}
+
+std::string LoopbackReceiver::response(std::string_view statusLine, std::string_view message) {
+    std::string page = "<!doctype html><meta charset=utf-8><title>Ostrel Hub</title>"
+                       "<body style=\"font:16px -apple-system;padding:48px;text-align:center\">";
+    page.append(message).append("</body>");
+    std::string head = "HTTP/1.1 " + std::string(statusLine) +
+                       "\r\nContent-Type: text/html; charset=utf-8\r\nCache-Control: no-store\r\n"
+                       "Referrer-Policy: no-referrer\r\nConnection: close\r\nContent-Length: " +
+                       std::to_string(page.size()) + "\r\n\r\n";
+    return head + page;
+}
+
+std::string LoopbackReceiver::response(const Outcome& outcome) {
+    if (std::holds_alternative<NotACallback>(outcome))
+        return response("404 Not Found", "");
+    if (std::holds_alternative<Callback>(outcome))
+        return response("200 OK", "You are signed in to Ostrel Hub. You can close this tab.");
+    if (std::get<Failure>(outcome).kind() == Failure::Kind::stateMismatch)
+        return response("400 Bad Request", "This sign-in link belongs to a different window.");
+    return response("400 Bad Request", "Sign-in could not finish. Return to Ostrel Hub.");
+}
+
+// ---- Lifecycle ------------------------------------------------------------------------------
+
+LoopbackReceiver::LoopbackReceiver()
+    : state_(randomBase64Url(24)), verifier_(randomBase64Url(32)), challenge_(challengeFor(verifier_)) {
+    wakeFd_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wakeFd_)
+        throw systemFailure(errno);
+    listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!listener_)
+        throw systemFailure(errno);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0; // any free port
+    if (::bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        throw systemFailure(errno);
+}
+
+LoopbackReceiver::~LoopbackReceiver() {
+    if (server_.joinable()) {
+        server_.request_stop();
+        wake();
+        server_.join();
+    }
+}
+
+uint16_t LoopbackReceiver::start() {
+    if (port_ != 0)
+        return port_;
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::listen(listener_.get(), SOMAXCONN) != 0 ||
+        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw systemFailure(errno);
+    port_ = ntohs(address.sin_port);
+    server_ = std::jthread([this](std::stop_token stop) { serve(stop); });
+    return port_;
+}
+
+void LoopbackReceiver::wake() {
+    const uint64_t one = 1;
+    [[maybe_unused]] auto ignored = ::write(wakeFd_.get(), &one, sizeof one);
+}
+
+// The one thread that accepts and answers connections. Connections are watched together, so a
+// browser's idle spare connection never holds up the one that carries the callback.
+void LoopbackReceiver::serve(std::stop_token stop) {
+    std::vector<UniqueFd> connections;
+    bool acceptPaused = false; // the process ran out of descriptors; retry once one is freed
+    while (!stop.stop_requested() && !finished()) {
+        const bool accepting = connections.size() < maxOpenConnections && !acceptPaused;
+        std::vector<pollfd> watched{{wakeFd_.get(), POLLIN, 0}, {accepting ? listener_.get() : -1, POLLIN, 0}};
+        for (const auto& connection : connections)
+            watched.push_back({connection.get(), POLLIN, 0});
+        if (::poll(watched.data(), watched.size(), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            finish({std::nullopt, std::make_exception_ptr(systemFailure(errno))});
+            break;
+        }
+        uint64_t wakeCount = 0;
+        [[maybe_unused]] auto ignored = ::read(wakeFd_.get(), &wakeCount, sizeof wakeCount);
+        for (std::size_t i = connections.size(); i-- > 0;) {
+            if (watched[i + 2].revents == 0)
+                continue;
+            answer(connections[i].get());
+            closeGently(std::move(connections[i]));
+            connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
+            acceptPaused = false;
+        }
+        if (watched[1].revents & POLLIN) {
+            UniqueFd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+            if (connection)
+                connections.push_back(std::move(connection));
+            else
+                acceptPaused = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+        }
+    }
+    // From here on the system refuses new connections.
+    listener_.reset();
+}
+
+bool LoopbackReceiver::finished() {
+    std::lock_guard guard(lock_);
+    return result_.has_value();
+}
+
+// Reads a connection's request once, answers it, and passes on what it decided.
+void LoopbackReceiver::answer(int connection) {
+    std::string request(maxRequestBytes, '\0');
+    ssize_t received = ::recv(connection, request.data(), request.size(), 0);
+    request.resize(received > 0 ? static_cast<std::size_t>(received) : 0);
+    Outcome outcome = parse(request, state_);
+    sendAll(connection, response(outcome));
+    if (const auto* callback = std::get_if<Callback>(&outcome)) {
+        finish({*callback, nullptr});
+    } else if (const auto* failure = std::get_if<Failure>(&outcome)) {
+        // A stray callback from another window must not end this sign-in.
+        if (failure->kind() != Failure::Kind::stateMismatch)
+            finish({std::nullopt, std::make_exception_ptr(*failure)});
+    }
+}
+
+void LoopbackReceiver::finish(Result result) {
+    {
+        std::lock_guard guard(lock_);
+        if (result_)
+            return;
+        result_ = std::move(result);
+    }
+    changed_.notify_all();
+    wake();
+}
+
+void LoopbackReceiver::cancel() {
+    finish({std::nullopt, std::make_exception_ptr(Cancelled())});
+}
+
+LoopbackReceiver::Callback LoopbackReceiver::wait(std::chrono::duration<double> timeout, std::stop_token stop) {
+    std::unique_lock guard(lock_);
+    auto ready = [this] { return result_.has_value(); };
+    bool done = timeout >= longestTimeout ? changed_.wait(guard, stop, ready)
+                                          : changed_.wait_until(guard, stop, deadlineAfter(timeout), ready);
+    if (!done) {
+        if (stop.stop_requested())
+            result_ = Result{std::nullopt, std::make_exception_ptr(Cancelled())};
+        else
+            result_ = Result{std::nullopt, std::make_exception_ptr(Failure::timedOut())};
+        changed_.notify_all();
+        wake();
+    }
+    if (result_->error)
+        std::rethrow_exception(result_->error);
+    return *result_->callback;
+}
+
+} // namespace ostrel
