@@ -5,6 +5,7 @@
 #include "Util/Subprocess.h"
 #include "Util/Unicode.h"
 #include "Util/Uuid.h"
+#include "Verify/DiskImageListing.h"
 #include "Verify/InstallError.h"
 #include "Verify/PackageInfoReader.h"
 #include "Verify/Pbzx.h"
@@ -19,6 +20,11 @@ namespace {
 
 const std::string bsdtar = "/usr/bin/bsdtar";
 const std::string zipinfo = "/usr/bin/zipinfo";
+const std::string sevenZip = "/usr/bin/7zz";
+const std::string cp = "/usr/bin/cp";
+constexpr double attachLimit = 120;
+constexpr double copyLimit = 300;
+constexpr int imageSearchDepth = 3;
 constexpr double expandLimit = 300;
 constexpr double listLimit = 120;
 constexpr int archiveSearchDepth = 7;
@@ -138,6 +144,37 @@ Extraction Extractor::expandPackage(const fs::path& package, const fs::path& wor
         for (const auto& found : findBundles(payload, archiveSearchDepth))
             result.bundles.push_back(stage(found.url, found.url.filename().string(), found.kind, staging));
     }
+    return result;
+}
+
+Extraction Extractor::copyFromDiskImage(const fs::path& image, const fs::path& work, const fs::path& staging) const {
+    const fs::path mount = work / "mount";
+    fs::create_directories(mount);
+    // "Detaching" is removing the extracted volume, on every path out.
+    RemoveOnExit detach{mount};
+    const auto listing = Subprocess::check(sevenZip, {"l", "-slt", "-snld", image.string()}, attachLimit);
+    const auto members = DiskImageListing::parse(Unicode::repairUtf8(listing.standardOutput));
+    members.assertSafe();
+    if (members.totalSize() > maxExpandedBytes)
+        throw InstallError::tooLarge(members.totalSize());
+    // -snld keeps links inside bundles; the listing proved none of them leaves the volume.
+    Subprocess::check(sevenZip, {"x", "-snld", "-y", "-bd", "-o" + mount.string(), image.string()}, attachLimit);
+
+    const auto found = findBundles(mount, imageSearchDepth);
+    int64_t total = 0;
+    for (const auto& bundle : found)
+        total += PathSafety::treeSize(bundle.url);
+    if (total > maxExpandedBytes)
+        throw InstallError::tooLarge(total);
+    Extraction result;
+    for (const auto& bundle : found) {
+        const fs::path folder = staging / newUuidString();
+        fs::create_directories(folder);
+        const fs::path destination = folder / bundle.url.filename();
+        Subprocess::check(cp, {"-a", "--no-dereference", bundle.url.string(), destination.string()}, copyLimit);
+        result.bundles.push_back({destination, bundle.kind});
+    }
+    checkExpandedTree(staging);
     return result;
 }
 

@@ -29,6 +29,13 @@ public:
     Extraction expandPackage(const std::filesystem::path& package, const std::filesystem::path& work,
                              const std::filesystem::path& staging) const;
 
+    // Extracts a disk image whose signature was already checked into
+    // work/"mount" and copies the bundles near its top out to staging. The
+    // image's listing is checked before anything is written, and the mount
+    // folder is gone again when this returns, whatever the outcome.
+    Extraction copyFromDiskImage(const std::filesystem::path& image, const std::filesystem::path& work,
+                                 const std::filesystem::path& staging) const;
+
     // Refuses a package whose components declare more than the limit, using a
     // shallow expansion in work/"flat" that is removed again.
     void checkPackageSize(const std::filesystem::path& package, const std::filesystem::path& work) const;
