@@ -90,6 +90,9 @@ nlohmann::json parseJson(std::string_view text) {
         return nlohmann::json::parse(text);
     } catch (const nlohmann::json::parse_error& error) {
         throw DecodingError::notJson(error.byte);
+    } catch (const nlohmann::json::exception&) {
+        // a number too large for a double ("1e999") is the only other way parsing fails
+        throw DecodingError({}, "Not valid JSON");
     }
 }
 

@@ -8,6 +8,9 @@ namespace ostrel::MoonbaseDate {
 namespace {
 
 using std::chrono::system_clock;
+// Four-digit years reach past what the nanosecond clock can hold, so the
+// parts are added up in milliseconds and the range is checked at the end.
+using Millis = std::chrono::sys_time<std::chrono::milliseconds>;
 
 bool isDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
@@ -34,7 +37,7 @@ bool literal(std::string_view text, std::size_t& pos, char c) {
 }
 
 // "yyyy-MM-ddTHH:mm:ss" as a calendar-checked point in UTC.
-std::optional<system_clock::time_point> dateTime(std::string_view text, std::size_t& pos) {
+std::optional<Millis> dateTime(std::string_view text, std::size_t& pos) {
     const auto year = digits(text, pos, 4);
     if (!year || !literal(text, pos, '-'))
         return std::nullopt;
@@ -108,7 +111,12 @@ std::optional<system_clock::time_point> internetDateTime(std::string_view text, 
     const auto offset = zone(text, pos);
     if (!offset || pos != text.size())
         return std::nullopt;
-    return *point - *offset;
+    const Millis utc = *point - *offset;
+    const auto earliest = std::chrono::ceil<std::chrono::milliseconds>(system_clock::time_point::min());
+    const auto latest = std::chrono::floor<std::chrono::milliseconds>(system_clock::time_point::max());
+    if (utc < earliest || utc > latest)
+        return std::nullopt;
+    return std::chrono::time_point_cast<system_clock::duration>(utc);
 }
 
 std::optional<system_clock::time_point> eitherForm(std::string_view text) {

@@ -13,7 +13,10 @@ using namespace std::chrono;
 namespace {
 
 system_clock::time_point utc(int y, unsigned mo, unsigned d, int h, int mi, int s, int ms = 0) {
-    return sys_days(year(y) / month(mo) / day(d)) + hours(h) + minutes(mi) + seconds(s) + milliseconds(ms);
+    // summed in milliseconds: near the clock's ends the nanosecond sum of the parts would overflow
+    const sys_time<milliseconds> point =
+        sys_days(year(y) / month(mo) / day(d)) + hours(h) + minutes(mi) + seconds(s) + milliseconds(ms);
+    return time_point_cast<system_clock::duration>(point);
 }
 
 } // namespace
@@ -34,6 +37,16 @@ TEST(MoonbaseDate, RefusesWhatIsNotADateTime) {
           "2024-03-05T14:60:00Z", "2024-03-05T14:07:09.Z", "2024-03-05T14:07:09+2:00", "2024-03-05 14:07:09Z",
           "2024-03-05T14:07:09ZZ", "24-03-05T14:07:09Z", "yesterday"})
         EXPECT_FALSE(MoonbaseDate::parse(text).has_value()) << text;
+}
+
+TEST(MoonbaseDate, RefusesTimesBeyondTheClockRange) {
+    // the clock counts nanoseconds in 64 bits: about 1677-09-21 to 2262-04-11
+    EXPECT_EQ(MoonbaseDate::parse("2262-04-11T23:47:16.854Z"), utc(2262, 4, 11, 23, 47, 16, 854));
+    EXPECT_FALSE(MoonbaseDate::parse("2262-04-11T23:47:16.855Z"));
+    EXPECT_FALSE(MoonbaseDate::parse("2824-03-05T14:07:09Z"));
+    EXPECT_EQ(MoonbaseDate::parse("1677-09-21T00:12:43.146Z"), utc(1677, 9, 21, 0, 12, 43, 146));
+    EXPECT_FALSE(MoonbaseDate::parse("1677-09-21T00:12:43.145Z"));
+    EXPECT_FALSE(MoonbaseDate::parse("0001-01-01T00:00:00Z"));
 }
 
 TEST(MoonbaseDate, CutsLongFractionsToThreeDigits) {
