@@ -127,7 +127,7 @@ T decodeJson(const nlohmann::json& json) {
 nlohmann::json parseJson(std::string_view text);
 
 template <class T>
-T decodeJson(std::string_view text) {
+T decodeJsonText(std::string_view text) {
     return decodeJson<T>(parseJson(text));
 }
 

@@ -4,7 +4,7 @@ namespace ostrel {
 
 Problem Problem::fromBody(std::string_view body) {
     try {
-        return decodeJson<Problem>(body);
+        return decodeJsonText<Problem>(body);
     } catch (const DecodingError&) {
         return {};
     }

@@ -1,15 +1,18 @@
+#include "Services/AnswerDecoding.h"
 #include "Services/Lenient.h"
 #include "Services/MoonbaseError.h"
 #include "Services/Order.h"
 #include "Services/Paged.h"
 #include "Services/Problem.h"
 #include "Services/ProductSummary.h"
+#include "Services/RecordHash.h"
 #include "Services/Storefront.h"
 #include "Services/User.h"
 
 #include <functional>
 #include <regex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -190,17 +193,17 @@ TEST(StoreRecords, WrongTypesAndNonJsonAreRefusedWithTheirPlace) {
     EXPECT_NO_THROW(decodeJson<Storefront>(json::parse(R"({"suggestedCurrency":"EUR","products":[],"bundles":[],
         "enabledCurrencies":null})")));
 
-    EXPECT_THROW(decodeJson<Order>(std::string_view(R"({"id": "o", "status": 1e999})")), DecodingError);
+    EXPECT_THROW(decodeJsonText<Order>(R"({"id": "o", "status": 1e999})"), DecodingError);
     EXPECT_STREQ(failureOf([](const json& j) { decodeJson<Storefront>(j); }, json::array()).what(),
                  "Expected an object at the top level.");
     try {
-        decodeJson<Order>(std::string_view(R"({"id": tru})"));
+        decodeAnswer<Order>(R"({"id": tru})");
         ADD_FAILURE() << "decoded text that is not JSON";
-    } catch (const DecodingError& error) {
-        EXPECT_STREQ(error.what(), "Not valid JSON at byte 11.");
-        EXPECT_EQ(MoonbaseError::decoding(error).what(),
-                  std::string("The store sent a response the app could not read. Not valid JSON at byte 11."));
+    } catch (const MoonbaseError& error) {
+        EXPECT_EQ(error, MoonbaseError::decoding("Not valid JSON at byte 11."));
+        EXPECT_STREQ(error.what(), "The store sent a response the app could not read. Not valid JSON at byte 11.");
     }
+    EXPECT_THROW(decodeAnswer<Order>(R"({"id": "o"})"), MoonbaseError);
 }
 
 TEST(StoreRecords, WholeNumbersMayBeWrittenWithAZeroFraction) {
@@ -215,7 +218,7 @@ TEST(StoreRecords, FullStorefrontSurvivesEncodeAndDecode) {
     const auto storefront = decodeJson<Storefront>(fullStorefront);
     const json encoded = storefront;
     EXPECT_EQ(encoded, fullStorefront);
-    EXPECT_EQ(decodeJson<Storefront>(std::string_view(encoded.dump())), storefront);
+    EXPECT_EQ(decodeJsonText<Storefront>(encoded.dump()), storefront);
 
     const auto& synth = storefront.products[1];
     ASSERT_TRUE(synth.downloads.has_value());
@@ -339,4 +342,13 @@ TEST(StoreRecords, LenientEntryLosesOnlyItself) {
     EXPECT_EQ(list[4].value, (Money{"USD", 2}));
     EXPECT_EQ(json(list[1]), nullptr);
     EXPECT_EQ(json(list[4]), json::parse(R"({"currency":"USD","amount":2})"));
+}
+
+TEST(StoreRecords, EqualRecordsHashAlike) {
+    const auto storefront = decodeJson<Storefront>(fullStorefront);
+    std::unordered_set<StorefrontProduct, RecordHash> products(storefront.products.begin(), storefront.products.end());
+    products.insert(storefront.bundles[0].products[0]); // the same as products[0]
+    EXPECT_EQ(products.size(), 2u);
+    EXPECT_EQ(RecordHash{}(Money{"EUR", 0.0}), RecordHash{}(Money{"EUR", -0.0}));
+    EXPECT_TRUE(products.contains(storefront.products[1]));
 }
