@@ -1,0 +1,48 @@
+// Feeds arbitrary bytes to the decoders of store answers and to the store's
+// date parser. A DecodingError is the expected answer to bad input; anything
+// else escaping, or a crash, is a bug.
+#include "Services/MoonbaseDate.h"
+#include "Services/Order.h"
+#include "Services/Paged.h"
+#include "Services/Problem.h"
+#include "Services/ProductSummary.h"
+#include "Services/Storefront.h"
+#include "Services/User.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace {
+
+// Decodes, and when that works checks that encoding and decoding again gives the same record.
+template <class T>
+void roundTrip(const nlohmann::json& document) {
+    try {
+        const T record = ostrel::decodeJson<T>(document);
+        const nlohmann::json encoded = record;
+        if (!(ostrel::decodeJson<T>(encoded) == record))
+            __builtin_trap();
+    } catch (const ostrel::DecodingError&) {
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    (void)ostrel::MoonbaseDate::parse(text);
+    (void)ostrel::Problem::fromBody(text);
+    nlohmann::json document;
+    try {
+        document = ostrel::parseJson(text);
+    } catch (const ostrel::DecodingError&) {
+        return 0;
+    }
+    roundTrip<ostrel::Storefront>(document);
+    roundTrip<ostrel::ProductSummary>(document);
+    roundTrip<ostrel::Paged<ostrel::ProductSummary>>(document);
+    roundTrip<ostrel::Order>(document);
+    roundTrip<ostrel::IdentityResponse>(document);
+    return 0;
+}
