@@ -229,7 +229,8 @@ HTTPResponse CurlTransport::send(const HTTPRequest& request) {
     Call call{.trust = &trust_, .host = request.url.host().value_or(""), .response = {}};
     auto handle = takeHandle();
     CURL* easy = handle->easy.get();
-    const auto url = request.url.text();
+    // Credentials in the address would make libcurl send an Authorization header of its own.
+    const auto url = request.url.withoutCredentials().text();
     const auto headers = headerList(request);
     const auto connectTo = connectList(options_.connectTo);
     std::array<char, CURL_ERROR_SIZE> errorText{};

@@ -242,6 +242,13 @@ Url Url::appendingQueryItem(std::string_view name, std::string_view value) const
     return *result;
 }
 
+Url Url::withoutCredentials() const {
+    Url copy(*this);
+    curl_url_set(copy.handle_->url.get(), CURLUPART_USER, nullptr, 0);
+    curl_url_set(copy.handle_->url.get(), CURLUPART_PASSWORD, nullptr, 0);
+    return copy;
+}
+
 std::optional<Url> Url::resolved(std::string_view reference) const {
     if (reference.find('\0') != std::string_view::npos)
         return std::nullopt;

@@ -93,6 +93,8 @@ public:
     // This address with `name`=`value` added after any existing query items, both encoded with
     // the query-value set. A fragment is dropped.
     Url appendingQueryItem(std::string_view name, std::string_view value) const;
+    // This address without user name and password.
+    Url withoutCredentials() const;
     // `reference` resolved against this address: a path replaces the path, an absolute address
     // replaces everything. None when the result is not an address.
     std::optional<Url> resolved(std::string_view reference) const;

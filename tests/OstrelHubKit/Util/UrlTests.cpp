@@ -52,6 +52,8 @@ TEST(Url, CopiesAreIndependent) {
     EXPECT_EQ(original.text(), "https://a.example/d?x=1");
     EXPECT_EQ(copy.text(), "https://a.example/d?x=1&y=2");
     EXPECT_NE(copy, original);
+    EXPECT_EQ(Url("https://ann:pw@a.example/p%2F?x=%2B#f").withoutCredentials().text(),
+              "https://a.example/p%2F?x=%2B#f");
     EXPECT_EQ(Url(original.text()), original);
 }
 
