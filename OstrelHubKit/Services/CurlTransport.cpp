@@ -5,6 +5,7 @@
 
 #include <array>
 #include <mutex>
+#include <stdexcept>
 
 #include <curl/curl.h>
 #include <openssl/ssl.h>
@@ -197,6 +198,9 @@ CurlTransport::CurlTransport(PinnedTrust trust) : CurlTransport(std::move(trust)
 
 CurlTransport::CurlTransport(PinnedTrust trust, Options options)
     : trust_(std::move(trust)), options_(std::move(options)) {
+    // libcurl reads a zero limit as none at all.
+    if (options_.timeout <= std::chrono::milliseconds::zero())
+        throw std::invalid_argument("CurlTransport needs a positive time limit");
     initialiseCurlOnce();
 }
 

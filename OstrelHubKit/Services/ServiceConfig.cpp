@@ -93,11 +93,18 @@ ServiceConfig ServiceConfig::load(const std::filesystem::path& file) {
     text << in.rdbuf();
     if (!in)
         throw ServiceConfigError(" in " + file.string(), "the file cannot be read");
+    ServiceConfig config;
     try {
-        return fromJson(text.str());
+        config = fromJson(text.str());
     } catch (const ServiceConfigError& e) {
         throw ServiceConfigError(" in " + file.string(), e.detail());
     }
+    // A bundle named relative to the file lives next to it, wherever the hub was started.
+    if (config.caBundle && config.caBundle->is_relative())
+        config.caBundle = file.parent_path() / *config.caBundle;
+    if (config.caBundle && !std::filesystem::is_regular_file(*config.caBundle))
+        throw ServiceConfigError(" in " + file.string(), "no CA bundle at " + config.caBundle->string());
+    return config;
 }
 
 std::string ServiceConfig::toJson() const {

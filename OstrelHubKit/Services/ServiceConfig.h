@@ -27,7 +27,8 @@ struct ServiceConfig {
     std::set<std::string> identityPins; // for identityApiHost and webDomain
     std::set<std::string> downloadPins; // for every subdomain of downloadDomain
 
-    // A PEM bundle of authorities to trust instead of the system's.
+    // A PEM bundle of authorities to trust instead of the system's. In a file, a relative path
+    // is taken from the file's folder, and the bundle must exist.
     std::optional<std::filesystem::path> caBundle;
     // Host → "address:port" to connect to instead, whatever port the address names.
     std::map<std::string, std::string> connectTo;

@@ -277,6 +277,8 @@ TEST(CurlTransport, GivesUpOnAStalledServerAtItsTimeLimit) {
         transport(pinning("store.demo.test", chain.rootPin), chain, {{"store.demo.test", server.address()}}, 300ms);
     EXPECT_EQ(failureOf(*store, "https://store.demo.test/slow"), TransportError::Kind::timedOut);
     release.set_value();
+    // libcurl would read a zero limit as none.
+    EXPECT_THROW(transport(pinning("store.demo.test", chain.rootPin), chain, {}, 0ms), std::invalid_argument);
 }
 
 TEST(CurlTransport, RefusesPlainHttpAndClosedPorts) {

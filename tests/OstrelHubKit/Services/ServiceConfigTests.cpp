@@ -14,15 +14,17 @@ std::string demoJson(const std::string& connectTarget = "127.0.0.1:8443") {
       "identityApiHost": "id.demo.test", "webDomain": "demo.test", "downloadDomain": "files.demo.test",
       "storePins": [")" +
            pinA + R"("], "identityPins": [")" + pinB + R"("], "downloadPins": [")" + pinA + R"(", ")" + pinB +
-           R"("], "caBundle": "/tmp/demo-ca.pem", "connectTo": {"store.demo.test": ")" + connectTarget + R"("}})";
+           R"("], "caBundle": "demo-ca.pem", "connectTo": {"store.demo.test": ")" + connectTarget + R"("}})";
 }
 
 TEST(ServiceConfig, LoadsADemoFileAndBuildsTheRules) {
     test::TempDir dir;
     test::writeFile(dir / "services.json", demoJson());
+    test::writeFile(dir / "demo-ca.pem", "");
     const auto config = ServiceConfig::load(dir / "services.json");
     EXPECT_EQ(config.storeApiHost, "store.demo.test");
-    EXPECT_EQ(config.caBundle, std::filesystem::path("/tmp/demo-ca.pem"));
+    EXPECT_EQ(config.caBundle, dir / "demo-ca.pem");
+    EXPECT_EQ(ServiceConfig::fromJson(demoJson()).caBundle, std::filesystem::path("demo-ca.pem"));
     EXPECT_EQ(config.connectTo, (std::map<std::string, std::string>{{"store.demo.test", "127.0.0.1:8443"}}));
     EXPECT_EQ(config.hostPolicy(), (HostPolicy{.apiHost = "store.demo.test",
                                                .assetHosts = {"assets.demo.test", "demo.test"},
@@ -59,6 +61,7 @@ TEST(ServiceConfig, RefusesFilesItCannotUse) {
     EXPECT_NE(bad(demoJson("127.0.0.1")).find("address:port"), std::string::npos);
     EXPECT_NE(bad(demoJson("127.0.0.1:http")), "loaded");
     EXPECT_NE(bad("{not json"), "loaded");
+    EXPECT_NE(bad(demoJson()).find("no CA bundle at " + (dir / "demo-ca.pem").string()), std::string::npos);
     EXPECT_THROW(ServiceConfig::load(dir / "missing.json"), ServiceConfigError);
 }
 
