@@ -56,9 +56,16 @@ struct Call {
     HTTPResponse response;
 };
 
-int verifyWithPins(X509_STORE_CTX* context, void* argument) {
+// The callbacks below run inside C code, so no exception may leave them: a failure refuses
+// the connection or ends the transfer instead.
+int verifyWithPins(X509_STORE_CTX* context, void* argument) noexcept {
     const auto* call = static_cast<const Call*>(argument);
-    return call->trust->accepts(context, call->host) ? 1 : 0;
+    try {
+        return call->trust->accepts(context, call->host) ? 1 : 0;
+    } catch (...) {
+        X509_STORE_CTX_set_error(context, X509_V_ERR_OUT_OF_MEM);
+        return 0;
+    }
 }
 
 CURLcode installPinning(CURL*, void* sslContext, void* argument) {
@@ -68,9 +75,13 @@ CURLcode installPinning(CURL*, void* sslContext, void* argument) {
     return CURLE_OK;
 }
 
-size_t collectBody(char* data, size_t size, size_t count, void* argument) {
-    static_cast<Call*>(argument)->response.body.append(data, size * count);
-    return size * count;
+size_t collectBody(char* data, size_t size, size_t count, void* argument) noexcept {
+    try {
+        static_cast<Call*>(argument)->response.body.append(data, size * count);
+        return size * count;
+    } catch (...) {
+        return 0;
+    }
 }
 
 std::string trimmed(std::string_view text) {
@@ -81,14 +92,18 @@ std::string trimmed(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-size_t collectHeader(char* data, size_t size, size_t count, void* argument) {
+size_t collectHeader(char* data, size_t size, size_t count, void* argument) noexcept {
     auto& headers = static_cast<Call*>(argument)->response.headers;
     const std::string_view line(data, size * count);
-    if (line.starts_with("HTTP/"))
-        headers.clear(); // a new answer begins (after an interim 1xx)
-    else if (const auto colon = line.find(':'); colon != std::string_view::npos)
-        headers.push_back({trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1))});
-    return size * count;
+    try {
+        if (line.starts_with("HTTP/"))
+            headers.clear(); // a new answer begins (after an interim 1xx)
+        else if (const auto colon = line.find(':'); colon != std::string_view::npos)
+            headers.push_back({trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1))});
+        return size * count;
+    } catch (...) {
+        return 0;
+    }
 }
 
 bool hasHeader(const HTTPRequest& request, std::string_view name) {
