@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -53,6 +54,25 @@ private:
     std::thread thread_;
 };
 
+// What a server handler saw, read by the test after the call returned (another thread).
+template <typename T>
+class Seen {
+public:
+    template <typename F>
+    void update(F change) {
+        const std::lock_guard guard(lock_);
+        change(value_);
+    }
+    T get() {
+        const std::lock_guard guard(lock_);
+        return value_;
+    }
+
+private:
+    std::mutex lock_;
+    T value_{};
+};
+
 struct Fixture {
     test::TempDir dir;
     int chains = 0;
@@ -92,11 +112,12 @@ TEST(CurlTransport, SendsTheRequestAsGivenThroughAPinnedAuthority) {
     Fixture f;
     const auto chain = f.chain({.hostNames = {"store.demo.test"}});
     TlsServer server(chain);
-    httplib::Headers received;
-    std::string receivedBody;
+    Seen<httplib::Request> seen;
     server.routes().Patch("/api/customer/orders/7", [&](const httplib::Request& request, httplib::Response& response) {
-        received = request.headers;
-        receivedBody = request.body;
+        seen.update([&](httplib::Request& copy) {
+            copy.headers = request.headers;
+            copy.body = request.body;
+        });
         response.status = 201;
         response.set_header("X-Answer", "yes");
         response.set_content(R"({"id":"7"})", "application/json");
@@ -117,10 +138,11 @@ TEST(CurlTransport, SendsTheRequestAsGivenThroughAPinnedAuthority) {
     EXPECT_EQ(response.status, 201);
     EXPECT_EQ(response.body, R"({"id":"7"})");
     EXPECT_EQ(response.header("x-answer"), "yes");
-    EXPECT_EQ(receivedBody, "{}");
-    EXPECT_EQ(received.count("x-mb-cors"), 1u);
+    const auto received = seen.get();
+    EXPECT_EQ(received.body, "{}");
+    EXPECT_EQ(received.headers.count("x-mb-cors"), 1u);
     for (const char* added : {"Accept", "Content-Type", "Expect", "Cookie", "Authorization", "User-Agent"})
-        EXPECT_EQ(received.count(added), 0u) << added;
+        EXPECT_EQ(received.headers.count(added), 0u) << added;
 }
 
 TEST(CurlTransport, RefusesChainsWithoutAPinnedKey) {
@@ -293,6 +315,25 @@ TEST(CurlTransport, RefusesPlainHttpAndClosedPorts) {
     auto store = transport(pinning("store.demo.test", chain.rootPin), chain, {{"store.demo.test", closed}});
     EXPECT_EQ(failureOf(*store, "http://store.demo.test/"), TransportError::Kind::failed);
     EXPECT_EQ(failureOf(*store, "https://store.demo.test/"), TransportError::Kind::cannotConnect);
+}
+
+TEST(CurlTransport, ReusesConnectionsBetweenCalls) {
+    Fixture f;
+    const auto chain = f.chain({.hostNames = {"store.demo.test"}});
+    TlsServer server(chain);
+    Seen<std::vector<int>> seen;
+    server.routes().Get("/.*", [&](const httplib::Request& request, httplib::Response& response) {
+        seen.update([&](std::vector<int>& ports) { ports.push_back(request.remote_port); });
+        response.set_content("ok", "text/plain");
+    });
+    server.start();
+    auto store = transport(pinning("store.demo.test", chain.rootPin), chain, {{"store.demo.test", server.address()}});
+    for (int i = 0; i < 3; ++i)
+        store->send({.url = Url("https://store.demo.test/x")});
+    const auto clientPorts = seen.get();
+    ASSERT_EQ(clientPorts.size(), 3u);
+    EXPECT_EQ(clientPorts[0], clientPorts[1]);
+    EXPECT_EQ(clientPorts[1], clientPorts[2]);
 }
 
 TEST(CurlTransport, ServesManyThreadsAtOnce) {
