@@ -6,6 +6,7 @@
 #include <array>
 
 #include <openssl/evp.h>
+#include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 

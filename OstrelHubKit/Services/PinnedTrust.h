@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include <openssl/x509.h>
+#include <openssl/types.h>
 
 namespace ostrel {
 

@@ -232,14 +232,19 @@ std::vector<Url::QueryItem> Url::queryItems() const {
 Url Url::appendingQueryItem(std::string_view name, std::string_view value) const {
     const auto item = percentEncode(name, AllowedCharacters::queryValue()) + "=" +
                       percentEncode(value, AllowedCharacters::queryValue());
-    // Set as a reference "?query" against this address: curl rewrites the escapes of a query
-    // set (or appended) as a part in lower case, and the address must stay as written.
     const auto existing = query();
     const auto joined = existing && !existing->empty() ? *existing + "&" + item : item;
-    auto result = resolved("?" + joined);
-    if (!result)
-        throw InvalidUrl(text() + "?" + joined);
-    return *result;
+    // Parsed again as a whole where possible: curl rewrites the escapes of a query set as a part
+    // in lower case, and the address should stay as written. Setting the part is the fallback
+    // for the odd address whose text curl does not read back the same way.
+    Url stem(*this);
+    curl_url_set(stem.handle_->url.get(), CURLUPART_QUERY, nullptr, 0);
+    curl_url_set(stem.handle_->url.get(), CURLUPART_FRAGMENT, nullptr, 0);
+    if (auto whole = parse(stem.text() + "?" + joined))
+        return std::move(*whole);
+    if (curl_url_set(stem.handle_->url.get(), CURLUPART_QUERY, joined.c_str(), 0) != CURLUE_OK)
+        throw InvalidUrl(text());
+    return stem;
 }
 
 Url Url::withoutCredentials() const {
