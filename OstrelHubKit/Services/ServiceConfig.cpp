@@ -1,0 +1,136 @@
+#include "Services/ServiceConfig.h"
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace ostrel {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr size_t pinLength = 44; // base64 of a SHA-256 digest
+
+std::string requiredHost(const json& object, const char* key) {
+    const auto host = lowercasedHost(object.at(key).get<std::string>());
+    if (host.empty() || host.find_first_of("/:@ ") != std::string::npos)
+        throw std::invalid_argument(std::string("\"") + key + "\" is not a host name");
+    return host;
+}
+
+std::set<std::string> requiredPins(const json& object, const char* key) {
+    auto pins = object.at(key).get<std::set<std::string>>();
+    for (const auto& pin : pins)
+        if (pin.size() != pinLength || pin.back() != '=')
+            throw std::invalid_argument(std::string("\"") + key + "\" holds \"" + pin + "\", which is not a pin");
+    return pins;
+}
+
+std::map<std::string, std::string> connectTargets(const json& object) {
+    std::map<std::string, std::string> targets;
+    if (!object.contains("connectTo"))
+        return targets;
+    for (const auto& [host, target] : object.at("connectTo").items()) {
+        const auto address = target.get<std::string>();
+        const auto colon = address.rfind(':');
+        const auto port = colon == std::string::npos ? std::string() : address.substr(colon + 1);
+        if (colon == 0 || port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+            throw std::invalid_argument("\"connectTo\" maps \"" + host + "\" to \"" + address +
+                                        "\", which is not address:port");
+        targets.emplace(lowercasedHost(host), address);
+    }
+    return targets;
+}
+
+} // namespace
+
+ServiceConfigError::ServiceConfigError(std::string source, std::string detail)
+    : Error("The service configuration" + source + " could not be used."), detail_(std::move(detail)) {}
+
+const ServiceConfig& ServiceConfig::production() {
+    static const ServiceConfig config{
+        .storeApiHost = "ostrel.moonbase.sh",
+        .storeAssetHost = "assets.moonbase.sh",
+        .identityApiHost = "id.ostrel.audio",
+        .webDomain = "ostrel.audio",
+        .downloadDomain = "r2.cloudflarestorage.com",
+        .storePins = PinnedTrust::amazonRoots(),
+        .identityPins = PinnedTrust::letsEncryptRoots(),
+        .downloadPins = PinnedTrust::cloudflareRoots(),
+        .caBundle = std::nullopt,
+        .connectTo = {},
+    };
+    return config;
+}
+
+ServiceConfig ServiceConfig::fromJson(std::string_view text) {
+    try {
+        const auto object = json::parse(text);
+        ServiceConfig config{
+            .storeApiHost = requiredHost(object, "storeApiHost"),
+            .storeAssetHost = requiredHost(object, "storeAssetHost"),
+            .identityApiHost = requiredHost(object, "identityApiHost"),
+            .webDomain = requiredHost(object, "webDomain"),
+            .downloadDomain = requiredHost(object, "downloadDomain"),
+            .storePins = requiredPins(object, "storePins"),
+            .identityPins = requiredPins(object, "identityPins"),
+            .downloadPins = requiredPins(object, "downloadPins"),
+            .caBundle = std::nullopt,
+            .connectTo = connectTargets(object),
+        };
+        if (object.contains("caBundle"))
+            config.caBundle = object.at("caBundle").get<std::string>();
+        return config;
+    } catch (const std::exception& e) {
+        throw ServiceConfigError("", e.what());
+    }
+}
+
+ServiceConfig ServiceConfig::load(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in)
+        throw ServiceConfigError(" in " + file.string(), "the file cannot be read");
+    ServiceConfig config;
+    try {
+        config = fromJson(text.str());
+    } catch (const ServiceConfigError& e) {
+        throw ServiceConfigError(" in " + file.string(), e.detail());
+    }
+    // A bundle named relative to the file lives next to it, wherever the hub was started.
+    if (config.caBundle && config.caBundle->is_relative())
+        config.caBundle = file.parent_path() / *config.caBundle;
+    if (config.caBundle && !std::filesystem::is_regular_file(*config.caBundle))
+        throw ServiceConfigError(" in " + file.string(), "no CA bundle at " + config.caBundle->string());
+    return config;
+}
+
+std::string ServiceConfig::toJson() const {
+    json object{
+        {"storeApiHost", storeApiHost}, {"storeAssetHost", storeAssetHost}, {"identityApiHost", identityApiHost},
+        {"webDomain", webDomain},       {"downloadDomain", downloadDomain}, {"storePins", storePins},
+        {"identityPins", identityPins}, {"downloadPins", downloadPins},     {"connectTo", connectTo},
+    };
+    if (caBundle)
+        object["caBundle"] = caBundle->string();
+    return object.dump(2) + "\n";
+}
+
+HostPolicy ServiceConfig::hostPolicy() const {
+    return HostPolicy{
+        .apiHost = storeApiHost,
+        .assetHosts = {storeAssetHost, webDomain},
+        .downloadDomains = {downloadDomain},
+    };
+}
+
+PinnedTrust ServiceConfig::pinnedTrust() const {
+    return PinnedTrust{
+        .pins = {{storeApiHost, storePins}, {identityApiHost, identityPins}, {webDomain, identityPins}},
+        .suffixPins = {{downloadDomain, downloadPins}},
+    };
+}
+
+} // namespace ostrel
