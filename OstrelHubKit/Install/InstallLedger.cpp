@@ -75,6 +75,11 @@ std::optional<std::string> InstallLedger::floor(const std::string& bundleIdentif
     return it == floors.end() ? std::nullopt : std::optional(it->second);
 }
 
+std::map<std::string, std::string> InstallLedger::floors() const {
+    std::lock_guard guard(lock_);
+    return loadFloors();
+}
+
 void InstallLedger::save(const InstallRecord& record) {
     std::lock_guard guard(lock_);
     records_ = loadRecords();

@@ -31,6 +31,8 @@ public:
     // Every record, ordered by product name in code-point order.
     std::vector<InstallRecord> all() const;
     std::optional<std::string> floor(const std::string& bundleIdentifier) const;
+    // Every floor, by bundle identifier.
+    std::map<std::string, std::string> floors() const;
 
     // Stores or replaces the record, then raises the floors of its items.
     void save(const InstallRecord& record);

@@ -1,0 +1,72 @@
+// ostrel-hubctl: the hub's install engine from the command line, for headless
+// machines and release engineering.
+#include "Command.h"
+#include "Util/Error.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+namespace ostrel::hubctl {
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> all{ledgerCommand()};
+    return all;
+}
+
+namespace {
+
+void printOverview(std::ostream& out) {
+    out << "usage: ostrel-hubctl COMMAND [OPTIONS] [ARGUMENTS]\n\nCommands:\n";
+    for (const auto& command : commands())
+        out << "  " << command.name << std::string(12 - std::min<size_t>(command.name.size(), 11), ' ')
+            << command.summary << "\n";
+    out << "\nRun ostrel-hubctl COMMAND --help for a command's options.\n";
+}
+
+const Command* find(const std::vector<std::string>& words) {
+    for (const auto& word : words) {
+        if (word.starts_with("--"))
+            continue;
+        const auto it =
+            std::find_if(commands().begin(), commands().end(), [&](const Command& c) { return c.name == word; });
+        return it == commands().end() ? nullptr : &*it;
+    }
+    return nullptr;
+}
+
+int dispatch(const std::vector<std::string>& words, Output io) {
+    const bool wantsHelp = std::find(words.begin(), words.end(), "--help") != words.end();
+    const Command* command = find(words);
+    if (command == nullptr) {
+        printOverview(wantsHelp ? io.out : io.err);
+        return wantsHelp ? 0 : 2;
+    }
+    if (wantsHelp) {
+        io.out << "usage: " << command->usage;
+        return 0;
+    }
+    try {
+        return command->run(CommandLine(words, command->valued, command->flags), io);
+    } catch (const UsageError& e) {
+        io.err << e.what() << "\nusage: " << command->usage;
+        return 2;
+    }
+}
+
+} // namespace
+} // namespace ostrel::hubctl
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    ostrel::hubctl::Output io{std::cout, std::cerr};
+    try {
+        return ostrel::hubctl::dispatch(words, io);
+    } catch (const ostrel::Error& e) {
+        io.err << e.what() << "\n";
+        return 1;
+    } catch (const std::filesystem::filesystem_error& e) {
+        io.err << "A file could not be used: " << e.what() << "\n";
+        return 1;
+    }
+}
