@@ -315,14 +315,24 @@ TEST(MoonbaseClient, ResolvesDownloadsOnlyFromTheStoreToTheDownloadDomains) {
     EXPECT_EQ(store.received.get().size(), before);
 }
 
-TEST(MoonbaseClient, EncodesCodesOrdersAndIdentifiers) {
+TEST(MoonbaseClient, SendsSignUpsCodesAndOrdersAsTheStoreExpects) {
     Store store;
     store.routes().Post("/api/customer/identity/confirm-account",
                         [](const httplib::Request&, httplib::Response& r) { r.status = 204; });
     store.routes().Patch("/api/customer/orders/(.*)", [](const httplib::Request&, httplib::Response& r) {
         json(r, R"({"id":"o/1","status":"Open","currency":"EUR","items":[]})");
     });
+    store.routes().Post("/api/customer/identity/sign-up",
+                        [](const httplib::Request&, httplib::Response& r) { json(r, identity("joined")); });
     auto& client = store.start();
+
+    EXPECT_EQ(client.signUp("Ann", "ann@demo.test", "pw\"1", true).name, "Ann");
+    const auto signUp = store.to("/api/customer/identity/sign-up").back();
+    EXPECT_EQ(signUp.target, "/api/customer/identity/sign-up?scheme=JWT&communicationOptIn=true");
+    EXPECT_EQ(nlohmann::json::parse(signUp.body),
+              nlohmann::json::parse(R"({"name":"Ann","email":"ann@demo.test","password":"pw\"1","address":null,
+                                        "acceptedPrivacyPolicy":true,"acceptedTermsAndConditions":true})"));
+    EXPECT_EQ(store.persistence.load()->accessToken, "joined");
 
     client.confirmAccount("ann+hub@demo.test", " 12 34\t");
     EXPECT_EQ(store.to("/api/customer/identity/confirm-account").back().target,
