@@ -30,7 +30,7 @@ namespace ostrel {
 //
 // Besides MoonbaseError, calls pass on TransportError (no answer at all), errors of the
 // persistence when a new session cannot be saved, and Cancelled for callers whose shared
-// renewal was dropped by signOut().
+// renewal was dropped by signOut() or by a new sign-in.
 class MoonbaseClient {
 public:
     // Pages read by ownedProducts() at most, whatever the store says about more.
