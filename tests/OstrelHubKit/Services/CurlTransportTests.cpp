@@ -1,6 +1,7 @@
 // The production transport against real HTTPS servers on 127.0.0.1. The servers present
 // certificate chains made for the test; URLs keep their real host names and port 443 and reach
 // the servers through the transport's connect-to map.
+#include "LocalHttpsServer.h"
 #include "Services/CurlTransport.h"
 #include "Services/ServiceConfig.h"
 #include "Services/TransportError.h"
@@ -9,12 +10,9 @@
 
 #include <atomic>
 #include <future>
-#include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
-
-#include <httplib.h>
 
 namespace ostrel {
 namespace {
@@ -24,54 +22,8 @@ using fixtures::TlsChainOptions;
 using fixtures::TlsKeyKind;
 using namespace std::chrono_literals;
 
-// An HTTPS server on a free port of 127.0.0.1. Add routes, then start().
-class TlsServer {
-public:
-    explicit TlsServer(const TlsChain& chain)
-        : server_([&](SSL_CTX& context) {
-              return SSL_CTX_use_certificate_chain_file(&context, chain.serverChain.c_str()) == 1 &&
-                     SSL_CTX_use_PrivateKey_file(&context, chain.leafKey.c_str(), SSL_FILETYPE_PEM) == 1;
-          }) {
-        // The socket listens from here on; connections wait in its backlog until start().
-        port_ = server_.bind_to_any_port("127.0.0.1");
-    }
-    ~TlsServer() {
-        while (!server_.is_running()) // stop() only ends a loop that has begun
-            std::this_thread::yield();
-        server_.stop();
-        thread_.join();
-    }
-
-    httplib::Server& routes() { return server_; }
-    void start() {
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-    }
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-
-private:
-    httplib::SSLServer server_;
-    int port_ = 0;
-    std::thread thread_;
-};
-
-// What a server handler saw, read by the test after the call returned (another thread).
-template <typename T>
-class Seen {
-public:
-    template <typename F>
-    void update(F change) {
-        const std::lock_guard guard(lock_);
-        change(value_);
-    }
-    T get() {
-        const std::lock_guard guard(lock_);
-        return value_;
-    }
-
-private:
-    std::mutex lock_;
-    T value_{};
-};
+using TlsServer = test::LocalHttpsServer;
+using test::Seen;
 
 struct Fixture {
     test::TempDir dir;
