@@ -256,6 +256,8 @@ HTTPResponse CurlTransport::send(const HTTPRequest& request) {
     const Setter set(easy, call.host);
     setConnectionRules(set, options_, connectTo.get(), call);
     setRequest(set, request, url, headers.get());
+    if (request.timeout && *request.timeout > std::chrono::milliseconds::zero())
+        set(CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout->count()));
     set(CURLOPT_WRITEFUNCTION, collectBody);
     set(CURLOPT_WRITEDATA, static_cast<void*>(&call));
     set(CURLOPT_HEADERFUNCTION, collectHeader);

@@ -2,6 +2,7 @@
 
 #include "Util/Url.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,8 @@ struct HTTPRequest {
     std::string method = "GET";
     std::vector<HTTPHeader> headers = {};
     std::string body = {};
+    // The whole request's time limit; the transport's own when absent.
+    std::optional<std::chrono::milliseconds> timeout = {};
 };
 
 struct HTTPResponse {

@@ -12,6 +12,9 @@ namespace ostrel {
 
 namespace {
 
+// Every store request may take up to a minute, longer than the transport's default.
+constexpr std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
+
 // The store's answer to a download-link request.
 struct DownloadLink {
     std::string location;
@@ -283,6 +286,7 @@ MoonbaseClient::Session MoonbaseClient::requestRefresh(const SessionTokens& curr
         .method = "POST",
         .headers = storeHeaders("text/plain"),
         .body = current.accessToken,
+        .timeout = requestTimeout,
     });
     if (response.status == 401 || response.status == 403 || response.status == 404)
         return std::nullopt;
@@ -312,6 +316,7 @@ HTTPRequest MoonbaseClient::request(const Call& call) {
         .method = call.method,
         .headers = storeHeaders(call.contentType),
         .body = call.body,
+        .timeout = requestTimeout,
     };
     // Sent whenever there is a session, so public answers reflect what the customer owns.
     if (const auto token = validAccessToken())

@@ -250,6 +250,15 @@ TEST(CurlTransport, GivesUpOnAStalledServerAtItsTimeLimit) {
     auto store =
         transport(pinning("store.demo.test", chain.rootPin), chain, {{"store.demo.test", server.address()}}, 300ms);
     EXPECT_EQ(failureOf(*store, "https://store.demo.test/slow"), TransportError::Kind::timedOut);
+    // A request's own limit takes the place of the transport's.
+    auto patient =
+        transport(pinning("store.demo.test", chain.rootPin), chain, {{"store.demo.test", server.address()}}, 60s);
+    try {
+        patient->send({.url = Url("https://store.demo.test/slow"), .timeout = 300ms});
+        ADD_FAILURE() << "expected the request's own limit to end it";
+    } catch (const TransportError& e) {
+        EXPECT_EQ(e.kind(), TransportError::Kind::timedOut);
+    }
     release.set_value();
     // libcurl would read a zero limit as none.
     EXPECT_THROW(transport(pinning("store.demo.test", chain.rootPin), chain, {}, 0ms), std::invalid_argument);
