@@ -85,8 +85,9 @@ TEST(Subprocess, TimeOutFailsPromptlyAndLeavesNoProcess) {
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(300));
-    // One poll period after the limit, with room for a loaded machine.
-    EXPECT_LT(elapsed, std::chrono::milliseconds(300 + 50 + 150));
+    // Promptly after the limit: one poll period plus the grace, with generous room for a loaded
+    // machine, and far from the 30 seconds the tool would have run.
+    EXPECT_LT(elapsed, std::chrono::milliseconds(300 + 1000));
     EXPECT_EQ(zombieChildren(), 0);
     const pid_t helper = std::stoi(test::readFile(pidFile));
     // The kill is delivered to the helper asynchronously; give the system a moment to carry it out.
