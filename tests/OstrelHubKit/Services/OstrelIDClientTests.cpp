@@ -130,6 +130,37 @@ TEST_F(OstrelIDClientTest, A401DropsTheTokenAndTheStoredSession) {
     EXPECT_EQ(server.arrivals(), 1u);
 }
 
+TEST_F(OstrelIDClientTest, ListsAndRevokesDevices) {
+    server.get("/id/auth/sessions", [](const Request&, Response& r) {
+        answer(r, 200,
+               R"({"sessions":[{"id":"s1","label":"Studio Mac","current":true},{"id":"s2","label":"Laptop"}]})");
+    });
+    server.post("/id/auth/sessions/revoke", [](const Request&, Response& r) { answer(r, 200, "{}"); });
+    server.start();
+    signIn();
+    const auto devices = client.sessions();
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0].current, true);
+    EXPECT_EQ(devices[1].label, "Laptop");
+    client.revokeSession("s2");
+    EXPECT_EQ(nlohmann::json::parse(last().body), nlohmann::json({{"sessionId", "s2"}}));
+    EXPECT_EQ(last().headers.find("Authorization")->second, "Bearer tok-1");
+}
+
+TEST_F(OstrelIDClientTest, RefusesAddressesThatAreNotHttpsToItsHost) {
+    server.start();
+    signIn();
+    OstrelIDClient plain(Url("http://id.demo.test/id"), Url("http://id.demo.test/auth"), server.transport(),
+                         persistence);
+    EXPECT_EQ(failureOf([&] { plain.profile(); }), "Refused to contact http://id.demo.test/id/auth/me.");
+    EXPECT_EQ(failureOf([&] { plain.reviews("p1", std::nullopt, 10); }),
+              "Refused to contact http://id.demo.test/id/reviews?product=p1&limit=10.");
+    EXPECT_EQ(failureOf([&] { plain.exchange("c", "v"); }),
+              "Refused to contact http://id.demo.test/auth/hub/exchange.");
+    EXPECT_EQ(server.arrivals(), 0u);
+    EXPECT_TRUE(plain.isSignedIn());
+}
+
 TEST_F(OstrelIDClientTest, ServiceRefusalsCarryTheServicesWords) {
     // Successive answers of the one route, in order.
     const std::vector<std::pair<int, std::string>> answers = {

@@ -1,3 +1,4 @@
+#include "Services/OstrelIDRecords.h"
 #include "Services/Review.h"
 #include "Services/ReviewDraft.h"
 
@@ -70,6 +71,35 @@ TEST(Review, DateAndStarShares) {
     EXPECT_EQ(four.share(5), 0.75);
     EXPECT_EQ(four.share(4), 0.0);
     EXPECT_EQ(ReviewSummary{.count = 4}.share(5), 0.0);
+}
+
+// Every field present: decoding and encoding again gives the service's own document back, so
+// every key is spelled as the service spells it on both ways.
+template <class Record>
+void expectKeysKept(const char* text) {
+    const auto document = nlohmann::json::parse(text);
+    EXPECT_EQ(nlohmann::json(decodeJson<Record>(document)), document) << text;
+}
+
+TEST(IdentityRecords, KeepTheServicesKeys) {
+    expectKeysKept<OstrelIDProfile>(R"({"user":{"id":"u1","email":"a@b.c","createdAt":"t1","emailVerifiedAt":"t2"},
+        "externalAccounts":[{"provider":"github","email":"a@b.c","linkedAt":"t3"}],"linkedEmails":["d@e.f"],
+        "recoveryCodesRemaining":8,"products":["p1"]})");
+    expectKeysKept<OstrelIDSession>(
+        R"({"id":"s1","label":"Studio Mac","current":true,"createdAt":"t1","lastSeenAt":"t2"})");
+    expectKeysKept<OstrelIDPurchase>(R"({"id":"o1","productId":"p1","source":"store","buyerEmail":"a@b.c",
+        "licenseeEmail":"d@e.f","status":"paid","purchasedAt":"t1","gifted":false})");
+    const std::string review = R"({"id":"r1","productId":"p1","rating":4,"title":"T","body":"B","displayName":"D",
+        "verifiedPurchase":true,"createdAt":"t1","updatedAt":"t2","edited":true,"hidden":false})";
+    expectKeysKept<ReviewPage>((R"({"productId":"p1","summary":{"count":2,"average":4.5,"distribution":{"4":1,"5":1}},
+        "reviews":[)" + review + R"(],"nextCursor":"c2"})")
+                                   .c_str());
+    expectKeysKept<MyReview>((R"({"eligible":true,"basis":"owner","review":)" + review + "}").c_str());
+    expectKeysKept<PostedReview>((R"({"created":false,"review":)" + review + "}").c_str());
+    expectKeysKept<ReviewDraft>(R"({"productId":"p1","rating":2,"title":"T","body":"B","displayName":"D"})");
+    EXPECT_THROW(decodeJson<Review>(nlohmann::json::parse(R"({"id":"r1","productId":"p1","rating":4,"title":"T",
+        "body":"B","displayName":"D"})")),
+                 DecodingError);
 }
 
 } // namespace
