@@ -9,7 +9,9 @@
 #include "TempDir.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -256,6 +258,28 @@ TEST_F(OstrelIDClientTest, ReadsReviewsWithoutTheTokenAndPostsNormalizedDrafts) 
     EXPECT_EQ(last().headers.find("Authorization")->second, "Bearer tok-1");
     EXPECT_EQ(nlohmann::json::parse(last().body),
               nlohmann::json::parse(R"({"productId":"p-synth","rating":5,"title":"Warm","body":"Lovely"})"));
+}
+
+TEST_F(OstrelIDClientTest, RequestsRunSideBySide) {
+    std::mutex lock;
+    std::condition_variable arrived;
+    int inFlight = 0;
+    bool overlapped = false;
+    server.get("/id/auth/me", [&](const Request&, Response& r) {
+        std::unique_lock guard(lock);
+        ++inFlight;
+        arrived.notify_all();
+        // Each answer waits for the other request: they only meet when the client does not
+        // hold its lock around the network.
+        overlapped |= arrived.wait_for(guard, 5s, [&] { return inFlight >= 2; });
+        answer(r, 200, profileJson);
+    });
+    server.start();
+    signIn();
+    std::thread other([&] { client.profile(); });
+    client.profile();
+    other.join();
+    EXPECT_TRUE(overlapped);
 }
 
 // The whole browser sign-in: the service's start page sends the browser to the loopback
