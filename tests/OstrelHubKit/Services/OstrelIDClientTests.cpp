@@ -1,8 +1,9 @@
 // The identity client against a real HTTPS server on 127.0.0.1 standing in for the identity
-// service, reached through the production transport. Sessions are kept in the in-memory store
-// (the keychain store has its own tests).
+// service, reached through the production transport. Sessions are kept in the in-memory store,
+// and in one test in the secret store.
 #include "IdentityTestServer.h"
 #include "Services/InMemoryTokenPersistence.h"
+#include "Services/KeychainTokenPersistence.h"
 #include "Services/LoopbackReceiver.h"
 #include "Services/MoonbaseError.h"
 #include "Services/OstrelIDClient.h"
@@ -10,10 +11,13 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace ostrel {
 namespace {
@@ -161,6 +165,25 @@ TEST_F(OstrelIDClientTest, RefusesAddressesThatAreNotHttpsToItsHost) {
               "Refused to contact http://id.demo.test/auth/hub/exchange.");
     EXPECT_EQ(server.arrivals(), 0u);
     EXPECT_TRUE(plain.isSignedIn());
+}
+
+// The same with the session in the secret store (scripts/with-keyring provides one).
+TEST(OstrelIDClientKeychain, A401RemovesTheStoredItem) {
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr)
+        GTEST_SKIP() << "no D-Bus session bus; run the tests through scripts/with-keyring";
+    test::TempDir dir;
+    Server server(dir / "tls");
+    server.get("/id/auth/sessions", [](const Request&, Response& r) { answer(r, 401, ""); });
+    server.start();
+    // Test programs run side by side, so this one keeps to an account of its own.
+    const auto account = std::string(KeychainTokenPersistence::identityAccount) + "-" + std::to_string(::getpid());
+    auto keychain = std::make_shared<KeychainTokenPersistence>(KeychainTokenPersistence::serviceName, account);
+    keychain->save({"tok-k", "", SessionTokens::Clock::now() + 1h});
+    OstrelIDClient client(OstrelIDClient::apiBase(Server::host), OstrelIDClient::signInBase(Server::host),
+                          server.transport(), keychain);
+    EXPECT_EQ(failureOf([&] { client.sessions(); }), "Sign in to continue.");
+    EXPECT_FALSE(keychain->item().read());
+    EXPECT_FALSE(client.isSignedIn());
 }
 
 TEST_F(OstrelIDClientTest, ServiceRefusalsCarryTheServicesWords) {
