@@ -28,6 +28,12 @@ public:
         std::string target; // path and query exactly as sent
         std::multimap<std::string, std::string, httplib::detail::ci> headers;
         std::string body;
+
+        // The value of that header, or "(none)" when it was not sent.
+        std::string header(const std::string& name) const {
+            const auto found = headers.find(name);
+            return found == headers.end() ? "(none)" : found->second;
+        }
     };
 
     // The chain's files go into `folder`.
