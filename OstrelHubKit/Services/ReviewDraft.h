@@ -21,7 +21,7 @@ struct ReviewDraft {
     int64_t rating = 0;
     std::string title{};
     std::string body{};
-    std::optional<std::string> displayName{}; // none: the service shows its own name for the author
+    std::optional<std::string> displayName{}; // left out of the JSON when none
 
     // Title, body and name without surrounding white space and line breaks; a name left empty
     // becomes none.
