@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the decoders of store answers and to the store's
 // date parser. A DecodingError is the expected answer to bad input; anything
 // else escaping, or a crash, is a bug.
+#include "RecordRoundTrip.h"
 #include "Services/MoonbaseDate.h"
 #include "Services/Order.h"
 #include "Services/Paged.h"
@@ -13,21 +14,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace {
-
-// Decodes, and when that works checks that encoding and decoding again gives the same record.
-template <class T>
-void roundTrip(const nlohmann::json& document) {
-    try {
-        const T record = ostrel::decodeJson<T>(document);
-        const nlohmann::json encoded = record;
-        if (!(ostrel::decodeJson<T>(encoded) == record))
-            __builtin_trap();
-    } catch (const ostrel::DecodingError&) {
-    }
-}
-
-} // namespace
+using ostrel::fuzz::roundTrip;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -1,5 +1,6 @@
 #include "Util/Unicode.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -128,6 +129,20 @@ bool isWhitespace(char32_t c) {
 bool isControl(char32_t c) {
     const auto type = u_charType(static_cast<UChar32>(c));
     return type == U_CONTROL_CHAR || type == U_FORMAT_CHAR;
+}
+
+std::string_view trimmingWhitespace(std::string_view utf8) {
+    size_t start = utf8.size();
+    size_t end = 0;
+    for (size_t offset = 0; offset < utf8.size();) {
+        const Scalar s = decodeScalar(utf8, offset);
+        if (!isWhitespace(s.value)) {
+            start = std::min(start, offset);
+            end = offset + s.length;
+        }
+        offset += s.length;
+    }
+    return start < end ? utf8.substr(start, end - start) : std::string_view{};
 }
 
 } // namespace ostrel::Unicode

@@ -29,4 +29,7 @@ bool isBlank(char32_t c);      // space separators and the tab
 bool isWhitespace(char32_t c); // blanks, line and paragraph separators, and the line-break controls
 bool isControl(char32_t c);    // general categories Cc and Cf
 
+// The text without the white space (isWhitespace) at its start and end.
+std::string_view trimmingWhitespace(std::string_view utf8);
+
 } // namespace ostrel::Unicode
