@@ -12,6 +12,9 @@ namespace ostrel {
 
 namespace {
 
+// Identity requests may take up to a minute, longer than the transport's default.
+constexpr std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
+
 // The error body of the identity service.
 struct ErrorBody {
     std::optional<std::string> message;
@@ -146,7 +149,8 @@ std::string OstrelIDClient::send(std::string_view path, std::string_view method,
                                  const QueryItems& query, Access access) {
     HTTPRequest request{.url = address(path, query),
                         .method = std::string(method),
-                        .headers = {{"Accept", "application/json"}, {"User-Agent", "Ostrel Hub (macOS)"}}};
+                        .headers = {{"Accept", "application/json"}, {"User-Agent", "Ostrel Hub (macOS)"}},
+                        .timeout = requestTimeout};
     if (body) {
         request.body = std::move(*body);
         request.headers.push_back({"Content-Type", "application/json"});
@@ -196,7 +200,8 @@ void OstrelIDClient::exchange(std::string_view code, std::string_view verifier) 
     const auto response = transport_->send({.url = *url,
                                             .method = "POST",
                                             .headers = {{"Content-Type", "application/json"}},
-                                            .body = jsonText({{"code", code}, {"verifier", verifier}})});
+                                            .body = jsonText({{"code", code}, {"verifier", verifier}}),
+                                            .timeout = requestTimeout});
     // Only a plain 200 completes a sign-in; anything else is a code the service did not take.
     if (response.status != 200)
         throw MoonbaseError::invalidCredentials();
