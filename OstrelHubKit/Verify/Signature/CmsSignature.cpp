@@ -85,7 +85,7 @@ CMS_SignerInfo* onlySigner(CMS_ContentInfo* cms) {
 
 // The RFC 3161 token over the signer's signature value, checked against the
 // same anchors at its own time.
-std::optional<std::time_t> verifyTimestamp(CMS_SignerInfo* signer, const TrustSettings& trust) {
+std::optional<std::time_t> verifyTimestamp(CMS_ContentInfo* cms, CMS_SignerInfo* signer, const TrustSettings& trust) {
     int index = CMS_unsigned_get_attr_by_NID(signer, NID_id_smime_aa_timeStampToken, -1);
     if (index < 0)
         return std::nullopt;
@@ -113,6 +113,9 @@ std::optional<std::time_t> verifyTimestamp(CMS_SignerInfo* signer, const TrustSe
     TS_VERIFY_CTX_set_flags(verify.get(), TS_VFY_VERSION | TS_VFY_SIGNATURE | TS_VFY_DATA);
     TS_VERIFY_CTX_set_data(verify.get(), data.release()); // the context owns both from here
     TS_VERIFY_CTX_set_store(verify.get(), store.release());
+    // The signature's own certificates may complete the authority's chain;
+    // they stay untrusted, the anchors alone are trusted.
+    TS_VERIFY_CTX_set_certs(verify.get(), CMS_get1_certs(cms));
     if (TS_RESP_verify_token(verify.get(), token.get()) != 1)
         refuse("the signature's time stamp is not valid");
     return time;
@@ -299,7 +302,7 @@ SignerEvidence verifyCmsSignature(std::span<const uint8_t> cmsBytes, std::span<c
     CmsPtr cms = readCms(cmsBytes);
     CMS_SignerInfo* signer = onlySigner(cms.get());
     SignerEvidence evidence;
-    evidence.timestamp = verifyTimestamp(signer, trust);
+    evidence.timestamp = verifyTimestamp(cms.get(), signer, trust);
     verifySignatureValue(cms.get(), signedContent);
     if (!codeDirectories.empty())
         checkHashAgility(signer, codeDirectories);

@@ -135,18 +135,18 @@ private:
     static int deeper(int& depth) {
         if (++depth > maxRequirementDepth)
             bad();
-        return depth + 1;
+        return depth;
     }
 
     Requirement orExpression(int depth) {
-        Requirement left = andExpression(depth + 1);
+        Requirement left = andExpression(depth);
         while (accept("or") || accept("||"))
             left = binary(Requirement::Op::anyOf, std::move(left), andExpression(deeper(depth)));
         return left;
     }
 
     Requirement andExpression(int depth) {
-        Requirement left = unary(depth + 1);
+        Requirement left = unary(depth);
         while (accept("and") || accept("&&"))
             left = binary(Requirement::Op::allOf, std::move(left), unary(deeper(depth)));
         return left;

@@ -53,6 +53,7 @@ TEST_F(MachOSignature, AcceptsDeveloperIdSignedThinAndFatFiles) {
 TEST_F(MachOSignature, ChecksEveryCodeDirectoryOfSha1AndSha256Signatures) {
     auto options = developerId(pki().application);
     options.hashTypes = {HashType::sha1, HashType::sha256};
+    options.berEncoding = true;
     options.infoPlist = "<plist/>";
     options.resources = "<resources/>";
     auto file = thin("dual", "arm64", options);
@@ -65,6 +66,8 @@ TEST_F(MachOSignature, ChecksEveryCodeDirectoryOfSha1AndSha256Signatures) {
     EXPECT_EQ(slice.infoPlistHashes.at(HashType::sha256),
               signature::digest(HashType::sha256, signature::Bytes{'<', 'p', 'l', 'i', 's', 't', '/', '>'}));
     EXPECT_EQ(slice.resourcesHashes.size(), 2u);
+    signature::Bytes der = fixtures::signDetached(slice.cdhash, pki().application, {});
+    EXPECT_EQ(fixtures::toIndefiniteLength(der)[1], 0x80); // the BER form checked above
     // A bare file cannot have the resources it seals.
     EXPECT_EQ(refusal(file), invalid("dual", "the signature seals resources that are missing"));
 }
