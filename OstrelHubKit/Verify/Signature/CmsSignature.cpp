@@ -312,7 +312,7 @@ SignerEvidence verifyCmsSignature(std::span<const uint8_t> cmsBytes, std::span<c
     std::vector<Bytes> cdhashes;
     for (const CodeDirectoryHash& cd : codeDirectories)
         cdhashes.push_back(cd.cdhash20);
-    if (auto reason = trust.revocation->revocationReason(evidence.chain, cdhashes))
+    if (auto reason = trust.revocation ? trust.revocation->revocationReason(evidence.chain, cdhashes) : std::nullopt)
         refuse(*reason);
     return evidence;
 }

@@ -23,6 +23,7 @@ constexpr uint32_t cpuTypeArm64 = 0x0100000C;
 constexpr uint32_t maxFatArchitectures = 100;
 // 2^15: Apple's tools align slices to at most 16 KiB.
 constexpr uint32_t maxFatAlignment = 15;
+constexpr uint64_t pageAlignment = 0x4000;
 
 [[noreturn]] void refuse(const std::string& detail) {
     throw SignatureFailure::invalid(detail);
@@ -141,8 +142,9 @@ std::vector<MachOSlice> readFat(std::span<const uint8_t> file) {
             refuse("the " + name + " slice is misaligned");
         if (e.offset < previousEnd)
             refuse("the " + name + " slice overlaps another part of the file");
-        // Padding is only what alignment needs, and it must be zero.
-        if (e.offset - previousEnd >= (uint64_t(1) << e.align))
+        // Padding is only what alignment needs, and it must be zero. Tools
+        // place slices on 16 KiB pages whatever alignment they record.
+        if (e.offset - previousEnd >= std::max(uint64_t(1) << e.align, pageAlignment))
             refuse("the universal file has data between its architectures");
         requireZero(reader.bytes(previousEnd, e.offset - previousEnd));
         if (!seen.insert({e.cpuType, e.cpuSubtype & 0x00FFFFFF}).second)

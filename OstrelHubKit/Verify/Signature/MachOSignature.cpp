@@ -95,6 +95,10 @@ void attachSignature(SliceSignature& out, const SuperBlob& blobs, const CodeDire
     }
     if (cms.empty())
         refuse("the code directory of the " + out.architecture + " slice is not signed");
+    // The chain is validated at the time stamp's time, else now. An expired
+    // leaf without a time stamp is refused: stricter than Apple, which only
+    // enforces expiry for code flagged "expires", but without a trusted time
+    // nothing shows the signature was made while the certificate was valid.
     SignerEvidence evidence = verifyCmsSignature(cms, primary.bytes(), out.codeDirectories, trust, eku::codeSigning);
     checkTeam(primary, evidence.chain);
     out.chain = std::move(evidence.chain);

@@ -115,6 +115,13 @@ TEST_F(MachOSignature, RefusesATeamThatDiffersFromTheCertificate) {
               invalid("claims", "the signature's team identifier does not match its certificate"));
 }
 
+TEST_F(MachOSignature, RefusesCertificatesNotMeantForCodeSigning) {
+    EXPECT_EQ(refusal(thin("strange", "arm64", developerId(pki().strangeApplication))),
+              invalid("strange", "a certificate in the signature's chain has an unknown critical extension"));
+    EXPECT_EQ(refusal(thin("installer", "arm64", developerId(pki().installer))),
+              invalid("installer", "the signing certificate is not meant for this kind of signature"));
+}
+
 TEST_F(MachOSignature, RefusesChainsToRootsThatAreNotAnchors) {
     // The untrusted root travels inside the CMS; that must not make it trusted.
     EXPECT_EQ(refusal(thin("untrusted", "arm64", developerId(pki().untrustedApplication))),
