@@ -1,5 +1,6 @@
 #include "Verify/Signature/CodeDirectory.h"
 
+#include "Verify/Signature/SignatureFailure.h"
 #include "Verify/Signature/SuperBlob.h"
 
 #include <algorithm>
@@ -90,6 +91,8 @@ Bytes CodeDirectory::cdhash20() const {
 }
 
 std::optional<uint32_t> CodeDirectory::firstMismatchedPage(std::span<const uint8_t> code) const {
+    if (code.size() < codeLimit_)
+        throw SignatureFailure::invalid("the code directory covers more than the code");
     Hasher hasher(hashType_);
     uint8_t computed[64];
     uint64_t page = pageSize() == 0 ? codeLimit_ : pageSize();

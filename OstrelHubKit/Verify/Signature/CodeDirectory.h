@@ -57,7 +57,7 @@ public:
     Bytes cdhash20() const;
 
     // Hashes code[0, codeLimit) page by page; returns the first page whose
-    // hash differs. `code` must hold at least codeLimit bytes.
+    // hash differs. Throws when `code` is shorter than codeLimit.
     std::optional<uint32_t> firstMismatchedPage(std::span<const uint8_t> code) const;
 
 private:

@@ -42,6 +42,8 @@ TEST(DetachedSignature, SignsAndChecksACodeDirectoryOverArbitraryBytes) {
     Bytes altered = content;
     altered[9999] ^= 1;
     EXPECT_EQ(cd.firstMismatchedPage(altered), 0u);
+    EXPECT_EQ(failure([&] { cd.firstMismatchedPage(std::span(content).first(9999)); }),
+              "the code directory covers more than the code");
 
     signature::TrustSettings trust{pki().anchors()};
     auto hash = signature::codeDirectoryHash(HashType::sha256, cdBytes);
