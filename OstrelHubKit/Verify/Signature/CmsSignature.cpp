@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <set>
 
 #include <openssl/cms.h>
 #include <openssl/ts.h>
@@ -188,34 +189,26 @@ std::vector<AlgorithmDigest> attributeDigests(CMS_SignerInfo* signer) {
     return digests;
 }
 
-// The signed attributes must name exactly the CodeDirectories present.
+// The signed attributes must name exactly the CodeDirectories present, in
+// any order.
 void checkHashAgility(CMS_SignerInfo* signer, const std::vector<CodeDirectoryHash>& present) {
-    std::vector<Bytes> listed = attributeCdhashList(signer);
-    std::vector<AlgorithmDigest> digests = attributeDigests(signer);
+    std::multiset<std::string> listed, listedExpected, digests, digestsExpected;
+    for (const Bytes& hash : attributeCdhashList(signer))
+        listed.insert(toHex(hash));
+    for (const auto& [oid, digest] : attributeDigests(signer))
+        digests.insert(oid + ":" + toHex(digest));
     if (listed.empty() && digests.empty()) {
         // Signatures older than hash agility sign the single CodeDirectory directly.
         if (present.size() != 1)
             refuse("the signature does not list its code directories");
         return;
     }
-    if (!listed.empty()) {
-        std::vector<Bytes> expected;
-        for (const CodeDirectoryHash& cd : present)
-            expected.push_back(cd.cdhash20);
-        std::sort(listed.begin(), listed.end());
-        std::sort(expected.begin(), expected.end());
-        if (listed != expected)
-            refuse("the code directories do not match the signature's list");
+    for (const CodeDirectoryHash& cd : present) {
+        listedExpected.insert(toHex(cd.cdhash20));
+        digestsExpected.insert(hashOid(cd.type) + ":" + toHex(cd.fullDigest));
     }
-    if (!digests.empty()) {
-        std::vector<AlgorithmDigest> expected;
-        for (const CodeDirectoryHash& cd : present)
-            expected.emplace_back(hashOid(cd.type), cd.fullDigest);
-        std::sort(digests.begin(), digests.end());
-        std::sort(expected.begin(), expected.end());
-        if (digests != expected)
-            refuse("the code directories do not match the signature's list");
-    }
+    if ((!listed.empty() && listed != listedExpected) || (!digests.empty() && digests != digestsExpected))
+        refuse("the code directories do not match the signature's list");
 }
 
 std::string chainFailure(int error, int depth, bool timestamped) {
