@@ -64,6 +64,18 @@ int forgiveAppleExtensions(int ok, X509_STORE_CTX* ctx) {
     return 1;
 }
 
+// The signature's certificates and the known intermediates; none is trusted.
+X509StackPtr untrustedCertificates(CMS_ContentInfo* cms, const TrustSettings& trust) {
+    X509StackPtr certificates(CMS_get1_certs(cms));
+    if (!certificates)
+        certificates.reset(sk_X509_new_null());
+    for (const Certificate& intermediate : trust.intermediates) {
+        X509_up_ref(intermediate.get());
+        sk_X509_push(certificates.get(), intermediate.get());
+    }
+    return certificates;
+}
+
 CmsPtr readCms(std::span<const uint8_t> bytes) {
     const unsigned char* p = bytes.data();
     CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(bytes.size())));
@@ -116,7 +128,7 @@ std::optional<std::time_t> verifyTimestamp(CMS_ContentInfo* cms, CMS_SignerInfo*
     TS_VERIFY_CTX_set_store(verify.get(), store.release());
     // The signature's own certificates may complete the authority's chain;
     // they stay untrusted, the anchors alone are trusted.
-    TS_VERIFY_CTX_set_certs(verify.get(), CMS_get1_certs(cms));
+    TS_VERIFY_CTX_set_certs(verify.get(), untrustedCertificates(cms, trust).release());
     if (TS_RESP_verify_token(verify.get(), token.get()) != 1)
         refuse("the signature's time stamp is not valid");
     return time;
@@ -257,7 +269,7 @@ void checkExtendedKeyUsage(X509* leaf, const std::string& required) {
 CertificateChain buildChain(CMS_ContentInfo* cms, X509* leaf, const TrustSettings& trust,
                             std::optional<std::time_t> timestamp) {
     X509StorePtr store = trust.anchors.makeStore();
-    X509StackPtr untrusted(CMS_get1_certs(cms));
+    X509StackPtr untrusted = untrustedCertificates(cms, trust);
     X509StoreCtxPtr ctx(X509_STORE_CTX_new());
     if (!ctx || X509_STORE_CTX_init(ctx.get(), store.get(), leaf, untrusted.get()) != 1)
         throw std::bad_alloc();

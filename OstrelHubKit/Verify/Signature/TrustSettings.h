@@ -16,8 +16,12 @@ struct TrustSettings {
     TrustAnchors anchors;
     std::shared_ptr<const RevocationCheck> revocation = std::make_shared<RevocationCheck>();
     std::optional<std::time_t> now{};
+    // Untrusted certificates that may complete a chain a signature leaves
+    // incomplete; they must still chain to an anchor.
+    std::vector<Certificate> intermediates{};
 
-    static TrustSettings apple() { return TrustSettings{TrustAnchors::apple()}; }
+    // Apple's roots, with Apple's Developer ID and time-stamp intermediates.
+    static TrustSettings apple();
     std::time_t currentTime() const { return now ? *now : std::time(nullptr); }
 };
 

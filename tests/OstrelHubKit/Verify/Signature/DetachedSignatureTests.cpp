@@ -11,6 +11,7 @@ namespace ostrel::test {
 namespace {
 
 using signature::Bytes;
+using signature::Certificate;
 using signature::HashType;
 
 const fixtures::ApplePki& pki() {
@@ -72,6 +73,23 @@ TEST(DetachedSignature, SignsAndChecksACodeDirectoryOverArbitraryBytes) {
                                                 signature::eku::developerIdInstaller);
               }),
               "");
+}
+
+TEST(DetachedSignature, KnownIntermediatesCompleteAChainButNeverAnchorIt) {
+    Bytes content(64, 2);
+    fixtures::Identity bare = pki().application;
+    bare.issuers.clear(); // the CMS carries the leaf only
+    Bytes cms = fixtures::signDetached(content, bare, {});
+    signature::TrustSettings trust{pki().anchors()};
+    auto check = [&] {
+        return failure([&] { signature::verifyCmsSignature(cms, content, {}, trust, signature::eku::codeSigning); });
+    };
+    EXPECT_EQ(check(), "the signature's certificate chain does not lead to a trusted root");
+    trust.intermediates = {Certificate::retain(pki().developerIdCa.certificate.get())};
+    EXPECT_EQ(check(), "");
+    // An intermediate under another root does not help.
+    trust.intermediates = {Certificate::retain(pki().untrustedCa.certificate.get())};
+    EXPECT_EQ(check(), "the signature's certificate chain does not lead to a trusted root");
 }
 
 TEST(DetachedSignature, TimeStampsMustBeGenuineAndNotFromTheFuture) {

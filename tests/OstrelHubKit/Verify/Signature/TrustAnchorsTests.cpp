@@ -1,5 +1,6 @@
 #include "Verify/Signature/HashType.h"
 #include "Verify/Signature/TrustAnchors.h"
+#include "Verify/Signature/TrustSettings.h"
 #include "Verify/SignaturePolicy.h"
 #include "Verify/VerificationFailure.h"
 
@@ -23,6 +24,22 @@ TEST(TrustAnchors, AppleRootsAreTheThreePublishedCertificates) {
                                 "63343abfb89a6a03ebb57e9b3f5fa7be7c4f5c756f3017b3a8c488c3653e9179",
                             }));
     EXPECT_EQ(names, (std::vector<std::string>{"Apple Root CA", "Apple Root CA - G2", "Apple Root CA - G3"}));
+}
+
+TEST(TrustAnchors, AppleSettingsCarryTheDeveloperIdAndTimeStampIntermediates) {
+    signature::TrustSettings apple = signature::TrustSettings::apple();
+    EXPECT_EQ(apple.anchors.certificates().size(), 3u);
+    std::vector<std::string> fingerprints;
+    for (const auto& intermediate : apple.intermediates)
+        fingerprints.push_back(signature::toHex(intermediate.sha256()));
+    EXPECT_EQ(fingerprints, (std::vector<std::string>{
+                                "7afc9d01a62f03a2de9637936d4afe68090d2de18d03f29c88cfb0b1ba63587f",
+                                "f16cd3c54c7f83cea4bf1a3e6a0819c8aaa8e4a1528fd144715f350643d2df3a",
+                                "66285e2e374d00a8ba3d8d3d04393a48bd16554b284bc88dabec85b479adcd6b",
+                            }));
+    // Intermediates complete chains; they are never anchors.
+    for (const auto& intermediate : apple.intermediates)
+        EXPECT_FALSE(apple.anchors.contains(intermediate));
 }
 
 TEST(SignaturePolicy, OstrelPolicyAndItsRequirementText) {
