@@ -27,6 +27,8 @@ struct SliceSignature {
     // the bundle checker: Info.plist (special slot 1) and CodeResources (3).
     std::map<HashType, Bytes> infoPlistHashes;
     std::map<HashType, Bytes> resourcesHashes;
+    // A bare tool's Info.plist (section __TEXT,__info_plist), when it has one.
+    std::optional<Bytes> embeddedInfoPlist;
     std::optional<Requirement> designatedRequirement;
     CertificateChain chain;                 // empty when ad hoc
     std::optional<std::time_t> timestamp{}; // verified signing time, when time-stamped

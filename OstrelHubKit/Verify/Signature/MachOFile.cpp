@@ -35,13 +35,33 @@ struct Segment {
     uint64_t fileSize = 0;
 };
 
+std::string fixedName(const ByteReader& reader, uint64_t offset) {
+    auto bytes = reader.bytes(offset, 16);
+    std::string name(reinterpret_cast<const char*>(bytes.data()), 16);
+    return name.substr(0, name.find('\0'));
+}
+
 Segment readSegment(const ByteReader& command, bool is64) {
-    auto nameBytes = command.bytes(8, 16);
-    std::string name(reinterpret_cast<const char*>(nameBytes.data()), 16);
-    name.resize(name.find('\0') == std::string::npos ? 16 : name.find('\0'));
+    std::string name = fixedName(command, 8);
     if (is64)
         return {name, command.le64(40), command.le64(48)};
     return {name, command.le32(32), command.le32(36)};
+}
+
+// The __TEXT,__info_plist section: a bare tool's Info.plist, sealed in
+// special slot 1 like a bundle's.
+void findInfoPlist(const ByteReader& command, bool is64, MachOSlice& slice) {
+    uint64_t count = command.le32(is64 ? 64 : 48);
+    uint64_t first = is64 ? 72 : 56;
+    uint64_t size = is64 ? 80 : 68;
+    for (uint64_t i = 0; i < count; ++i) {
+        ByteReader section = command.sub(first + i * size, size, "a section header");
+        if (fixedName(section, 0) != "__info_plist" || fixedName(section, 16) != "__TEXT")
+            continue;
+        uint64_t length = is64 ? section.le64(40) : section.le32(36);
+        uint32_t offset = section.le32(is64 ? 48 : 40);
+        slice.infoPlist = ByteReader(slice.bytes, "the embedded Info.plist").bytes(offset, length);
+    }
 }
 
 // Reads the header and load commands of one architecture and applies the
@@ -81,6 +101,7 @@ void readThin(MachOSlice& slice) {
             if (segment.name == "__TEXT") {
                 slice.textOffset = segment.fileOffset;
                 slice.textSize = segment.fileSize;
+                findInfoPlist(command, cmd == lcSegment64, slice);
             }
         } else if (cmd == lcCodeSignature) {
             // Two signature commands would let two readers see two different signatures.

@@ -28,6 +28,7 @@ struct MachOSlice {
     std::optional<SignatureLocation> signature;
     uint64_t textOffset = 0; // __TEXT segment in the slice (the executable segment)
     uint64_t textSize = 0;
+    std::optional<std::span<const uint8_t>> infoPlist{}; // __TEXT,__info_plist, when present
 };
 
 bool isMachO(std::span<const uint8_t> bytes);

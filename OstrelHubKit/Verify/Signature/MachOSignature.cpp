@@ -137,6 +137,8 @@ SliceSignature checkSlice(const MachOSlice& slice, const TrustSettings& trust) {
             strongest = &cd;
     }
     out.cdhash = strongest->cdhash20();
+    if (slice.infoPlist)
+        out.embeddedInfoPlist = Bytes(slice.infoPlist->begin(), slice.infoPlist->end());
     // An unsealed requirement set is ignored, never trusted.
     if (primary.specialSlot(specialSlot::requirements))
         out.designatedRequirement = decodeDesignatedRequirement(blobs.find(slot::requirements)->bytes);

@@ -8,13 +8,28 @@ namespace ostrel::signature {
 
 namespace {
 
+// A bare file has no bundle around it: the only sealed component it can
+// have outside its signature is an Info.plist embedded in its own text.
+void checkSealedComponents(const SliceSignature& slice) {
+    if (!slice.resourcesHashes.empty())
+        throw SignatureFailure::invalid("the signature seals resources that are missing");
+    if (slice.infoPlistHashes.empty())
+        return;
+    if (!slice.embeddedInfoPlist)
+        throw SignatureFailure::invalid("the signature seals an Info.plist the " + slice.architecture +
+                                        " slice does not have");
+    for (const auto& [type, hash] : slice.infoPlistHashes)
+        if (digest(type, *slice.embeddedInfoPlist) != hash)
+            throw SignatureFailure::invalid("the embedded Info.plist of the " + slice.architecture +
+                                            " slice does not match its hash");
+}
+
 CodeSignatureInfo checkValidity(const std::filesystem::path& file, const std::string& name,
                                 const TrustSettings& trust) {
     try {
         CodeSignatureInfo info = checkMachOSignature(file, trust);
         for (const SliceSignature& slice : info.slices)
-            if (!slice.infoPlistHashes.empty() || !slice.resourcesHashes.empty())
-                throw SignatureFailure::invalid("the signature seals resources that are missing");
+            checkSealedComponents(slice);
         return info;
     } catch (const SignatureFailure& failure) {
         if (failure.kind() == SignatureFailure::Kind::notSigned)

@@ -72,6 +72,26 @@ TEST_F(MachOSignature, ChecksEveryCodeDirectoryOfSha1AndSha256Signatures) {
     EXPECT_EQ(refusal(file), invalid("dual", "the signature seals resources that are missing"));
 }
 
+TEST_F(MachOSignature, ChecksTheEmbeddedInfoPlistOfABareTool) {
+    auto tool = [&](const std::string& name, const std::string& embedded, std::optional<std::string> sealed) {
+        std::filesystem::path file = dir_ / name;
+        fixtures::MachOSpec spec{"arm64", "dylib"};
+        spec.infoPlist = embedded;
+        fixtures::buildThinMachO(spec, file);
+        auto options = developerId(pki().application);
+        options.infoPlist = std::move(sealed);
+        fixtures::signMachO(file, options);
+        return file;
+    };
+    std::string plist = "<plist><dict/></plist>";
+    EXPECT_EQ(refusal(tool("tool", plist, plist)), "");
+    EXPECT_EQ(refusal(tool("changed", plist, "<plist/>")),
+              invalid("changed", "the embedded Info.plist of the arm64 slice does not match its hash"));
+    EXPECT_EQ(refusal(tool("missing", "", plist)),
+              invalid("missing", "the signature seals an Info.plist the arm64 slice does not have"));
+    EXPECT_EQ(refusal(tool("unsealed", plist, std::nullopt)), ""); // unsealed: ignored, never trusted
+}
+
 TEST_F(MachOSignature, AcceptsAnExpiredLeafWhenTimeStampedWhileValid) {
     fixtures::TimeStampAuthority tsa(pki().timeStampAuthority);
     auto options = developerId(pki().expiredApplication);
@@ -97,6 +117,9 @@ TEST_F(MachOSignature, RefusesUnsignedAndAdHocCode) {
     fixtures::buildThinMachO({"arm64"}, linked);
     EXPECT_EQ(refusal(linked), "linked is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
     EXPECT_TRUE(signature::checkMachOSignature(linked, trust()).adhoc);
+    EXPECT_EQ(refusal(dir_ / "absent"), invalid("absent", "unreadable"));
+    std::filesystem::create_directory(dir_ / "folder");
+    EXPECT_EQ(refusal(dir_ / "folder"), invalid("folder", "unreadable"));
 }
 
 TEST_F(MachOSignature, RefusesOtherPublishersThroughTheRequirement) {
