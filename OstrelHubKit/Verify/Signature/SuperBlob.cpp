@@ -55,6 +55,18 @@ SuperBlob SuperBlob::parse(std::span<const uint8_t> bytes) {
     return result;
 }
 
+SuperBlob SuperBlob::fromComponents(std::vector<Blob> components) {
+    SuperBlob result;
+    for (Blob& blob : components) {
+        ByteReader reader(blob.bytes, "a signature component");
+        if (!knownSlot(blob.slot) || result.find(blob.slot) != nullptr || reader.be32(0) != blob.magic ||
+            reader.be32(4) != blob.bytes.size())
+            reader.fail("is malformed");
+        result.blobs_.push_back(blob);
+    }
+    return result;
+}
+
 const Blob* SuperBlob::find(uint32_t slotNumber) const {
     for (const Blob& blob : blobs_)
         if (blob.slot == slotNumber)

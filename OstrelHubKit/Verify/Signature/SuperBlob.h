@@ -44,6 +44,9 @@ struct Blob {
 class SuperBlob {
 public:
     static SuperBlob parse(std::span<const uint8_t> bytes);
+    // Components kept as separate files (code without a Mach-O); each blob
+    // must have a known slot, appear once and carry its own length.
+    static SuperBlob fromComponents(std::vector<Blob> components);
 
     const std::vector<Blob>& blobs() const { return blobs_; }
     const Blob* find(uint32_t slot) const;

@@ -3,6 +3,7 @@
 #include "CodeSigner.h"
 #include "Verify/Signature/CmsSignature.h"
 #include "Verify/Signature/CodeDirectory.h"
+#include "Verify/Signature/CodeSignatureCheck.h"
 #include "Verify/Signature/SignatureFailure.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,41 @@ TEST(DetachedSignature, SignsAndChecksACodeDirectoryOverArbitraryBytes) {
                                                 signature::eku::developerIdInstaller);
               }),
               "");
+}
+
+// Code without a Mach-O keeps its signature as files; the same check applies.
+TEST(DetachedSignature, ChecksSignatureComponentsKeptAsFiles) {
+    signature::TrustSettings trust{pki().anchors()};
+    std::string text = "<plist><dict/></plist>";
+    Bytes plist(text.begin(), text.end());
+    Bytes requirements =
+        signature::encodeRequirementSet(fixtures::developerIdRequirement("com.ostrel.codeless", "K7QZ2M4XNB"));
+    fixtures::CodeDirectorySpec spec{"com.ostrel.codeless", std::string("K7QZ2M4XNB"), HashType::sha256, 0, 0};
+    spec.specialSlots = {std::nullopt, signature::digest(HashType::sha256, requirements)};
+    Bytes cd = fixtures::buildCodeDirectory(spec, plist);
+    Bytes cms = fixtures::signDetached(cd, pki().application, {signature::codeDirectoryHash(HashType::sha256, cd)});
+    signature::ByteWriter wrapper;
+    wrapper.be32(signature::blobMagic::wrapper);
+    wrapper.be32(static_cast<uint32_t>(8 + cms.size()));
+    wrapper.append(cms);
+    Bytes wrapped = wrapper.take();
+    auto components = signature::SuperBlob::fromComponents({
+        {signature::slot::codeDirectory, signature::blobMagic::codeDirectory, cd},
+        {signature::slot::requirements, signature::blobMagic::requirementSet, requirements},
+        {signature::slot::cmsSignature, signature::blobMagic::wrapper, wrapped},
+    });
+    auto checked = signature::checkCodeSignature(components, plist, "the Info.plist", trust);
+    EXPECT_EQ(checked.teamID, "K7QZ2M4XNB");
+    EXPECT_EQ(checked.designatedRequirement, fixtures::developerIdRequirement("com.ostrel.codeless", "K7QZ2M4XNB"));
+    plist.back() = ' ';
+    EXPECT_EQ(failure([&] { signature::checkCodeSignature(components, plist, "the Info.plist", trust); }),
+              "code page 0 of the Info.plist does not match its hash");
+    EXPECT_EQ(failure([&] {
+                  signature::SuperBlob::fromComponents(
+                      {{signature::slot::codeDirectory, signature::blobMagic::codeDirectory, cd},
+                       {signature::slot::codeDirectory, signature::blobMagic::codeDirectory, cd}});
+              }),
+              "a signature component is malformed");
 }
 
 TEST(DetachedSignature, KnownIntermediatesCompleteAChainButNeverAnchorIt) {
