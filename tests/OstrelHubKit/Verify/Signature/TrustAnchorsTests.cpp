@@ -1,4 +1,7 @@
+#include "ApplePki.h"
+#include "Util/OpenSslPtr.h"
 #include "Verify/Signature/HashType.h"
+#include "Verify/Signature/RevocationCheck.h"
 #include "Verify/Signature/TrustAnchors.h"
 #include "Verify/Signature/TrustSettings.h"
 #include "Verify/SignaturePolicy.h"
@@ -40,6 +43,24 @@ TEST(TrustAnchors, AppleSettingsCarryTheDeveloperIdAndTimeStampIntermediates) {
     // Intermediates complete chains; they are never anchors.
     for (const auto& intermediate : apple.intermediates)
         EXPECT_FALSE(apple.anchors.contains(intermediate));
+}
+
+TEST(DenyList, RefusesListedSerialsTeamsAndCdhashes) {
+    static const fixtures::ApplePki pki;
+    signature::CertificateChain chain = {signature::Certificate::retain(pki.application.certificate.get())};
+    std::vector<signature::Bytes> cdhashes = {signature::Bytes(20, 0x0F)};
+    signature::DenyList list;
+    EXPECT_EQ(signature::RevocationCheck().revocationReason(chain, cdhashes), std::nullopt);
+    EXPECT_EQ(list.revocationReason(chain, cdhashes), std::nullopt);
+    BignumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(pki.application.certificate.get()), nullptr));
+    char* hex = BN_bn2hex(serial.get());
+    list.serials.insert(hex);
+    OPENSSL_free(hex);
+    EXPECT_EQ(list.revocationReason(chain, cdhashes), "the signing certificate has been revoked");
+    list.serials.clear();
+    list.cdhashes.insert("0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f");
+    EXPECT_EQ(list.revocationReason(chain, cdhashes), "the code has been revoked");
+    EXPECT_EQ(list.revocationReason(chain, {signature::Bytes(20, 0x0E)}), std::nullopt);
 }
 
 TEST(SignaturePolicy, OstrelPolicyAndItsRequirementText) {
