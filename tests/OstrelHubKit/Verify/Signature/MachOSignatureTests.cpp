@@ -54,6 +54,7 @@ TEST_F(MachOSignature, ChecksEveryCodeDirectoryOfSha1AndSha256Signatures) {
     auto options = developerId(pki().application);
     options.hashTypes = {HashType::sha1, HashType::sha256};
     options.berEncoding = true;
+    options.codeDirectoryVersion = 0x20600; // newer layouts keep the fields we read
     options.infoPlist = "<plist/>";
     options.resources = "<resources/>";
     auto file = thin("dual", "arm64", options);
