@@ -1,0 +1,88 @@
+#include "Verify/Signature/PropertyList.h"
+
+#include "Verify/Signature/FileBytes.h"
+#include "Verify/Signature/SignatureDefect.h"
+
+#include <cstdlib>
+
+namespace ostrel {
+
+PropertyList PropertyList::parse(std::span<const uint8_t> bytes, std::string_view shownAs) {
+    plist_t node = nullptr;
+    if (!bytes.empty() && bytes.size() <= maxFileBytes)
+        plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), &node);
+    if (node == nullptr)
+        throw SignatureDefect(std::string(shownAs) + " is not a readable property list");
+    return PropertyList(node);
+}
+
+PropertyList PropertyList::readFile(const std::filesystem::path& file, std::string_view shownAs) {
+    return parse(FileBytes::readCapped(file, maxFileBytes, shownAs), shownAs);
+}
+
+bool PropertyList::isDictionary(plist_t node) {
+    return node != nullptr && plist_get_node_type(node) == PLIST_DICT;
+}
+
+plist_t PropertyList::member(plist_t dict, const char* key) {
+    return isDictionary(dict) ? plist_dict_get_item(dict, key) : nullptr;
+}
+
+std::optional<std::string> PropertyList::text(plist_t node) {
+    if (node == nullptr || plist_get_node_type(node) != PLIST_STRING)
+        return std::nullopt;
+    uint64_t length = 0;
+    const char* chars = plist_get_string_ptr(node, &length);
+    if (chars == nullptr)
+        return std::nullopt;
+    return std::string(chars, length);
+}
+
+std::optional<std::vector<uint8_t>> PropertyList::data(plist_t node) {
+    if (node == nullptr || plist_get_node_type(node) != PLIST_DATA)
+        return std::nullopt;
+    uint64_t length = 0;
+    const char* bytes = plist_get_data_ptr(node, &length);
+    if (bytes == nullptr && length != 0)
+        return std::nullopt;
+    const auto* begin = reinterpret_cast<const uint8_t*>(bytes);
+    return std::vector<uint8_t>(begin, begin + length);
+}
+
+std::optional<bool> PropertyList::boolean(plist_t node) {
+    if (node == nullptr || plist_get_node_type(node) != PLIST_BOOLEAN)
+        return std::nullopt;
+    uint8_t value = 0;
+    plist_get_bool_val(node, &value);
+    return value != 0;
+}
+
+std::optional<int64_t> PropertyList::integer(plist_t node) {
+    if (node == nullptr || plist_get_node_type(node) != PLIST_UINT)
+        return std::nullopt;
+    uint64_t value = 0;
+    plist_get_uint_val(node, &value);
+    return static_cast<int64_t>(value);
+}
+
+void PropertyList::forEach(plist_t dict, const std::function<void(const std::string&, plist_t)>& visit) {
+    if (!isDictionary(dict))
+        return;
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(dict, &iter);
+    if (iter == nullptr)
+        return;
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dict, iter, &key, &value);
+        if (key == nullptr)
+            break;
+        std::string name(key);
+        std::free(key);
+        visit(name, value);
+    }
+    std::free(iter);
+}
+
+} // namespace ostrel

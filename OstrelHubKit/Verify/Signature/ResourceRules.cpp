@@ -1,0 +1,47 @@
+#include "Verify/Signature/ResourceRules.h"
+
+#include "Verify/Signature/SignatureDefect.h"
+
+namespace ostrel {
+
+void ResourceRules::add(ResourceRule rule) {
+    auto compiled = std::make_unique<regex_t>();
+    if (regcomp(compiled.get(), rule.pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
+        throw SignatureDefect("the resource rule \"" + rule.pattern + "\" is not a valid pattern");
+    rules_.push_back({std::move(rule), std::unique_ptr<regex_t, RegexFree>(compiled.release())});
+}
+
+const ResourceRule* ResourceRules::match(std::string_view path) const {
+    std::string text(path); // regexec needs a terminated string
+    const ResourceRule* best = nullptr;
+    for (const auto& c : rules_) {
+        if (regexec(c.regex.get(), text.c_str(), 0, nullptr, 0) != 0)
+            continue;
+        if (best == nullptr || c.rule.weight > best->weight)
+            best = &c.rule;
+    }
+    return best;
+}
+
+std::vector<ResourceRule> ResourceRules::codesignDefaults() {
+    return {
+        {.pattern = ".*\\.dSYM($|/)", .weight = 11},
+        {.pattern = "^(.*/)?\\.DS_Store$", .omit = true, .weight = 2000},
+        {.pattern = "^(Frameworks|SharedFrameworks|PlugIns|Plug-ins|XPCServices|Helpers|MacOS|Library/"
+                    "(Automator|Spotlight|LoginItems))/",
+         .nested = true,
+         .weight = 10},
+        {.pattern = "^.*"},
+        {.pattern = "^Info\\.plist$", .omit = true, .weight = 20},
+        {.pattern = "^PkgInfo$", .omit = true, .weight = 20},
+        {.pattern = "^Resources/", .weight = 20},
+        {.pattern = "^Resources/.*\\.lproj/", .optional = true, .weight = 1000},
+        {.pattern = "^Resources/.*\\.lproj/locversion.plist$", .omit = true, .weight = 1100},
+        {.pattern = "^Resources/Base\\.lproj/", .weight = 1010},
+        {.pattern = "^[^/]+$", .nested = true, .weight = 10},
+        {.pattern = "^embedded\\.provisionprofile$", .weight = 20},
+        {.pattern = "^version\\.plist$", .weight = 20},
+    };
+}
+
+} // namespace ostrel

@@ -1,0 +1,145 @@
+#include "BundleBuilder.h"
+#include "TempDir.h"
+#include "Verify/Signature/BundleLayout.h"
+#include "Verify/Signature/PropertyList.h"
+#include "Verify/Signature/SignatureDefect.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace ostrel;
+using ostrel::fixtures::BundleBuilder;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string defectOf(const fs::path& bundle) {
+    try {
+        BundleLayout::read(bundle);
+    } catch (const SignatureDefect& e) {
+        return e.detail();
+    }
+    return "no defect";
+}
+
+void writeInfo(const fs::path& bundle, const std::string& dictBody) {
+    test::writeFile(bundle / "Contents/Info.plist",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + dictBody +
+                        "</dict></plist>\n");
+}
+
+} // namespace
+
+TEST(BundleLayout, ReadsXmlAndBinaryInfoPlistsOfEveryKind) {
+    test::TempDir dir;
+    bool binary = false;
+    for (const char* name : {"Echo.vst3", "Echo.component", "Echo.clap", "Echo.vst", "Echo Hub.app"}) {
+        binary = !binary;
+        fs::path bundle = BundleBuilder(dir.path(), name)
+                              .identifier("com.ostrel.echo")
+                              .version("214", "2.1.4")
+                              .executable("Echo")
+                              .binaryInfoPlist(binary)
+                              .build();
+        EXPECT_EQ(test::readFile(bundle / "Contents/Info.plist").rfind("bplist00", 0) == 0, binary);
+        BundleLayout layout = BundleLayout::read(bundle);
+        EXPECT_EQ(layout.shape, BundleLayout::Shape::deep) << name;
+        EXPECT_EQ(layout.identifier, "com.ostrel.echo");
+        EXPECT_EQ(layout.version, "214");
+        EXPECT_EQ(layout.mainExecutable(), bundle / "Contents/MacOS/Echo");
+        EXPECT_EQ(layout.mainExecutableKey(), "MacOS/Echo");
+        EXPECT_EQ(layout.codeResources(), bundle / "Contents/_CodeSignature/CodeResources");
+        EXPECT_EQ(bundleVersion(bundle), "214");
+    }
+}
+
+TEST(BundleLayout, VersionPrefersBundleVersionThenShortVersionTextOnly) {
+    test::TempDir dir;
+    fs::path bundle = dir / "V.vst3";
+    writeInfo(bundle, "<key>CFBundleShortVersionString</key><string>2.0</string>"
+                      "<key>CFBundleVersion</key><string>2.0.7</string>");
+    EXPECT_EQ(bundleVersion(bundle), "2.0.7");
+    writeInfo(bundle, "<key>CFBundleVersion</key><integer>7</integer>"
+                      "<key>CFBundleShortVersionString</key><string>2.0</string>");
+    EXPECT_EQ(bundleVersion(bundle), "2.0");
+    EXPECT_EQ(BundleLayout::read(bundle).version, "2.0");
+    writeInfo(bundle, "<key>CFBundleVersion</key><true/>");
+    EXPECT_EQ(bundleVersion(bundle), std::nullopt);
+    test::writeFile(bundle / "Contents/Info.plist", "<plist><array><string>1.0</string></array></plist>");
+    EXPECT_EQ(bundleVersion(bundle), std::nullopt);
+    test::writeFile(bundle / "Contents/Info.plist", "not a plist");
+    EXPECT_EQ(bundleVersion(bundle), std::nullopt);
+    EXPECT_EQ(bundleVersion(dir / "Missing.vst3"), std::nullopt);
+}
+
+TEST(BundleLayout, CodelessBundleKeepsItsSignatureAsFiles) {
+    test::TempDir dir;
+    fs::path bundle = BundleBuilder(dir.path(), "Presets.bundle").executable(std::nullopt).build();
+    BundleLayout layout = BundleLayout::read(bundle);
+    EXPECT_TRUE(layout.codeless());
+    EXPECT_EQ(layout.mainExecutable(), std::nullopt);
+    EXPECT_EQ(layout.readCodelessComponent(0), std::nullopt);
+    test::writeFile(bundle / "Contents/_CodeSignature/CodeDirectory", "cd");
+    test::writeFile(bundle / "Contents/_CodeSignature/CodeSignature", "cms");
+    EXPECT_EQ(layout.readCodelessComponent(0), (std::vector<uint8_t>{'c', 'd'}));
+    EXPECT_EQ(layout.readCodelessComponent(0x10000)->size(), 3u);
+    EXPECT_EQ(BundleLayout::codelessComponentName(0x1000), "CodeRequirements-1");
+    EXPECT_EQ(BundleLayout::codelessComponentName(2), "CodeRequirements");
+    EXPECT_EQ(BundleLayout::codelessComponentName(99), "");
+    // A link in place of a component is never read through.
+    fs::create_symlink("/etc/passwd", bundle / "Contents/_CodeSignature/CodeRequirements");
+    EXPECT_THROW(layout.readCodelessComponent(2), SignatureDefect);
+}
+
+TEST(BundleLayout, RefusesUnsafeOrUnreadableInfo) {
+    test::TempDir dir;
+    fs::path bundle = dir / "Bad.clap";
+    writeInfo(bundle, "<key>CFBundleExecutable</key><string>../../bin/sh</string>");
+    EXPECT_EQ(defectOf(bundle),
+              "the main executable name \"../../bin/sh\" in Contents/Info.plist is not a plain file name");
+    writeInfo(bundle, "<key>CFBundleExecutable</key><string>MacOS/x</string>");
+    EXPECT_EQ(defectOf(bundle), "the main executable name \"MacOS/x\" in Contents/Info.plist is not a plain file name");
+    writeInfo(bundle, "<key>CFBundleExecutable</key><string>..</string>");
+    EXPECT_NE(defectOf(bundle).find("is not a plain file name"), std::string::npos);
+    writeInfo(bundle, "<key>CFBundleExecutable</key><integer>3</integer>");
+    EXPECT_EQ(defectOf(bundle), "CFBundleExecutable in Contents/Info.plist is not text");
+    test::writeFile(bundle / "Contents/Info.plist", "<plist><string>x</string></plist>");
+    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist is not a dictionary");
+    fs::remove(bundle / "Contents/Info.plist");
+    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist is missing");
+    fs::create_symlink("/etc/hostname", bundle / "Contents/Info.plist");
+    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist cannot be read");
+}
+
+TEST(BundleLayout, PropertyListSizeLimitHoldsAtItsEdge) {
+    test::TempDir dir;
+    fs::path bundle = dir / "Big.vst";
+    test::writeFile(bundle / "Contents/Info.plist", "");
+    // Sparse files: the limit is checked before anything is read or parsed.
+    fs::resize_file(bundle / "Contents/Info.plist", PropertyList::maxFileBytes);
+    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist is not a readable property list");
+    fs::resize_file(bundle / "Contents/Info.plist", PropertyList::maxFileBytes + 1);
+    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist is too large");
+}
+
+TEST(BundleLayout, FrameworkAndShallowShapes) {
+    test::TempDir dir;
+    fs::path framework = dir / "Core.framework";
+    test::writeFile(framework / "Versions/A/Resources/Info.plist",
+                    BundleBuilder::infoPlist({{"CFBundleExecutable", "Core"}}, true));
+    fs::create_symlink("A", framework / "Versions/Current");
+    BundleLayout layout = BundleLayout::read(framework);
+    EXPECT_EQ(layout.shape, BundleLayout::Shape::framework);
+    EXPECT_EQ(layout.mainExecutable(), framework / "Versions/A/Core");
+    EXPECT_EQ(layout.shown("Resources/x"), "Versions/A/Resources/x");
+
+    fs::path shallow = dir / "Flat.bundle";
+    test::writeFile(shallow / "Info.plist", BundleBuilder::infoPlist({{"CFBundleExecutable", "Flat"}}, false));
+    layout = BundleLayout::read(shallow);
+    EXPECT_EQ(layout.shape, BundleLayout::Shape::shallow);
+    EXPECT_EQ(layout.mainExecutable(), shallow / "Flat");
+    EXPECT_EQ(layout.codeResources(), shallow / "_CodeSignature/CodeResources");
+}

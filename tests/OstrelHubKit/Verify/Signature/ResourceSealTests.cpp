@@ -1,0 +1,217 @@
+#include "BundleBuilder.h"
+#include "CodeResourcesWriter.h"
+#include "Tampering.h"
+#include "TempDir.h"
+#include "Verify/Signature/CodeResources.h"
+#include "Verify/Signature/FileBytes.h"
+#include "Verify/Signature/ResourceSealCheck.h"
+#include "Verify/Signature/SignatureDefect.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace ostrel;
+using namespace ostrel::fixtures;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<uint8_t> coreCdhash(20, 0xC0);
+const std::string coreRequirement = "identifier \"com.ostrel.core\" and anchor apple generic";
+
+// A plug-in with resources, an optional localisation, omitted litter, links
+// and a nested framework, sealed as codesign would seal it.
+fs::path sealedBundle(const fs::path& dir) {
+    fs::path bundle = BundleBuilder(dir, "Echo.vst3")
+                          .file("Resources/a.txt", "alpha")
+                          .file("Resources/img/b.png", "png bytes")
+                          .file("Resources/en.lproj/Loc.strings", "\"k\" = \"v\";")
+                          .file("Resources/.DS_Store", "litter")
+                          .file("PkgInfo", "BNDL????")
+                          .file("Frameworks/Core.framework/Versions/A/Core", "core code")
+                          .symlink("Frameworks/Core.framework/Core", "Versions/A/Core")
+                          .symlink("Resources/current.txt", "a.txt")
+                          .symlink("Frameworks/Lib", "Core.framework/Core")
+                          .build();
+    CodeResourcesWriter(bundle).nested("Frameworks/Core.framework", {coreCdhash, coreRequirement}).write();
+    return bundle;
+}
+
+SealReport check(const fs::path& bundle) {
+    BundleLayout layout = BundleLayout::read(bundle);
+    auto bytes = FileBytes::readCapped(layout.codeResources(), 1 << 20, "CodeResources");
+    return ResourceSealCheck::run(layout, CodeResources::parse(bytes, "Contents/_CodeSignature/CodeResources"));
+}
+
+std::string firstDetail(const fs::path& bundle) {
+    return check(bundle).firstDetail().value_or("intact");
+}
+
+} // namespace
+
+TEST(ResourceSeal, IntactBundlePassesAndListsNestedCode) {
+    test::TempDir dir;
+    fs::path bundle = sealedBundle(dir.path());
+    SealReport report = check(bundle);
+    EXPECT_TRUE(report.intact()) << report.firstDetail().value_or("");
+    ASSERT_EQ(report.nested.size(), 1u);
+    EXPECT_EQ(report.nested[0].path, "Contents/Frameworks/Core.framework");
+    EXPECT_EQ(report.nested[0].location, bundle / "Contents/Frameworks/Core.framework");
+    EXPECT_EQ(report.nested[0].cdhash, coreCdhash);
+    EXPECT_EQ(report.nested[0].requirement, coreRequirement);
+
+    // Omitted litter and the excluded parts may change freely.
+    test::writeFile(bundle / "Contents/Resources/.DS_Store", "other litter");
+    test::writeFile(bundle / "Contents/PkgInfo", "APPL????");
+    test::writeFile(bundle / "Contents/MacOS/Echo", "re-signed executable");
+    test::writeFile(bundle / "Contents/CodeResources", "stapled ticket");
+    EXPECT_TRUE(check(bundle).intact());
+}
+
+TEST(ResourceSeal, ReportsModifiedAddedAndMissingFiles) {
+    test::TempDir dir;
+    fs::path bundle = sealedBundle(dir.path());
+    Tampering::flipByte(bundle / "Contents/Resources/img/b.png", 3);
+    EXPECT_EQ(firstDetail(bundle), "Contents/Resources/img/b.png was modified after signing");
+    Tampering::flipByte(bundle / "Contents/Resources/img/b.png", 3);
+    EXPECT_EQ(firstDetail(bundle), "intact");
+
+    test::writeFile(bundle / "Contents/Resources/x.png", "new");
+    EXPECT_EQ(firstDetail(bundle), "Contents/Resources/x.png was added after signing");
+    fs::remove(bundle / "Contents/Resources/x.png");
+    test::writeFile(bundle / "Contents/Extra.txt", "new");
+    EXPECT_EQ(firstDetail(bundle), "Contents/Extra.txt was added after signing");
+    fs::remove(bundle / "Contents/Extra.txt");
+    test::writeFile(bundle / "Contents/Resources/en.lproj/New.strings", "new");
+    EXPECT_EQ(firstDetail(bundle), "Contents/Resources/en.lproj/New.strings was added after signing");
+    fs::remove(bundle / "Contents/Resources/en.lproj/New.strings");
+    test::writeFile(bundle / "Stray.txt", "beside Contents");
+    EXPECT_EQ(firstDetail(bundle), "Stray.txt was added after signing");
+    fs::remove(bundle / "Stray.txt");
+
+    fs::remove(bundle / "Contents/Resources/a.txt");
+    EXPECT_EQ(firstDetail(bundle), "a sealed file is missing: Contents/Resources/a.txt");
+    test::writeFile(bundle / "Contents/Resources/a.txt", "alpha");
+
+    // A localisation is optional: it may go, and the report says it went.
+    fs::remove(bundle / "Contents/Resources/en.lproj/Loc.strings");
+    SealReport report = check(bundle);
+    EXPECT_TRUE(report.intact());
+    EXPECT_EQ(report.optionalMissing, std::vector<std::string>{"Contents/Resources/en.lproj/Loc.strings"});
+
+    fs::remove_all(bundle / "Contents/Frameworks/Core.framework");
+    EXPECT_EQ(firstDetail(bundle), "a sealed file is missing: Contents/Frameworks/Core.framework");
+}
+
+TEST(ResourceSeal, ChecksLinkTargetsAndContainment) {
+    test::TempDir dir;
+    fs::path bundle = sealedBundle(dir.path());
+    fs::path lib = bundle / "Contents/Frameworks/Lib";
+    Tampering::relink(lib, "./Core.framework/Core"); // same place, different text
+    EXPECT_EQ(firstDetail(bundle), "Contents/Frameworks/Lib link target was changed after signing");
+    Tampering::relink(lib, "../../../outside");
+    EXPECT_EQ(firstDetail(bundle), "Contents/Frameworks/Lib link points outside the bundle");
+    Tampering::relink(lib, "/usr/lib");
+    EXPECT_EQ(firstDetail(bundle), "Contents/Frameworks/Lib link points to an absolute path");
+    // Climbing to the bundle root and back in stays inside.
+    Tampering::relink(lib, "../../Contents/Resources/a.txt");
+    EXPECT_EQ(firstDetail(bundle), "Contents/Frameworks/Lib link target was changed after signing");
+
+    // A chain of links is followed within the tree: each hop looks harmless alone.
+    Tampering::relink(lib, "Core.framework/Core");
+    fs::create_symlink("../..", bundle / "Contents/Frameworks/Core.framework/Versions/Up");
+    Tampering::relink(bundle / "Contents/Frameworks/Core.framework/Core", "Versions/Up/../../../etc");
+    SealReport report = check(bundle);
+    ASSERT_FALSE(report.intact());
+    EXPECT_EQ(report.issues[0].detail(), "Contents/Frameworks/Lib link points outside the bundle");
+
+    // A loop never hangs the check.
+    Tampering::relink(lib, "Loop");
+    fs::create_symlink("Lib", bundle / "Contents/Frameworks/Loop");
+    EXPECT_EQ(firstDetail(bundle), "Contents/Frameworks/Lib link points outside the bundle");
+}
+
+TEST(ResourceSeal, RefusesCorruptOrOldSeals) {
+    test::TempDir dir;
+    fs::path bundle = sealedBundle(dir.path());
+    fs::path seal = bundle / "Contents/_CodeSignature/CodeResources";
+    Tampering::flipByte(seal, 0);
+    try {
+        check(bundle);
+        FAIL() << "a corrupt seal was read";
+    } catch (const SignatureDefect& e) {
+        EXPECT_EQ(e.detail(), "Contents/_CodeSignature/CodeResources is not a readable property list");
+    }
+    auto parse = [](const std::string& text) {
+        std::vector<uint8_t> bytes(text.begin(), text.end());
+        try {
+            CodeResources::parse(bytes, "CodeResources");
+        } catch (const SignatureDefect& e) {
+            return e.detail();
+        }
+        return std::string("parsed");
+    };
+    const std::string rules = "<key>rules2</key><dict><key>^.*</key><true/></dict>";
+    EXPECT_EQ(parse("<plist><dict>" + rules + "</dict></plist>"), "CodeResources has no sealed file list");
+    EXPECT_EQ(parse("<plist><dict><key>files2</key><dict><key>a</key><dict><key>hash2</key><data>AAAA</data>"
+                    "</dict></dict>" +
+                    rules + "</dict></plist>"),
+              "the seal of a is malformed");
+    EXPECT_EQ(parse("<plist><dict><key>files2</key><dict><key>a</key><dict><key>optional</key><true/>"
+                    "</dict></dict>" +
+                    rules + "</dict></plist>"),
+              "the seal of a has no hash");
+    EXPECT_EQ(parse("<plist><dict><key>files2</key><dict/><key>rules2</key><dict><key>([</key><true/></dict>"
+                    "</dict></plist>"),
+              "the resource rule \"([\" is not a valid pattern");
+
+    // Only the old files/rules pair: read, but refused by the check.
+    std::string old = "<plist><dict><key>files</key><dict/><key>rules</key><dict/></dict></plist>";
+    CodeResources legacy = CodeResources::parse(std::vector<uint8_t>(old.begin(), old.end()), "CodeResources");
+    EXPECT_TRUE(legacy.legacy);
+    EXPECT_THROW(ResourceSealCheck::run(BundleLayout::read(bundle), legacy), SignatureDefect);
+}
+
+TEST(ResourceSeal, DefaultRulesPickTheHeaviestMatch) {
+    ResourceRules rules;
+    for (auto& rule : ResourceRules::codesignDefaults())
+        rules.add(rule);
+    auto weightOf = [&](const char* path) { return rules.match(path) ? rules.match(path)->weight : -1; };
+    EXPECT_TRUE(rules.match("Info.plist")->omit);
+    EXPECT_TRUE(rules.match("PkgInfo")->omit);
+    EXPECT_TRUE(rules.match("Resources/deep/.DS_Store")->omit);
+    EXPECT_TRUE(rules.match("Resources/fr.lproj/Loc.strings")->optional);
+    EXPECT_TRUE(rules.match("Resources/fr.lproj/locversion.plist")->omit);
+    EXPECT_FALSE(rules.match("Resources/Base.lproj/Main.nib")->optional);
+    EXPECT_EQ(weightOf("Resources/Base.lproj/Main.nib"), 1010);
+    EXPECT_TRUE(rules.match("Frameworks/Core.framework")->nested);
+    EXPECT_TRUE(rules.match("Library/LoginItems/Helper.app")->nested);
+    EXPECT_FALSE(rules.match("Library/Other/Helper.app")->nested);
+    EXPECT_EQ(weightOf("Resources/a.txt"), 20);
+    EXPECT_EQ(weightOf("Other/a.txt"), 1);
+    // Unanchored patterns match anywhere; ties keep the earlier rule.
+    ResourceRules custom;
+    custom.add({.pattern = "lproj", .optional = true, .weight = 5});
+    custom.add({.pattern = "Base", .omit = true, .weight = 5});
+    EXPECT_TRUE(custom.match("Resources/Base.lproj/x")->optional);
+    EXPECT_EQ(custom.match("Resources/plain"), nullptr);
+}
+
+TEST(ResourceSeal, WalkDepthLimitHoldsAtItsEdgeAndOddFilesAreRefused) {
+    test::TempDir dir;
+    fs::path bundle = sealedBundle(dir.path());
+    std::string deep = "Resources";
+    for (int i = 1; i < ResourceSealCheck::maxDepth; ++i)
+        deep += "/d";
+    fs::create_directories(bundle / "Contents" / deep);
+    EXPECT_EQ(firstDetail(bundle), "intact");
+    fs::create_directories(bundle / "Contents" / deep / "d");
+    EXPECT_THROW(check(bundle), SignatureDefect);
+    fs::remove_all(bundle / "Contents/Resources/d");
+
+    ASSERT_EQ(::mkfifo((bundle / "Contents/Resources/pipe").c_str(), 0600), 0);
+    EXPECT_EQ(firstDetail(bundle), "Contents/Resources/pipe is not a file, folder or link");
+}
