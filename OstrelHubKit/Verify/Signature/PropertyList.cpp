@@ -4,13 +4,45 @@
 #include "Verify/Signature/SignatureDefect.h"
 
 #include <cstdlib>
+#include <memory>
 
 namespace ostrel {
 
+namespace {
+
+struct XmlFree {
+    void operator()(char* xml) const { plist_to_xml_free(xml); }
+};
+
+// libplist's binary reader accepts dictionary keys (with inner NUL bytes) that
+// its own accessors then abort on. A binary list is therefore written out as
+// XML and read back, which yields only keys the accessors accept.
+plist_t normalisedBinary(plist_t binary) {
+    char* raw = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(binary, &raw, &length);
+    std::unique_ptr<char, XmlFree> xml(raw);
+    plist_t node = nullptr;
+    if (xml && length > 0)
+        plist_from_xml(xml.get(), length, &node);
+    return node;
+}
+
+} // namespace
+
 PropertyList PropertyList::parse(std::span<const uint8_t> bytes, std::string_view shownAs) {
     plist_t node = nullptr;
-    if (!bytes.empty() && bytes.size() <= maxFileBytes)
-        plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), &node);
+    const char* chars = reinterpret_cast<const char*>(bytes.data());
+    if (!bytes.empty() && bytes.size() <= maxFileBytes) {
+        auto length = static_cast<uint32_t>(bytes.size());
+        if (plist_is_binary(chars, length)) {
+            plist_from_bin(chars, length, &node);
+            PropertyList binary(node);
+            node = binary.root() ? normalisedBinary(binary.root()) : nullptr;
+        } else {
+            plist_from_xml(chars, length, &node);
+        }
+    }
     if (node == nullptr)
         throw SignatureDefect(std::string(shownAs) + " is not a readable property list");
     return PropertyList(node);
@@ -68,21 +100,22 @@ std::optional<int64_t> PropertyList::integer(plist_t node) {
 void PropertyList::forEach(plist_t dict, const std::function<void(const std::string&, plist_t)>& visit) {
     if (!isDictionary(dict))
         return;
-    plist_dict_iter iter = nullptr;
-    plist_dict_new_iter(dict, &iter);
-    if (iter == nullptr)
+    plist_dict_iter raw = nullptr;
+    plist_dict_new_iter(dict, &raw);
+    // Owned here so a visitor that throws does not leak the iterator.
+    std::unique_ptr<void, decltype(&std::free)> iter(raw, &std::free);
+    if (!iter)
         return;
     for (;;) {
         char* key = nullptr;
         plist_t value = nullptr;
-        plist_dict_next_item(dict, iter, &key, &value);
+        plist_dict_next_item(dict, iter.get(), &key, &value);
         if (key == nullptr)
             break;
         std::string name(key);
         std::free(key);
         visit(name, value);
     }
-    std::free(iter);
 }
 
 } // namespace ostrel

@@ -143,3 +143,22 @@ TEST(BundleLayout, FrameworkAndShallowShapes) {
     EXPECT_EQ(layout.mainExecutable(), shallow / "Flat");
     EXPECT_EQ(layout.codeResources(), shallow / "_CodeSignature/CodeResources");
 }
+
+TEST(PropertyList, BinaryKeyWithNulCharacterIsReadWithoutAborting) {
+    // {u"\0": true}: libplist's binary reader accepts this UTF-16 key, but its
+    // dictionary accessors abort on it unless the list is normalised first.
+    std::vector<uint8_t> bytes = {'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD1, 1, 2, 0x61, 0, 0, 0x09, 8, 11, 14};
+    std::vector<uint8_t> trailer(32, 0);
+    trailer[6] = 1;   // offset size
+    trailer[7] = 1;   // reference size
+    trailer[15] = 3;  // objects
+    trailer[31] = 15; // offset table
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    PropertyList list = PropertyList::parse(bytes, "Info.plist");
+    int members = 0;
+    PropertyList::forEach(list.root(), [&](const std::string&, plist_t value) {
+        ++members;
+        EXPECT_EQ(PropertyList::boolean(value), true);
+    });
+    EXPECT_EQ(members, 1);
+}
