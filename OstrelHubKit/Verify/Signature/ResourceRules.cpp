@@ -2,6 +2,9 @@
 
 #include "Verify/Signature/SignatureDefect.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace ostrel {
 
 void ResourceRules::add(ResourceRule rule) {
@@ -21,6 +24,24 @@ const ResourceRule* ResourceRules::match(std::string_view path) const {
             best = &c.rule;
     }
     return best;
+}
+
+bool ResourceRules::strict() const {
+    static const char* const allowedOmissions[] = {
+        "^(.*/)?\\.DS_Store$",
+        "^Info\\.plist$",
+        "^PkgInfo$",
+        "^Resources/.*\\.lproj/locversion.plist$",
+    };
+    bool catchAll = false;
+    for (const auto& c : rules_) {
+        if (c.rule.pattern == "^.*" && !c.rule.omit)
+            catchAll = true;
+        if (c.rule.omit && std::find(std::begin(allowedOmissions), std::end(allowedOmissions), c.rule.pattern) ==
+                               std::end(allowedOmissions))
+            return false;
+    }
+    return catchAll;
 }
 
 std::vector<ResourceRule> ResourceRules::codesignDefaults() {

@@ -35,6 +35,11 @@ public:
     // The rules codesign writes by default into rules2, in its order.
     static std::vector<ResourceRule> codesignDefaults();
 
+    // Strict sealing: a catch-all "^.*" rule that seals, and no omission but
+    // the few codesign itself makes (Finder litter, Info.plist, PkgInfo,
+    // localisation version files). Anything weaker could leave files unsealed.
+    bool strict() const;
+
 private:
     struct RegexFree {
         void operator()(regex_t* r) const {

@@ -48,6 +48,8 @@ public:
     SealReport run() {
         if (layout_.shape == BundleLayout::Shape::deep)
             checkBundleRoot();
+        if (layout_.shape == BundleLayout::Shape::framework)
+            checkFrameworkRoot();
         walk(layout_.contents(), "", 0);
         for (const auto& [key, entry] : seal_.files) {
             if (seen_.contains(key))
@@ -68,6 +70,19 @@ private:
         for (const auto& name : sortedNames(layout_.root))
             if (name != "Contents" && name != ".DS_Store")
                 report_.issues.push_back({Kind::added, name});
+    }
+
+    // A framework's root holds only Versions and links into the current version
+    // of the same name ("Core" -> "Versions/Current/Core"); the seal covers
+    // only the version folder, so anything else there would be unsealed.
+    void checkFrameworkRoot() {
+        for (const auto& name : sortedNames(layout_.root)) {
+            fs::path item = layout_.root / name;
+            bool expected = name == "Versions" ? fs::is_directory(fs::symlink_status(item))
+                                               : readLinkText(item) == "Versions/Current/" + name;
+            if (!expected && name != ".DS_Store")
+                report_.issues.push_back({Kind::added, name});
+        }
     }
 
     void walk(const fs::path& dir, const std::string& prefix, int depth) {
@@ -100,9 +115,12 @@ private:
             return;
         seen_.insert(key);
         auto sealed = seal_.files.find(key);
-        if (sealed == seal_.files.end())
-            issue(Kind::added, key);
-        else if (S_ISLNK(st.st_mode))
+        if (sealed == seal_.files.end()) {
+            // The Info.plist is sealed by its own slot in the CodeDirectory;
+            // some seals list it as a resource too, some do not.
+            if (key != layout_.infoPlistKey())
+                issue(Kind::added, key);
+        } else if (S_ISLNK(st.st_mode))
             compareLink(item, key, sealed->second);
         else
             compareFile(item, key, sealed->second);
@@ -195,6 +213,8 @@ SealReport ResourceSealCheck::run(const BundleLayout& layout, const CodeResource
                                   const std::optional<fs::path>& containmentRoot) {
     if (seal.legacy)
         throw SignatureDefect("the resource seal is in the obsolete version 1 form");
+    if (!seal.rules.strict())
+        throw SignatureDefect("the resource seal's rules leave files unsealed");
     return SealWalker(layout, seal, containmentRoot.value_or(layout.root)).run();
 }
 

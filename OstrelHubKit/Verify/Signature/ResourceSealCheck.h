@@ -13,6 +13,11 @@ namespace ostrel {
 // following links; every link is also checked to stay inside
 // `containmentRoot` (the outermost bundle being verified; the bundle's own root
 // when absent), resolved from the tree's own entries.
+//
+// Not covered here, because the CodeDirectory seals them: the main executable,
+// the Info.plist (checked here only when the seal lists it) and the
+// CodeResources file itself, whose bytes the caller must compare with the
+// CodeDirectory's resource slot before trusting this result.
 class ResourceSealCheck {
 public:
     // Folders deeper than this below the contents folder are refused.

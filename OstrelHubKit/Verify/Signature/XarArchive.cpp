@@ -110,19 +110,22 @@ std::vector<uint8_t> XarArchive::signatureBytes(const XarSignature& signature) c
 }
 
 void XarArchive::verifyFileChecksums() const {
-    uint64_t heapSize = fileSize_ - heapStart();
     for (const XarFile& file : toc().files) {
-        if (!file.data)
-            continue;
-        const XarFileData& data = *file.data;
-        const EVP_MD* md = digestForStyle(data.archivedStyle);
-        if (md == nullptr || data.archivedChecksum.size() != static_cast<size_t>(EVP_MD_get_size(md)))
-            throw SignatureDefect(file.path + " in the package has no usable checksum");
-        if (!BigEndianBytes::fits(data.offset, data.length, heapSize))
-            throw SignatureDefect(file.path + " in the package lies outside the package");
-        if (FileBytes::digestRange(fd_.get(), heapStart() + data.offset, data.length, md) != data.archivedChecksum)
-            throw SignatureDefect(file.path + " in the package was modified after signing");
+        if (file.data)
+            verifyStored(*file.data, file.path);
+        for (const XarFileData& attribute : file.extendedAttributes)
+            verifyStored(attribute, file.path + " (extended attribute)");
     }
+}
+
+void XarArchive::verifyStored(const XarFileData& data, const std::string& shown) const {
+    const EVP_MD* md = digestForStyle(data.archivedStyle);
+    if (md == nullptr || data.archivedChecksum.size() != static_cast<size_t>(EVP_MD_get_size(md)))
+        throw SignatureDefect(shown + " in the package has no usable checksum");
+    if (!BigEndianBytes::fits(data.offset, data.length, fileSize_ - heapStart()))
+        throw SignatureDefect(shown + " in the package lies outside the package");
+    if (FileBytes::digestRange(fd_.get(), heapStart() + data.offset, data.length, md) != data.archivedChecksum)
+        throw SignatureDefect(shown + " in the package was modified after signing");
 }
 
 } // namespace ostrel

@@ -52,8 +52,8 @@ public:
     void verifyTocChecksum() const;
     // The bytes of a signature element.
     std::vector<uint8_t> signatureBytes(const XarSignature& signature) const;
-    // Throws SignatureDefect naming the first file whose stored bytes do not
-    // match their archived checksum (or that has none).
+    // Throws SignatureDefect naming the first file (or extended attribute)
+    // whose stored bytes do not match their archived checksum (or that has none).
     void verifyFileChecksums() const;
 
     int fd() const { return fd_.get(); }
@@ -63,6 +63,7 @@ private:
     XarArchive(UniqueFd fd, uint64_t fileSize, Front front)
         : fd_(std::move(fd)), fileSize_(fileSize), front_(std::move(front)) {}
     std::vector<uint8_t> heapBytes(uint64_t offset, uint64_t size, const char* what) const;
+    void verifyStored(const XarFileData& data, const std::string& shown) const;
 
     UniqueFd fd_;
     uint64_t fileSize_ = 0;

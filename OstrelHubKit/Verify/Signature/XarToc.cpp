@@ -58,7 +58,6 @@ public:
             throw SignatureDefect("the package's table of contents is nested too deeply");
         const std::string& parent = stack_.empty() ? std::string() : stack_.back();
         std::string style = attribute(attributes, "style");
-        stack_.push_back(name);
         text_.clear();
         if (parent == "toc" && name == "checksum")
             toc_.checksumStyle = style;
@@ -68,8 +67,11 @@ public:
             startFile();
         else if (parent == "file" && name == "data" && !files_.empty())
             toc_.files[files_.back().index].data.emplace();
-        else if (parent == "data" && data() != nullptr)
-            startDataPart(name, style);
+        else if (parent == "file" && name == "ea" && !files_.empty())
+            toc_.files[files_.back().index].extendedAttributes.emplace_back();
+        else if (XarFileData* d = stored(parent))
+            startDataPart(*d, name, style);
+        stack_.push_back(name);
     }
 
     void end() {
@@ -103,11 +105,17 @@ private:
         return name == "signature" ? toc_.signature : toc_.xSignature;
     }
 
-    XarFileData* data() {
-        if (files_.empty())
+    // The stored-bytes record that the innermost open element (`container`,
+    // directly inside a <file>) stands for, if it is a <data> or <ea>.
+    XarFileData* stored(const std::string& container) {
+        if (files_.empty() || stack_.size() < 2 || stack_[stack_.size() - 2] != "file")
             return nullptr;
         auto& file = toc_.files[files_.back().index];
-        return file.data ? &*file.data : nullptr;
+        if (container == "data")
+            return file.data ? &*file.data : nullptr;
+        if (container == "ea")
+            return file.extendedAttributes.empty() ? nullptr : &file.extendedAttributes.back();
+        return nullptr;
     }
 
     void startFile() {
@@ -115,13 +123,13 @@ private:
         toc_.files.emplace_back();
     }
 
-    void startDataPart(const std::string& name, const std::string& style) {
+    static void startDataPart(XarFileData& d, const std::string& name, const std::string& style) {
         if (name == "encoding")
-            data()->encoding = style;
+            d.encoding = style;
         else if (name == "archived-checksum")
-            data()->archivedStyle = style;
+            d.archivedStyle = style;
         else if (name == "extracted-checksum")
-            data()->extractedStyle = style;
+            d.extractedStyle = style;
     }
 
     // The signature element that directly or indirectly encloses the current one.
@@ -142,8 +150,8 @@ private:
             applyRange(name, enclosingSignature()->offset, enclosingSignature()->size);
         else if (name == "X509Certificate" && enclosingSignature())
             enclosingSignature()->certificates.push_back(base64(text_));
-        else if (parent == "data" && data() != nullptr)
-            applyData(name);
+        else if (XarFileData* d = stored(parent))
+            applyData(*d, name);
         else if (parent == "file" && !files_.empty())
             applyFile(name);
     }
@@ -155,8 +163,7 @@ private:
             size = number(text_);
     }
 
-    void applyData(const std::string& name) {
-        XarFileData& d = *data();
+    void applyData(XarFileData& d, const std::string& name) {
         if (name == "offset")
             d.offset = number(text_);
         else if (name == "length")

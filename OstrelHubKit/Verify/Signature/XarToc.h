@@ -37,6 +37,8 @@ struct XarFile {
     std::string path; // names of the enclosing file elements joined with "/"
     std::string type; // "file", "directory", ...
     std::optional<XarFileData> data;
+    // Extended attributes are stored in the heap like data, with their own checksums.
+    std::vector<XarFileData> extendedAttributes;
 
     bool operator==(const XarFile&) const = default;
 };

@@ -174,6 +174,30 @@ TEST(XarArchive, RefusesHostileHeadersAndTocs) {
               "the package's table of contents is nested too deeply");
 }
 
+TEST(XarToc, KeepsDataAndExtendedAttributesApart) {
+    XarToc toc = XarToc::parse(
+        "<xar><toc><checksum style=\"sha1\"><offset>0</offset><size>20</size></checksum>"
+        "<file id=\"1\"><ea><name>com.apple.x</name><offset>70</offset><length>3</length>"
+        "<archived-checksum style=\"sha1\">00112233445566778899aabbccddeeff00112233</archived-checksum></ea>"
+        "<data><offset>40</offset><length>30</length><size>90</size><encoding style=\"application/x-gzip\"/>"
+        "<archived-checksum style=\"sha256\">" +
+        std::string(64, 'a') +
+        "</archived-checksum></data><name>dir</name><type>directory</type>"
+        "<file id=\"2\"><name>leaf</name><type>file</type></file></file></toc></xar>");
+    ASSERT_EQ(toc.files.size(), 2u);
+    EXPECT_EQ(toc.files[1].path, "dir/leaf");
+    const XarFileData& data = *toc.files[0].data;
+    EXPECT_EQ(data.offset, 40u);
+    EXPECT_EQ(data.length, 30u);
+    EXPECT_EQ(data.size, 90u);
+    EXPECT_EQ(data.encoding, "application/x-gzip");
+    EXPECT_EQ(data.archivedStyle, "sha256");
+    EXPECT_EQ(data.archivedChecksum, Bytes(32, 0xAA));
+    ASSERT_EQ(toc.files[0].extendedAttributes.size(), 1u);
+    EXPECT_EQ(toc.files[0].extendedAttributes[0].offset, 70u);
+    EXPECT_EQ(toc.files[0].extendedAttributes[0].archivedChecksum.size(), 20u);
+}
+
 TEST(NotaryTicket, FoundWhereStaplingPutsIt) {
     test::TempDir dir;
     Bytes ticket = NotaryTicketWriter::ticket({cdhash(1), cdhash(2)});

@@ -175,6 +175,49 @@ TEST(ResourceSeal, RefusesCorruptOrOldSeals) {
     EXPECT_THROW(ResourceSealCheck::run(BundleLayout::read(bundle), legacy), SignatureDefect);
 }
 
+TEST(ResourceSeal, RefusesRulesThatLeaveFilesUnsealed) {
+    test::TempDir dir;
+    BundleLayout layout = BundleLayout::read(sealedBundle(dir.path()));
+    auto run = [&](const std::string& rules) {
+        std::string text =
+            "<plist><dict><key>files2</key><dict/><key>rules2</key><dict>" + rules + "</dict></dict></plist>";
+        try {
+            ResourceSealCheck::run(layout, CodeResources::parse(std::vector<uint8_t>(text.begin(), text.end()), "x"));
+        } catch (const SignatureDefect& e) {
+            return e.detail();
+        }
+        return std::string("accepted");
+    };
+    const std::string catchAll = "<key>^.*</key><true/>";
+    const std::string plistOmitted = "<key>^Info\\.plist$</key><dict><key>omit</key><true/></dict>";
+    EXPECT_NE(run(catchAll + plistOmitted), "the resource seal's rules leave files unsealed");
+    EXPECT_EQ(run(plistOmitted), "the resource seal's rules leave files unsealed");
+    EXPECT_EQ(run("<key>^.*</key><false/>"), "the resource seal's rules leave files unsealed");
+    EXPECT_EQ(run(catchAll + "<key>^Resources/</key><false/>"), "the resource seal's rules leave files unsealed");
+}
+
+TEST(ResourceSeal, FrameworkRootHoldsOnlyVersionsAndItsLinks) {
+    test::TempDir dir;
+    fs::path framework = dir / "Core.framework";
+    test::writeFile(framework / "Versions/A/Resources/Info.plist",
+                    BundleBuilder::infoPlist({{"CFBundleExecutable", "Core"}}, false));
+    test::writeFile(framework / "Versions/A/Core", "core code");
+    test::writeFile(framework / "Versions/A/Resources/strings.txt", "text");
+    fs::create_symlink("A", framework / "Versions/Current");
+    fs::create_symlink("Versions/Current/Core", framework / "Core");
+    fs::create_symlink("Versions/Current/Resources", framework / "Resources");
+    CodeResourcesWriter(framework).write();
+    EXPECT_EQ(firstDetail(framework), "intact");
+    Tampering::flipByte(framework / "Versions/A/Resources/Info.plist", 10);
+    EXPECT_EQ(firstDetail(framework), "Versions/A/Resources/Info.plist was modified after signing");
+    Tampering::flipByte(framework / "Versions/A/Resources/Info.plist", 10);
+    Tampering::relink(framework / "Resources", "Versions/A/Resources");
+    EXPECT_EQ(firstDetail(framework), "Resources was added after signing");
+    Tampering::relink(framework / "Resources", "Versions/Current/Resources");
+    test::writeFile(framework / "Extra.dylib", "unsealed");
+    EXPECT_EQ(firstDetail(framework), "Extra.dylib was added after signing");
+}
+
 TEST(ResourceSeal, DefaultRulesPickTheHeaviestMatch) {
     ResourceRules rules;
     for (auto& rule : ResourceRules::codesignDefaults())
