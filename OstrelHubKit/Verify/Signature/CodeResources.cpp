@@ -67,7 +67,7 @@ ResourceRule readRule(const std::string& pattern, plist_t value) {
     rule.optional = PropertyList::boolean(PropertyList::member(value, "optional")).value_or(false);
     rule.nested = PropertyList::boolean(PropertyList::member(value, "nested")).value_or(false);
     if (plist_t weight = PropertyList::member(value, "weight")) {
-        auto number = PropertyList::integer(weight);
+        auto number = PropertyList::wholeNumber(weight);
         if (!number)
             throw SignatureDefect("the resource rule \"" + pattern + "\" is malformed");
         rule.weight = *number;

@@ -53,12 +53,16 @@ std::optional<NotaryTicket> NotaryTicket::fromBundle(const BundleLayout& layout)
 }
 
 NotaryTicket NotaryTicket::fromImageSlot(std::span<const uint8_t> blob) {
-    auto magic = BigEndianBytes::u32(blob, 0);
-    auto length = BigEndianBytes::u32(blob, 4);
-    if (!magic || !length || *magic != wrapperMagic || *length != blob.size() || blob.size() <= 8 ||
-        blob.size() > maxBytes)
+    if (blob.empty() || blob.size() > maxBytes)
         throw SignatureDefect("the disk image's stapled ticket is damaged");
-    return NotaryTicket{{blob.begin() + 8, blob.end()}};
+    // Usually wrapped in a blob header; a bare ticket is taken as it is, since
+    // nothing here trusts its contents anyway.
+    if (BigEndianBytes::u32(blob, 0) == wrapperMagic) {
+        if (BigEndianBytes::u32(blob, 4) != blob.size() || blob.size() <= 8)
+            throw SignatureDefect("the disk image's stapled ticket is damaged");
+        blob = blob.subspan(8);
+    }
+    return NotaryTicket{{blob.begin(), blob.end()}};
 }
 
 std::optional<NotaryTicket> NotaryTicket::fromPackage(int fd, uint64_t fileSize) {

@@ -32,8 +32,8 @@ struct NotaryTicket {
     // Stapled to a bundle: the raw ticket in Contents/CodeResources. Absent when
     // there is no such file; throws SignatureDefect when it is unreadable or too large.
     static std::optional<NotaryTicket> fromBundle(const BundleLayout& layout);
-    // Stapled to a disk image: the blob in signature slot 0x10002 (a wrapper blob
-    // 0xFADE0B01 around the ticket).
+    // Stapled to a disk image: the blob in signature slot 0x10002 (normally a
+    // wrapper blob 0xFADE0B01 around the ticket).
     static NotaryTicket fromImageSlot(std::span<const uint8_t> blob);
     // Stapled to a package: trailers appended after the archive, read backwards
     // from the end. Absent when the package carries none.

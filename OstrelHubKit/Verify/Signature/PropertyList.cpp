@@ -3,6 +3,7 @@
 #include "Verify/Signature/FileBytes.h"
 #include "Verify/Signature/SignatureDefect.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -94,6 +95,17 @@ std::optional<int64_t> PropertyList::integer(plist_t node) {
         return std::nullopt;
     uint64_t value = 0;
     plist_get_uint_val(node, &value);
+    return static_cast<int64_t>(value);
+}
+
+std::optional<int64_t> PropertyList::wholeNumber(plist_t node) {
+    if (node == nullptr || plist_get_node_type(node) != PLIST_REAL)
+        return integer(node);
+    double value = 0;
+    plist_get_real_val(node, &value);
+    // The range check also refuses NaN.
+    if (!(value >= -9.0e18 && value <= 9.0e18) || std::trunc(value) != value)
+        return std::nullopt;
     return static_cast<int64_t>(value);
 }
 

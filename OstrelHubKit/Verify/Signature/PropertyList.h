@@ -35,6 +35,9 @@ public:
     static std::optional<std::vector<uint8_t>> data(plist_t node);
     static std::optional<bool> boolean(plist_t node);
     static std::optional<int64_t> integer(plist_t node);
+    // A whole number written as an integer or a real (codesign writes rule
+    // weights as reals); absent for fractions and values outside int64.
+    static std::optional<int64_t> wholeNumber(plist_t node);
     // Calls `visit` for every key and value of a dictionary, in stored order.
     static void forEach(plist_t dict, const std::function<void(const std::string&, plist_t)>& visit);
 

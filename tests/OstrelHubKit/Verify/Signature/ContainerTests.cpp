@@ -218,6 +218,13 @@ TEST(NotaryTicket, FoundWhereStaplingPutsIt) {
     XarArchive archive = XarArchive::open(dir / "echo.pkg");
     EXPECT_NO_THROW(archive.verifyFileChecksums());
     EXPECT_EQ(NotaryTicket::fromPackage(archive.fd(), archive.fileSize()), NotaryTicket{ticket});
+    // In a disk image's slot: wrapped as a blob, or bare.
+    EXPECT_EQ(NotaryTicket::fromImageSlot(DiskImageWriter::wrapper(ticket)), NotaryTicket{ticket});
+    EXPECT_EQ(NotaryTicket::fromImageSlot(ticket), NotaryTicket{ticket});
+    Bytes badWrapper = DiskImageWriter::wrapper(ticket);
+    badWrapper[7] ^= 1;
+    EXPECT_EQ(defectOf([&] { NotaryTicket::fromImageSlot(badWrapper); }), "the disk image's stapled ticket is damaged");
+
     Tampering::flipByte(dir / "echo.pkg", -10); // the closing trailer's type
     XarArchive damaged = XarArchive::open(dir / "echo.pkg");
     EXPECT_EQ(defectOf([&] { NotaryTicket::fromPackage(damaged.fd(), damaged.fileSize()); }),

@@ -167,12 +167,38 @@ TEST(ResourceSeal, RefusesCorruptOrOldSeals) {
     EXPECT_EQ(parse("<plist><dict><key>files2</key><dict/><key>rules2</key><dict><key>([</key><true/></dict>"
                     "</dict></plist>"),
               "the resource rule \"([\" is not a valid pattern");
+    // codesign writes weights as reals; a fraction is not a weight.
+    auto withRule = [&](const std::string& rule) {
+        return parse("<plist><dict><key>files2</key><dict/><key>rules2</key><dict><key>^x</key>" + rule +
+                     "</dict></dict></plist>");
+    };
+    EXPECT_EQ(withRule("<dict><key>weight</key><real>1000</real></dict>"), "parsed");
+    EXPECT_EQ(withRule("<dict><key>weight</key><real>2.5</real></dict>"), "the resource rule \"^x\" is malformed");
+    EXPECT_EQ(withRule("<string>yes</string>"), "the resource rule \"^x\" is malformed");
 
     // Only the old files/rules pair: read, but refused by the check.
     std::string old = "<plist><dict><key>files</key><dict/><key>rules</key><dict/></dict></plist>";
     CodeResources legacy = CodeResources::parse(std::vector<uint8_t>(old.begin(), old.end()), "CodeResources");
     EXPECT_TRUE(legacy.legacy);
     EXPECT_THROW(ResourceSealCheck::run(BundleLayout::read(bundle), legacy), SignatureDefect);
+}
+
+TEST(ResourceSeal, NestedBundleLinksMayReachIntoTheEnclosingBundleOnly) {
+    test::TempDir dir;
+    fs::path app = BundleBuilder(dir.path(), "Echo Hub.app").file("Resources/shared.txt", "shared").build();
+    fs::path plugin = BundleBuilder(app / "Contents/PlugIns", "Echo.vst3")
+                          .symlink("Resources/shared.txt", "../../../../Resources/shared.txt")
+                          .build();
+    CodeResourcesWriter(plugin).write();
+    BundleLayout layout = BundleLayout::read(plugin);
+    auto bytes = FileBytes::readCapped(layout.codeResources(), 1 << 20, "CodeResources");
+    CodeResources seal = CodeResources::parse(bytes, "CodeResources");
+    // Alone, the plug-in's link leaves it; inside the app that encloses it, it does not.
+    EXPECT_EQ(ResourceSealCheck::run(layout, seal).firstDetail(),
+              "Contents/Resources/shared.txt link points outside the bundle");
+    EXPECT_TRUE(ResourceSealCheck::run(layout, seal, app).intact());
+    Tampering::relink(plugin / "Contents/Resources/shared.txt", "../../../../../../etc/passwd");
+    EXPECT_EQ(ResourceSealCheck::run(layout, seal, app).issues.front().kind, SealIssue::Kind::linkOutside);
 }
 
 TEST(ResourceSeal, RefusesRulesThatLeaveFilesUnsealed) {
