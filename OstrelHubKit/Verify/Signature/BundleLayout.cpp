@@ -4,6 +4,7 @@
 #include "Verify/Signature/PropertyList.h"
 #include "Verify/Signature/SignatureDefect.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -68,7 +69,9 @@ BundleLayout BundleLayout::read(const fs::path& bundle) {
         layout.shape = Shape::shallow;
     }
     std::string shownPlist = layout.shown(layout.infoPlistKey());
-    PropertyList info = PropertyList::readFile(layout.infoPlist(), shownPlist);
+    UniqueFd fd = layout.openPart(layout.contentsFolder / layout.infoPlistKey());
+    PropertyList info =
+        PropertyList::parse(FileBytes::readCapped(fd.get(), PropertyList::maxFileBytes, shownPlist), shownPlist);
     if (!info.isDictionary())
         throw SignatureDefect(shownPlist + " is not a dictionary");
     layout.executableName = executableOf(info.root(), shownPlist);
@@ -95,6 +98,38 @@ std::optional<std::string> BundleLayout::mainExecutableKey() const {
     if (!executableName)
         return std::nullopt;
     return shape == Shape::deep ? "MacOS/" + *executableName : *executableName;
+}
+
+UniqueFd BundleLayout::openPart(const fs::path& relative) const {
+    return FileBytes::openBeneath(root, relative, relative.generic_string());
+}
+
+std::vector<uint8_t> BundleLayout::readCodeResources() const {
+    fs::path relative = contentsFolder / "_CodeSignature" / "CodeResources";
+    UniqueFd fd = openPart(relative);
+    return FileBytes::readCapped(fd.get(), PropertyList::maxFileBytes, relative.generic_string());
+}
+
+UniqueFd BundleLayout::openMainExecutable() const {
+    auto key = mainExecutableKey();
+    if (!key)
+        throw SignatureDefect("the bundle has no main executable");
+    return openPart(contentsFolder / *key);
+}
+
+std::vector<std::string> BundleLayout::unexpectedSignatureFiles(const std::set<std::string>& used) const {
+    std::vector<std::string> extra;
+    struct stat st {};
+    if (::lstat(signatureFolder().c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        return {shown("_CodeSignature")}; // a link or file in place of the folder
+    std::error_code error;
+    for (fs::directory_iterator it(signatureFolder(), error), end; !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (!used.contains(name) || !it->is_regular_file(error) || it->is_symlink(error))
+            extra.push_back(shown("_CodeSignature/" + name));
+    }
+    std::sort(extra.begin(), extra.end());
+    return extra;
 }
 
 std::string BundleLayout::shown(const std::string& sealKey) const {
@@ -132,16 +167,19 @@ std::optional<std::vector<uint8_t>> BundleLayout::readCodelessComponent(uint32_t
     std::string name = codelessComponentName(slot);
     if (name.empty())
         return std::nullopt;
-    fs::path file = signatureFolder() / name;
     struct stat st {};
-    if (::lstat(file.c_str(), &st) != 0 && errno == ENOENT)
+    if (::lstat((signatureFolder() / name).c_str(), &st) != 0 && errno == ENOENT)
         return std::nullopt;
-    return FileBytes::readCapped(file, maxComponentBytes, shown("_CodeSignature/" + name));
+    fs::path relative = contentsFolder / "_CodeSignature" / name;
+    UniqueFd fd = openPart(relative);
+    return FileBytes::readCapped(fd.get(), maxComponentBytes, relative.generic_string());
 }
 
 std::optional<std::string> bundleVersion(const fs::path& bundle) {
     try {
-        PropertyList info = PropertyList::readFile(bundle / "Contents" / "Info.plist", "Info.plist");
+        UniqueFd fd = FileBytes::openBeneath(bundle, "Contents/Info.plist", "Info.plist");
+        PropertyList info = PropertyList::parse(
+            FileBytes::readCapped(fd.get(), PropertyList::maxFileBytes, "Info.plist"), "Info.plist");
         return versionOf(info.root());
     } catch (const SignatureDefect&) {
         return std::nullopt;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "Util/UniqueFd.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +47,16 @@ struct BundleLayout {
     std::filesystem::path codeResources() const { return signatureFolder() / "CodeResources"; }
     // Where stapling puts a notarisation ticket: a file beside the signature folder.
     std::filesystem::path stapledTicket() const { return contents() / "CodeResources"; }
+
+    // Reads of the bundle's own parts refuse a link anywhere below the bundle
+    // root, so a part cannot be swapped for a file elsewhere.
+    std::vector<uint8_t> readCodeResources() const; // at most PropertyList::maxFileBytes
+    UniqueFd openMainExecutable() const;            // throws for a codeless bundle
+    // A part at a path relative to the bundle root ("Contents/MacOS/Echo").
+    UniqueFd openPart(const std::filesystem::path& relative) const;
+    // Entries of the signature folder that are not among the components in use
+    // (strict checking allows nothing else there).
+    std::vector<std::string> unexpectedSignatureFiles(const std::set<std::string>& used) const;
 
     // A path relative to the bundle root, as shown in details ("Contents/Resources/x.png").
     std::string shown(const std::string& sealKey) const;

@@ -44,16 +44,44 @@ std::vector<uint8_t> finishDigest(EVP_MD_CTX* ctx) {
     return out;
 }
 
-} // namespace
-
-UniqueFd openRegular(const std::filesystem::path& file, std::string_view shownAs) {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (!fd)
-        throw SignatureDefect(std::string(shownAs) + (errno == ENOENT ? " is missing" : " cannot be read"));
+// Turns an open attempt into a regular file or a precise refusal.
+UniqueFd checkedRegular(UniqueFd fd, std::string_view shownAs) {
+    if (!fd) {
+        const char* why = errno == ENOENT ? " is missing" : errno == ELOOP ? " is a link" : " cannot be read";
+        throw SignatureDefect(std::string(shownAs) + why);
+    }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         throw SignatureDefect(std::string(shownAs) + " is not a regular file");
     return fd;
+}
+
+} // namespace
+
+UniqueFd openRegular(const std::filesystem::path& file, std::string_view shownAs) {
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    return checkedRegular(std::move(fd), shownAs);
+}
+
+UniqueFd openBeneath(const std::filesystem::path& root, const std::filesystem::path& relative,
+                     std::string_view shownAs) {
+    std::vector<std::string> parts;
+    for (const auto& part : relative)
+        parts.push_back(part.string());
+    if (parts.empty())
+        throw SignatureDefect(std::string(shownAs) + " cannot be read");
+    UniqueFd dir(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (size_t i = 0; dir && i + 1 < parts.size(); ++i) {
+        if (parts[i] == ".." || parts[i] == "." || parts[i].empty() || parts[i] == "/")
+            throw SignatureDefect(std::string(shownAs) + " cannot be read");
+        dir = UniqueFd(::openat(dir.get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!dir && (errno == ELOOP || errno == ENOTDIR))
+            throw SignatureDefect(std::string(shownAs) + " lies behind a link");
+    }
+    if (!dir)
+        throw SignatureDefect(std::string(shownAs) + (errno == ENOENT ? " is missing" : " cannot be read"));
+    UniqueFd fd(::openat(dir.get(), parts.back().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    return checkedRegular(std::move(fd), shownAs);
 }
 
 uint64_t sizeOf(int fd) {
@@ -65,10 +93,14 @@ uint64_t sizeOf(int fd) {
 
 std::vector<uint8_t> readCapped(const std::filesystem::path& file, uint64_t maxBytes, std::string_view shownAs) {
     UniqueFd fd = openRegular(file, shownAs);
-    uint64_t size = sizeOf(fd.get());
+    return readCapped(fd.get(), maxBytes, shownAs);
+}
+
+std::vector<uint8_t> readCapped(int fd, uint64_t maxBytes, std::string_view shownAs) {
+    uint64_t size = sizeOf(fd);
     if (size > maxBytes)
         throw SignatureDefect(std::string(shownAs) + " is too large");
-    return readAt(fd.get(), 0, size, shownAs);
+    return readAt(fd, 0, size, shownAs);
 }
 
 std::vector<uint8_t> readAt(int fd, uint64_t offset, uint64_t length, std::string_view shownAs) {

@@ -18,12 +18,22 @@ namespace ostrel::FileBytes {
 // SignatureDefect naming `shownAs` when the file is missing or not a regular file.
 UniqueFd openRegular(const std::filesystem::path& file, std::string_view shownAs);
 
+// Opens a regular file at `relative` below the folder `root`, refusing a link
+// anywhere on the way (not only in the last component), so a bundle cannot
+// redirect a read of its parts to somewhere else. Throws SignatureDefect
+// naming `shownAs` ("... is missing", "... is a link", "... lies behind a link").
+UniqueFd openBeneath(const std::filesystem::path& root, const std::filesystem::path& relative,
+                     std::string_view shownAs);
+
 // The size of an open file.
 uint64_t sizeOf(int fd);
 
 // The whole file, refused when it holds more than `maxBytes`. Only for small
 // components (property lists, detached signature parts).
 std::vector<uint8_t> readCapped(const std::filesystem::path& file, uint64_t maxBytes, std::string_view shownAs);
+
+// The whole of an open file, refused when it holds more than `maxBytes`.
+std::vector<uint8_t> readCapped(int fd, uint64_t maxBytes, std::string_view shownAs);
 
 // Exactly `length` bytes at `offset`; throws SignatureDefect when the file is shorter.
 std::vector<uint8_t> readAt(int fd, uint64_t offset, uint64_t length, std::string_view shownAs);

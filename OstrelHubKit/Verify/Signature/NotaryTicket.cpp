@@ -49,7 +49,8 @@ std::optional<NotaryTicket> NotaryTicket::fromBundle(const BundleLayout& layout)
     struct stat st {};
     if (::lstat(layout.stapledTicket().c_str(), &st) != 0 && errno == ENOENT)
         return std::nullopt;
-    return NotaryTicket{FileBytes::readCapped(layout.stapledTicket(), maxBytes, layout.shown("CodeResources"))};
+    UniqueFd fd = layout.openPart(layout.contentsFolder / "CodeResources");
+    return NotaryTicket{FileBytes::readCapped(fd.get(), maxBytes, layout.shown("CodeResources"))};
 }
 
 NotaryTicket NotaryTicket::fromImageSlot(std::span<const uint8_t> blob) {

@@ -49,10 +49,6 @@ PropertyList PropertyList::parse(std::span<const uint8_t> bytes, std::string_vie
     return PropertyList(node);
 }
 
-PropertyList PropertyList::readFile(const std::filesystem::path& file, std::string_view shownAs) {
-    return parse(FileBytes::readCapped(file, maxFileBytes, shownAs), shownAs);
-}
-
 bool PropertyList::isDictionary(plist_t node) {
     return node != nullptr && plist_get_node_type(node) == PLIST_DICT;
 }

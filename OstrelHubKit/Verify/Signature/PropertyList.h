@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,8 +22,6 @@ public:
 
     // Throws SignatureDefect "<shownAs> is not a readable property list".
     static PropertyList parse(std::span<const uint8_t> bytes, std::string_view shownAs);
-    // Reads the file (no link followed, at most maxFileBytes) and parses it.
-    static PropertyList readFile(const std::filesystem::path& file, std::string_view shownAs);
 
     plist_t root() const { return node_.get(); }
     bool isDictionary() const { return isDictionary(root()); }

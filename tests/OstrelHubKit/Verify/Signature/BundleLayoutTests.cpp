@@ -16,13 +16,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string defectOf(const fs::path& bundle) {
+template <typename F>
+std::string defectOf(F&& step) {
     try {
-        BundleLayout::read(bundle);
+        step();
     } catch (const SignatureDefect& e) {
         return e.detail();
     }
     return "no defect";
+}
+
+std::string layoutDefect(const fs::path& bundle) {
+    return defectOf([&] { BundleLayout::read(bundle); });
 }
 
 void writeInfo(const fs::path& bundle, const std::string& dictBody) {
@@ -98,20 +103,46 @@ TEST(BundleLayout, RefusesUnsafeOrUnreadableInfo) {
     test::TempDir dir;
     fs::path bundle = dir / "Bad.clap";
     writeInfo(bundle, "<key>CFBundleExecutable</key><string>../../bin/sh</string>");
-    EXPECT_EQ(defectOf(bundle),
+    EXPECT_EQ(layoutDefect(bundle),
               "the main executable name \"../../bin/sh\" in Contents/Info.plist is not a plain file name");
     writeInfo(bundle, "<key>CFBundleExecutable</key><string>MacOS/x</string>");
-    EXPECT_EQ(defectOf(bundle), "the main executable name \"MacOS/x\" in Contents/Info.plist is not a plain file name");
+    EXPECT_EQ(layoutDefect(bundle),
+              "the main executable name \"MacOS/x\" in Contents/Info.plist is not a plain file name");
     writeInfo(bundle, "<key>CFBundleExecutable</key><string>..</string>");
-    EXPECT_NE(defectOf(bundle).find("is not a plain file name"), std::string::npos);
+    EXPECT_NE(layoutDefect(bundle).find("is not a plain file name"), std::string::npos);
     writeInfo(bundle, "<key>CFBundleExecutable</key><integer>3</integer>");
-    EXPECT_EQ(defectOf(bundle), "CFBundleExecutable in Contents/Info.plist is not text");
+    EXPECT_EQ(layoutDefect(bundle), "CFBundleExecutable in Contents/Info.plist is not text");
     test::writeFile(bundle / "Contents/Info.plist", "<plist><string>x</string></plist>");
-    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist is not a dictionary");
+    EXPECT_EQ(layoutDefect(bundle), "Contents/Info.plist is not a dictionary");
     fs::remove(bundle / "Contents/Info.plist");
-    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist is missing");
+    EXPECT_EQ(layoutDefect(bundle), "Contents/Info.plist is missing");
     fs::create_symlink("/etc/hostname", bundle / "Contents/Info.plist");
-    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist cannot be read");
+    EXPECT_EQ(layoutDefect(bundle), "Contents/Info.plist is a link");
+}
+
+TEST(BundleLayout, PartsAreNeverReadThroughLinks) {
+    test::TempDir dir;
+    fs::path bundle = BundleBuilder(dir.path(), "Echo.vst3").build();
+    test::writeFile(dir / "elsewhere/CodeResources", "<plist><dict/></plist>");
+    test::writeFile(dir / "elsewhere/Echo", "other code");
+    BundleLayout layout = BundleLayout::read(bundle);
+    EXPECT_EQ(defectOf([&] { layout.readCodeResources(); }), "Contents/_CodeSignature/CodeResources is missing");
+    fs::create_symlink(dir / "elsewhere", bundle / "Contents/_CodeSignature");
+    EXPECT_EQ(defectOf([&] { layout.readCodeResources(); }),
+              "Contents/_CodeSignature/CodeResources lies behind a link");
+    EXPECT_EQ(layout.unexpectedSignatureFiles({"CodeResources"}), std::vector<std::string>{"Contents/_CodeSignature"});
+    fs::remove(bundle / "Contents/_CodeSignature");
+    EXPECT_TRUE(layout.openMainExecutable());
+    fs::remove_all(bundle / "Contents/MacOS");
+    fs::create_symlink(dir / "elsewhere", bundle / "Contents/MacOS");
+    EXPECT_EQ(defectOf([&] { layout.openMainExecutable(); }), "Contents/MacOS/Echo lies behind a link");
+
+    test::writeFile(bundle / "Contents/_CodeSignature/CodeResources", "seal");
+    test::writeFile(bundle / "Contents/_CodeSignature/CodeDirectory", "cd");
+    fs::create_symlink("CodeResources", bundle / "Contents/_CodeSignature/CodeSignature");
+    EXPECT_EQ(
+        layout.unexpectedSignatureFiles({"CodeResources", "CodeSignature"}),
+        (std::vector<std::string>{"Contents/_CodeSignature/CodeDirectory", "Contents/_CodeSignature/CodeSignature"}));
 }
 
 TEST(BundleLayout, PropertyListSizeLimitHoldsAtItsEdge) {
@@ -120,9 +151,9 @@ TEST(BundleLayout, PropertyListSizeLimitHoldsAtItsEdge) {
     test::writeFile(bundle / "Contents/Info.plist", "");
     // Sparse files: the limit is checked before anything is read or parsed.
     fs::resize_file(bundle / "Contents/Info.plist", PropertyList::maxFileBytes);
-    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist is not a readable property list");
+    EXPECT_EQ(layoutDefect(bundle), "Contents/Info.plist is not a readable property list");
     fs::resize_file(bundle / "Contents/Info.plist", PropertyList::maxFileBytes + 1);
-    EXPECT_EQ(defectOf(bundle), "Contents/Info.plist is too large");
+    EXPECT_EQ(layoutDefect(bundle), "Contents/Info.plist is too large");
 }
 
 TEST(BundleLayout, FrameworkAndShallowShapes) {

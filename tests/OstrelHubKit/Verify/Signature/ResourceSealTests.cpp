@@ -42,7 +42,7 @@ fs::path sealedBundle(const fs::path& dir) {
 
 SealReport check(const fs::path& bundle) {
     BundleLayout layout = BundleLayout::read(bundle);
-    auto bytes = FileBytes::readCapped(layout.codeResources(), 1 << 20, "CodeResources");
+    auto bytes = layout.readCodeResources();
     return ResourceSealCheck::run(layout, CodeResources::parse(bytes, "Contents/_CodeSignature/CodeResources"));
 }
 
@@ -191,7 +191,7 @@ TEST(ResourceSeal, NestedBundleLinksMayReachIntoTheEnclosingBundleOnly) {
                           .build();
     CodeResourcesWriter(plugin).write();
     BundleLayout layout = BundleLayout::read(plugin);
-    auto bytes = FileBytes::readCapped(layout.codeResources(), 1 << 20, "CodeResources");
+    auto bytes = layout.readCodeResources();
     CodeResources seal = CodeResources::parse(bytes, "CodeResources");
     // Alone, the plug-in's link leaves it; inside the app that encloses it, it does not.
     EXPECT_EQ(ResourceSealCheck::run(layout, seal).firstDetail(),
