@@ -1,4 +1,5 @@
 #include "BundleBuilder.h"
+#include "SignatureDefectText.h"
 #include "TempDir.h"
 #include "Verify/Signature/BundleLayout.h"
 #include "Verify/Signature/PropertyList.h"
@@ -12,19 +13,10 @@
 
 using namespace ostrel;
 using ostrel::fixtures::BundleBuilder;
+using ostrel::test::defectOf;
 namespace fs = std::filesystem;
 
 namespace {
-
-template <typename F>
-std::string defectOf(F&& step) {
-    try {
-        step();
-    } catch (const SignatureDefect& e) {
-        return e.detail();
-    }
-    return "no defect";
-}
 
 std::string layoutDefect(const fs::path& bundle) {
     return defectOf([&] { BundleLayout::read(bundle); });

@@ -1,6 +1,7 @@
 #include "BundleBuilder.h"
 #include "DiskImageWriter.h"
 #include "NotaryTicketWriter.h"
+#include "SignatureDefectText.h"
 #include "Tampering.h"
 #include "TempDir.h"
 #include "Verify/Signature/DiskImageSignature.h"
@@ -15,21 +16,12 @@
 #include <gtest/gtest.h>
 
 using namespace ostrel;
+using ostrel::test::defectOf;
 using namespace ostrel::fixtures;
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-template <typename F>
-std::string defectOf(F&& step) {
-    try {
-        step();
-    } catch (const SignatureDefect& e) {
-        return e.detail();
-    }
-    return "no defect";
-}
 
 Bytes bytesOf(const std::string& text) {
     return Bytes(text.begin(), text.end());

@@ -79,18 +79,14 @@ TEST(ResourceSeal, ReportsModifiedAddedAndMissingFiles) {
     Tampering::flipByte(bundle / "Contents/Resources/img/b.png", 3);
     EXPECT_EQ(firstDetail(bundle), "intact");
 
-    test::writeFile(bundle / "Contents/Resources/x.png", "new");
-    EXPECT_EQ(firstDetail(bundle), "Contents/Resources/x.png was added after signing");
-    fs::remove(bundle / "Contents/Resources/x.png");
-    test::writeFile(bundle / "Contents/Extra.txt", "new");
-    EXPECT_EQ(firstDetail(bundle), "Contents/Extra.txt was added after signing");
-    fs::remove(bundle / "Contents/Extra.txt");
-    test::writeFile(bundle / "Contents/Resources/en.lproj/New.strings", "new");
-    EXPECT_EQ(firstDetail(bundle), "Contents/Resources/en.lproj/New.strings was added after signing");
-    fs::remove(bundle / "Contents/Resources/en.lproj/New.strings");
-    test::writeFile(bundle / "Stray.txt", "beside Contents");
-    EXPECT_EQ(firstDetail(bundle), "Stray.txt was added after signing");
-    fs::remove(bundle / "Stray.txt");
+    // Added anywhere: in a sealed folder, beside the sealed folders, in an
+    // optional folder, beside Contents.
+    for (const char* added :
+         {"Contents/Resources/x.png", "Contents/Extra.txt", "Contents/Resources/en.lproj/New.strings", "Stray.txt"}) {
+        test::writeFile(bundle / added, "new");
+        EXPECT_EQ(firstDetail(bundle), std::string(added) + " was added after signing");
+        fs::remove(bundle / added);
+    }
 
     fs::remove(bundle / "Contents/Resources/a.txt");
     EXPECT_EQ(firstDetail(bundle), "a sealed file is missing: Contents/Resources/a.txt");
