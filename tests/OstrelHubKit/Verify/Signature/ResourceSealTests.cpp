@@ -21,6 +21,7 @@ namespace {
 
 const std::vector<uint8_t> coreCdhash(20, 0xC0);
 const std::string coreRequirement = "identifier \"com.ostrel.core\" and anchor apple generic";
+const std::vector<uint8_t> helperCdhash(20, 0x4E);
 
 // A plug-in with resources, an optional localisation, omitted litter, links
 // and a nested framework, sealed as codesign would seal it.
@@ -35,8 +36,12 @@ fs::path sealedBundle(const fs::path& dir) {
                           .symlink("Frameworks/Core.framework/Core", "Versions/A/Core")
                           .symlink("Resources/current.txt", "a.txt")
                           .symlink("Frameworks/Lib", "Core.framework/Core")
+                          .file("MacOS/echo-helper", "helper code")
                           .build();
-    CodeResourcesWriter(bundle).nested("Frameworks/Core.framework", {coreCdhash, coreRequirement}).write();
+    CodeResourcesWriter(bundle)
+        .nested("Frameworks/Core.framework", {coreCdhash, coreRequirement})
+        .nested("MacOS/echo-helper", {helperCdhash, "identifier \"com.ostrel.echo-helper\""})
+        .write();
     return bundle;
 }
 
@@ -57,11 +62,15 @@ TEST(ResourceSeal, IntactBundlePassesAndListsNestedCode) {
     fs::path bundle = sealedBundle(dir.path());
     SealReport report = check(bundle);
     EXPECT_TRUE(report.intact()) << report.firstDetail().value_or("");
-    ASSERT_EQ(report.nested.size(), 1u);
+    ASSERT_EQ(report.nested.size(), 2u);
     EXPECT_EQ(report.nested[0].path, "Contents/Frameworks/Core.framework");
     EXPECT_EQ(report.nested[0].location, bundle / "Contents/Frameworks/Core.framework");
     EXPECT_EQ(report.nested[0].cdhash, coreCdhash);
     EXPECT_EQ(report.nested[0].requirement, coreRequirement);
+    // A helper executable is nested code too; its bytes are checked by its own signature.
+    EXPECT_EQ(report.nested[1].path, "Contents/MacOS/echo-helper");
+    EXPECT_EQ(report.nested[1].cdhash, helperCdhash);
+    test::writeFile(bundle / "Contents/MacOS/echo-helper", "re-signed helper");
 
     // Omitted litter and the excluded parts may change freely.
     test::writeFile(bundle / "Contents/Resources/.DS_Store", "other litter");
