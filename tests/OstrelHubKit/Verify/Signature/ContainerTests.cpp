@@ -98,6 +98,15 @@ TEST(XarArchive, TocSizeLimitHoldsAtItsEdge) {
     EXPECT_EQ(defectOf([&] { XarArchive::open(dir / "bomb.pkg"); }), "the package's table of contents is damaged");
     EXPECT_EQ(defectOf([&] { XarArchive::parseFront(Bytes(bytes.begin(), bytes.begin() + 40)); }),
               "the package is cut short");
+    // The stored (compressed) length has the same limit, checked before anything is read.
+    auto claimingCompressed = [&](uint64_t length) {
+        Bytes header(bytes.begin(), bytes.begin() + 28);
+        for (int i = 0; i < 8; ++i)
+            header[8 + static_cast<size_t>(i)] = static_cast<uint8_t>(length >> (56 - 8 * i));
+        return defectOf([&] { XarArchive::parseFront(header); });
+    };
+    EXPECT_EQ(claimingCompressed(XarArchive::maxTocBytes), "the package is cut short");
+    EXPECT_EQ(claimingCompressed(XarArchive::maxTocBytes + 1), "the package's table of contents is too large");
 }
 
 TEST(XarArchive, CatchesChangedTocAndChangedPayload) {
