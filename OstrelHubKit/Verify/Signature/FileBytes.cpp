@@ -74,9 +74,15 @@ UniqueFd openBeneath(const std::filesystem::path& root, const std::filesystem::p
     for (size_t i = 0; dir && i + 1 < parts.size(); ++i) {
         if (parts[i] == ".." || parts[i] == "." || parts[i].empty() || parts[i] == "/")
             throw SignatureDefect(std::string(shownAs) + " cannot be read");
-        dir = UniqueFd(::openat(dir.get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!dir && (errno == ELOOP || errno == ENOTDIR))
-            throw SignatureDefect(std::string(shownAs) + " lies behind a link");
+        UniqueFd next(::openat(dir.get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next) {
+            int failure = errno;
+            struct stat st {};
+            if (::fstatat(dir.get(), parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+                throw SignatureDefect(std::string(shownAs) + " lies behind a link");
+            errno = failure;
+        }
+        dir = std::move(next);
     }
     if (!dir)
         throw SignatureDefect(std::string(shownAs) + (errno == ENOENT ? " is missing" : " cannot be read"));

@@ -124,6 +124,9 @@ TEST(BundleLayout, PartsAreNeverReadThroughLinks) {
               "Contents/_CodeSignature/CodeResources lies behind a link");
     EXPECT_EQ(layout.unexpectedSignatureFiles({"CodeResources"}), std::vector<std::string>{"Contents/_CodeSignature"});
     fs::remove(bundle / "Contents/_CodeSignature");
+    test::writeFile(bundle / "Contents/_CodeSignature", "a file, not a folder");
+    EXPECT_EQ(defectOf([&] { layout.readCodeResources(); }), "Contents/_CodeSignature/CodeResources cannot be read");
+    fs::remove(bundle / "Contents/_CodeSignature");
     EXPECT_TRUE(layout.openMainExecutable());
     fs::remove_all(bundle / "Contents/MacOS");
     fs::create_symlink(dir / "elsewhere", bundle / "Contents/MacOS");
