@@ -32,12 +32,11 @@ fs::path sealedBundle(const fs::path& dir) {
                           .file("Resources/en.lproj/Loc.strings", "\"k\" = \"v\";")
                           .file("Resources/.DS_Store", "litter")
                           .file("PkgInfo", "BNDL????")
-                          .file("Frameworks/Core.framework/Versions/A/Core", "core code")
-                          .symlink("Frameworks/Core.framework/Core", "Versions/A/Core")
                           .symlink("Resources/current.txt", "a.txt")
                           .symlink("Frameworks/Lib", "Core.framework/Core")
                           .file("MacOS/echo-helper", "helper code")
                           .build();
+    BundleBuilder::framework(bundle / "Contents/Frameworks", "Core.framework");
     CodeResourcesWriter(bundle)
         .nested("Frameworks/Core.framework", {coreCdhash, coreRequirement})
         .nested("MacOS/echo-helper", {helperCdhash, "identifier \"com.ostrel.echo-helper\""})
@@ -229,14 +228,8 @@ TEST(ResourceSeal, RefusesRulesThatLeaveFilesUnsealed) {
 
 TEST(ResourceSeal, FrameworkRootHoldsOnlyVersionsAndItsLinks) {
     test::TempDir dir;
-    fs::path framework = dir / "Core.framework";
-    test::writeFile(framework / "Versions/A/Resources/Info.plist",
-                    BundleBuilder::infoPlist({{"CFBundleExecutable", "Core"}}, false));
-    test::writeFile(framework / "Versions/A/Core", "core code");
+    fs::path framework = BundleBuilder::framework(dir.path(), "Core.framework");
     test::writeFile(framework / "Versions/A/Resources/strings.txt", "text");
-    fs::create_symlink("A", framework / "Versions/Current");
-    fs::create_symlink("Versions/Current/Core", framework / "Core");
-    fs::create_symlink("Versions/Current/Resources", framework / "Resources");
     CodeResourcesWriter(framework).write();
     EXPECT_EQ(firstDetail(framework), "intact");
     Tampering::flipByte(framework / "Versions/A/Resources/Info.plist", 10);
