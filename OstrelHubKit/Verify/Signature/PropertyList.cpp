@@ -1,6 +1,7 @@
 #include "Verify/Signature/PropertyList.h"
 
 #include "Verify/Signature/FileBytes.h"
+#include "Verify/Signature/PropertyListShape.h"
 #include "Verify/Signature/SignatureDefect.h"
 
 #include <cmath>
@@ -29,21 +30,28 @@ plist_t normalisedBinary(plist_t binary) {
     return node;
 }
 
+// Hands libplist only lists it can read safely (see PropertyListShape);
+// null when the bytes are refused or unreadable.
+plist_t parseMeasured(std::span<const uint8_t> bytes) {
+    const char* chars = reinterpret_cast<const char*>(bytes.data());
+    auto length = static_cast<uint32_t>(bytes.size());
+    plist_t node = nullptr;
+    if (!plist_is_binary(chars, length)) {
+        if (PropertyListShape::xmlWithinLimits(bytes))
+            plist_from_xml(chars, length, &node);
+        return node;
+    }
+    if (!PropertyListShape::binaryWithinLimits(bytes))
+        return nullptr;
+    plist_from_bin(chars, length, &node);
+    std::unique_ptr<void, decltype(&plist_free)> binary(node, &plist_free);
+    return binary ? normalisedBinary(binary.get()) : nullptr;
+}
+
 } // namespace
 
 PropertyList PropertyList::parse(std::span<const uint8_t> bytes, std::string_view shownAs) {
-    plist_t node = nullptr;
-    const char* chars = reinterpret_cast<const char*>(bytes.data());
-    if (!bytes.empty() && bytes.size() <= maxFileBytes) {
-        auto length = static_cast<uint32_t>(bytes.size());
-        if (plist_is_binary(chars, length)) {
-            plist_from_bin(chars, length, &node);
-            PropertyList binary(node);
-            node = binary.root() ? normalisedBinary(binary.root()) : nullptr;
-        } else {
-            plist_from_xml(chars, length, &node);
-        }
-    }
+    plist_t node = bytes.empty() || bytes.size() > maxFileBytes ? nullptr : parseMeasured(bytes);
     if (node == nullptr)
         throw SignatureDefect(std::string(shownAs) + " is not a readable property list");
     return PropertyList(node);

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "Verify/Signature/BundleLayout.h"
 #include "Verify/Signature/PropertyList.h"
+#include "Verify/Signature/PropertyListShape.h"
 #include "Verify/Signature/SignatureDefect.h"
 
 #include <filesystem>
@@ -187,4 +188,59 @@ TEST(PropertyList, BinaryKeyWithNulCharacterIsReadWithoutAborting) {
         EXPECT_EQ(PropertyList::boolean(value), true);
     });
     EXPECT_EQ(members, 1);
+}
+
+namespace {
+
+// A binary list of `levels` nested arrays; each refers to the next `refs` times.
+std::vector<uint8_t> nestedBinaryArrays(int levels, int refs, bool cycle = false) {
+    std::vector<uint8_t> bytes = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::vector<uint16_t> offsets;
+    for (int i = 0; i < levels; ++i) {
+        offsets.push_back(static_cast<uint16_t>(bytes.size()));
+        bool last = i == levels - 1;
+        int count = last && !cycle ? 0 : refs;
+        bytes.push_back(static_cast<uint8_t>(0xA0 | count));
+        for (int r = 0; r < count; ++r)
+            bytes.push_back(static_cast<uint8_t>(last ? 0 : i + 1));
+    }
+    size_t table = bytes.size();
+    for (uint16_t offset : offsets)
+        bytes.insert(bytes.end(), {static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(offset)});
+    std::vector<uint8_t> trailer(32, 0);
+    trailer[6] = 2; // offset size
+    trailer[7] = 1; // reference size
+    trailer[15] = static_cast<uint8_t>(levels);
+    trailer[30] = static_cast<uint8_t>(table >> 8);
+    trailer[31] = static_cast<uint8_t>(table);
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    return bytes;
+}
+
+std::vector<uint8_t> nestedXmlArrays(int elements) {
+    std::string xml = "<plist>";
+    for (int i = 1; i < elements; ++i)
+        xml += "<array>";
+    for (int i = 1; i < elements; ++i)
+        xml += "</array>";
+    xml += "</plist>";
+    return {xml.begin(), xml.end()};
+}
+
+} // namespace
+
+TEST(PropertyList, NestingAndExpansionLimitsHoldBeforeLibplistReads) {
+    auto readable = [](const std::vector<uint8_t>& bytes) {
+        return defectOf([&] { PropertyList::parse(bytes, "Info.plist"); }) == "no defect";
+    };
+    EXPECT_TRUE(readable(nestedXmlArrays(PropertyListShape::maxDepth)));
+    EXPECT_FALSE(readable(nestedXmlArrays(PropertyListShape::maxDepth + 1)));
+    EXPECT_FALSE(readable(nestedXmlArrays(200000))); // would overflow libplist's stack
+    EXPECT_TRUE(readable(nestedBinaryArrays(PropertyListShape::maxDepth, 1)));
+    EXPECT_FALSE(readable(nestedBinaryArrays(PropertyListShape::maxDepth + 1, 1)));
+    // Each level referring twice to the next: 2^levels objects once expanded.
+    EXPECT_TRUE(readable(nestedBinaryArrays(20, 2)));  // 2^20 - 1 objects
+    EXPECT_FALSE(readable(nestedBinaryArrays(21, 2))); // 2^21 - 1 objects
+    EXPECT_FALSE(readable(nestedBinaryArrays(60, 2))); // would never finish in libplist
+    EXPECT_FALSE(readable(nestedBinaryArrays(3, 1, true)));
 }

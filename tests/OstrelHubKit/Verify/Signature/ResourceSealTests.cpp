@@ -232,9 +232,11 @@ TEST(ResourceSeal, FrameworkRootHoldsOnlyVersionsAndItsLinks) {
     test::writeFile(framework / "Versions/A/Resources/strings.txt", "text");
     CodeResourcesWriter(framework).write();
     EXPECT_EQ(firstDetail(framework), "intact");
-    Tampering::flipByte(framework / "Versions/A/Resources/Info.plist", 10);
+    fs::path info = framework / "Versions/A/Resources/Info.plist";
+    std::string original = test::readFile(info);
+    test::writeFile(info, BundleBuilder::infoPlist({{"CFBundleExecutable", "Core"}, {"CFBundleVersion", "9"}}, false));
     EXPECT_EQ(firstDetail(framework), "Versions/A/Resources/Info.plist was modified after signing");
-    Tampering::flipByte(framework / "Versions/A/Resources/Info.plist", 10);
+    test::writeFile(info, original);
     Tampering::relink(framework / "Resources", "Versions/A/Resources");
     EXPECT_EQ(firstDetail(framework), "Resources was added after signing");
     Tampering::relink(framework / "Resources", "Versions/Current/Resources");
