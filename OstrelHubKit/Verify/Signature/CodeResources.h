@@ -35,6 +35,8 @@ public:
     ResourceRules rules;
     bool legacy = false; // only the old files/rules pair was present
 
+    // Parse only bytes whose digest already matched the CodeDirectory's resource
+    // slot: the rules are regular expressions run against every path.
     // Throws SignatureDefect with a precise detail ("<shownAs> is not a readable
     // property list", "... has no sealed file list", "the seal of <key> is malformed").
     static CodeResources parse(std::span<const uint8_t> bytes, const std::string& shownAs);

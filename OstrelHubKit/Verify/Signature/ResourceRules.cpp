@@ -7,7 +7,26 @@
 
 namespace ostrel {
 
+namespace {
+
+bool hasBackReference(const std::string& pattern) {
+    for (size_t i = 0; i + 1 < pattern.size(); ++i) {
+        if (pattern[i] != '\\')
+            continue;
+        if (pattern[i + 1] >= '1' && pattern[i + 1] <= '9')
+            return true;
+        ++i; // an escaped backslash before a digit is no back-reference
+    }
+    return false;
+}
+
+} // namespace
+
 void ResourceRules::add(ResourceRule rule) {
+    if (rules_.size() >= maxRules)
+        throw SignatureDefect("the resource seal has too many rules");
+    if (rule.pattern.size() > maxPatternLength || hasBackReference(rule.pattern))
+        throw SignatureDefect("the resource rule \"" + rule.pattern.substr(0, 64) + "\" is not allowed");
     auto compiled = std::make_unique<regex_t>();
     if (regcomp(compiled.get(), rule.pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
         throw SignatureDefect("the resource rule \"" + rule.pattern + "\" is not a valid pattern");

@@ -26,7 +26,13 @@ struct ResourceRule {
 // decides; on a tie the earlier rule stays. A path no rule matches is not sealed.
 class ResourceRules {
 public:
-    // Throws SignatureDefect when a pattern does not compile.
+    // Limits on what a seal may ask of the regular-expression engine. codesign
+    // writes about a dozen short rules without back-references (which make
+    // matching exponential).
+    static constexpr size_t maxRules = 1000;
+    static constexpr size_t maxPatternLength = 1024;
+
+    // Throws SignatureDefect when a pattern does not compile or passes a limit.
     void add(ResourceRule rule);
     const ResourceRule* match(std::string_view path) const;
     size_t size() const { return rules_.size(); }

@@ -1,5 +1,6 @@
 #include "BundleBuilder.h"
 #include "CodeResourcesWriter.h"
+#include "SignatureDefectText.h"
 #include "Tampering.h"
 #include "TempDir.h"
 #include "Verify/Signature/CodeResources.h"
@@ -242,6 +243,21 @@ TEST(ResourceSeal, FrameworkRootHoldsOnlyVersionsAndItsLinks) {
     Tampering::relink(framework / "Resources", "Versions/Current/Resources");
     test::writeFile(framework / "Extra.dylib", "unsealed");
     EXPECT_EQ(firstDetail(framework), "Extra.dylib was added after signing");
+}
+
+TEST(ResourceSeal, RuleLimitsHoldAtTheirEdges) {
+    ResourceRules rules;
+    for (size_t i = 0; i < ResourceRules::maxRules; ++i)
+        rules.add({.pattern = "^r" + std::to_string(i) + "$"});
+    EXPECT_EQ(test::defectOf([&] { rules.add({.pattern = "^one-more$"}); }), "the resource seal has too many rules");
+    ResourceRules patterns;
+    EXPECT_NO_THROW(patterns.add({.pattern = std::string(ResourceRules::maxPatternLength, 'a')}));
+    EXPECT_EQ(test::defectOf([&] { patterns.add({.pattern = std::string(ResourceRules::maxPatternLength + 1, 'a')}); }),
+              "the resource rule \"" + std::string(64, 'a') + "\" is not allowed");
+    EXPECT_EQ(test::defectOf([&] { patterns.add({.pattern = "^(a+)+\\1$"}); }),
+              "the resource rule \"^(a+)+\\1$\" is not allowed");
+    EXPECT_NO_THROW(patterns.add({.pattern = "^a\\\\1$"})); // an escaped backslash, then "1"
+    EXPECT_TRUE(patterns.match("a\\1"));
 }
 
 TEST(ResourceSeal, DefaultRulesPickTheHeaviestMatch) {
