@@ -232,6 +232,35 @@ TEST(NotaryTicket, FoundWhereStaplingPutsIt) {
               "the package's stapled ticket is damaged");
 }
 
+TEST(NotaryTicket, SizeLimitsHoldAtTheirEdges) {
+    test::TempDir dir;
+    fs::path bundle = BundleBuilder(dir.path(), "Echo.clap").build();
+    BundleLayout layout = BundleLayout::read(bundle);
+    NotaryTicketWriter::stapleToBundle(bundle, {});
+    fs::resize_file(bundle / "Contents/CodeResources", NotaryTicket::maxBytes);
+    EXPECT_EQ(NotaryTicket::fromBundle(layout)->bytes.size(), NotaryTicket::maxBytes);
+    fs::resize_file(bundle / "Contents/CodeResources", NotaryTicket::maxBytes + 1);
+    EXPECT_EQ(defectOf([&] { NotaryTicket::fromBundle(layout); }), "Contents/CodeResources is too large");
+
+    test::writeFile(bundle / "Contents/_CodeSignature/CodeSignature", "");
+    fs::resize_file(bundle / "Contents/_CodeSignature/CodeSignature", BundleLayout::maxComponentBytes);
+    EXPECT_EQ(layout.readCodelessComponent(0x10000)->size(), BundleLayout::maxComponentBytes);
+    fs::resize_file(bundle / "Contents/_CodeSignature/CodeSignature", BundleLayout::maxComponentBytes + 1);
+    EXPECT_EQ(defectOf([&] { layout.readCodelessComponent(0x10000); }),
+              "Contents/_CodeSignature/CodeSignature is too large");
+
+    auto packageWithSignature = [&](size_t size) {
+        XarWriter::Signing signing;
+        signing.rsaSize = size;
+        signing.sign = [size](const Bytes&) { return std::pair{Bytes(size, 1), Bytes{}}; };
+        XarWriter().file("a", "b").signing(signing).write(dir / "big.pkg");
+        XarArchive archive = XarArchive::open(dir / "big.pkg");
+        return defectOf([&] { archive.signatureBytes(*archive.toc().signature); });
+    };
+    EXPECT_EQ(packageWithSignature(XarArchive::maxSignatureBytes), "no defect");
+    EXPECT_EQ(packageWithSignature(XarArchive::maxSignatureBytes + 1), "the package's signature is too large");
+}
+
 TEST(DiskImageSignature, ReadsAFlushSignatureAndHashesTheImage) {
     test::TempDir dir;
     Bytes image(10000);

@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "Verify/Signature/CodeResources.h"
 #include "Verify/Signature/FileBytes.h"
+#include "Verify/Signature/LinkContainment.h"
 #include "Verify/Signature/ResourceSealCheck.h"
 #include "Verify/Signature/SignatureDefect.h"
 
@@ -137,6 +138,23 @@ TEST(ResourceSeal, ChecksLinkTargetsAndContainment) {
     Tampering::relink(lib, "Loop");
     fs::create_symlink("Lib", bundle / "Contents/Frameworks/Loop");
     EXPECT_EQ(firstDetail(bundle), "Contents/Frameworks/Lib link points outside the bundle");
+}
+
+TEST(LinkContainment, FollowsChainsUpToItsHopLimit) {
+    test::TempDir dir;
+    test::writeFile(dir / "tree/target.txt", "t");
+    // link0 -> link1 -> ... -> linkN -> target.txt: N+1 links on the way.
+    auto chain = [&](int links) {
+        fs::remove_all(dir / "tree/chain");
+        fs::create_directories(dir / "tree/chain");
+        for (int i = 0; i < links; ++i) {
+            std::string next = i + 1 == links ? "../target.txt" : "link" + std::to_string(i + 1);
+            fs::create_symlink(next, dir / "tree/chain" / ("link" + std::to_string(i)));
+        }
+        return resolveLinkInside(dir / "tree", "chain/link0");
+    };
+    EXPECT_EQ(chain(maxLinkHops), LinkContainment::inside);
+    EXPECT_EQ(chain(maxLinkHops + 1), LinkContainment::tooDeep);
 }
 
 TEST(ResourceSeal, RefusesCorruptOrOldSeals) {
