@@ -99,6 +99,76 @@ std::optional<std::vector<uint64_t>> childrenOf(const BinaryIndex& index, uint64
     return children;
 }
 
+// An iterative depth-first walk of a binary list's objects; each object's
+// height (levels, itself included) and expanded size are worked out once. A
+// cycle is refused.
+class BinaryMeasure {
+public:
+    explicit BinaryMeasure(const BinaryIndex& index)
+        : index_(index), marks_(index.objects, Mark::unseen), height_(index.objects, 0), expanded_(index.objects, 1) {}
+
+    bool withinLimits() {
+        if (!enter(index_.top))
+            return false;
+        while (!stack_.empty()) {
+            if (!step())
+                return false;
+        }
+        return height_[index_.top] <= maxDepth && expanded_[index_.top] <= maxExpandedObjects;
+    }
+
+private:
+    enum class Mark : uint8_t { unseen, open, done };
+    struct Frame {
+        uint64_t object;
+        std::vector<uint64_t> children;
+        size_t next = 0;
+    };
+
+    bool enter(uint64_t object) {
+        auto children = childrenOf(index_, object);
+        if (!children || static_cast<int>(stack_.size()) >= maxDepth)
+            return false;
+        marks_[object] = Mark::open;
+        stack_.push_back({object, std::move(*children)});
+        return true;
+    }
+
+    // Visits the next child of the innermost open object, or closes it.
+    bool step() {
+        Frame& frame = stack_.back();
+        if (frame.next == frame.children.size()) {
+            uint64_t done = frame.object;
+            marks_[done] = Mark::done;
+            height_[done] += 1;
+            stack_.pop_back();
+            if (!stack_.empty())
+                absorb(stack_.back().object, done);
+            return true;
+        }
+        uint64_t child = frame.children[frame.next++];
+        if (marks_[child] == Mark::open)
+            return false;
+        if (marks_[child] == Mark::done) {
+            absorb(frame.object, child);
+            return true;
+        }
+        return enter(child);
+    }
+
+    // Adds a finished child's measures to an object that refers to it.
+    void absorb(uint64_t parent, uint64_t child) {
+        height_[parent] = std::max(height_[parent], height_[child]);
+        expanded_[parent] = std::min(expanded_[parent] + expanded_[child], maxExpandedObjects + 1);
+    }
+
+    const BinaryIndex& index_;
+    std::vector<Mark> marks_;
+    std::vector<int> height_;
+    std::vector<uint64_t> expanded_;
+    std::vector<Frame> stack_;
+};
+
 } // namespace
 
 bool xmlWithinLimits(std::span<const uint8_t> bytes) {
@@ -126,55 +196,7 @@ bool xmlWithinLimits(std::span<const uint8_t> bytes) {
 
 bool binaryWithinLimits(std::span<const uint8_t> bytes) {
     auto index = indexOf(bytes);
-    if (!index)
-        return false;
-    // Iterative depth-first walk; each object's height (levels, itself
-    // included) and expanded size are worked out once. A cycle is refused.
-    enum class Mark : uint8_t { unseen, open, done };
-    std::vector<Mark> marks(index->objects, Mark::unseen);
-    std::vector<int> height(index->objects, 0);
-    std::vector<uint64_t> expanded(index->objects, 1);
-    struct Frame {
-        uint64_t object;
-        std::vector<uint64_t> children;
-        size_t next = 0;
-    };
-    std::vector<Frame> stack;
-    auto enter = [&](uint64_t object) {
-        auto children = childrenOf(*index, object);
-        if (!children || static_cast<int>(stack.size()) >= maxDepth)
-            return false;
-        marks[object] = Mark::open;
-        stack.push_back({object, std::move(*children)});
-        return true;
-    };
-    // Adds a finished child's measures to the object that refers to it.
-    auto absorb = [&](uint64_t parent, uint64_t child) {
-        height[parent] = std::max(height[parent], height[child]);
-        expanded[parent] = std::min(expanded[parent] + expanded[child], maxExpandedObjects + 1);
-    };
-    if (!enter(index->top))
-        return false;
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        if (frame.next == frame.children.size()) {
-            uint64_t done = frame.object;
-            marks[done] = Mark::done;
-            height[done] += 1;
-            stack.pop_back();
-            if (!stack.empty())
-                absorb(stack.back().object, done);
-            continue;
-        }
-        uint64_t child = frame.children[frame.next++];
-        if (marks[child] == Mark::open)
-            return false;
-        if (marks[child] == Mark::done)
-            absorb(frame.object, child);
-        else if (!enter(child))
-            return false;
-    }
-    return height[index->top] <= maxDepth && expanded[index->top] <= maxExpandedObjects;
+    return index && BinaryMeasure(*index).withinLimits();
 }
 
 } // namespace ostrel::PropertyListShape
