@@ -36,11 +36,19 @@ std::string inflateToc(std::span<const uint8_t> compressed, uint64_t declared) {
     return out;
 }
 
-bool sameStyle(const std::string& style, const XarHeader& header) {
-    return style == header.checksumStyle();
+// Checksum styles are compared without regard to case ("sha1", "SHA1").
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
 }
 
-const EVP_MD* digestForStyle(const std::string& style) {
+bool sameStyle(const std::string& style, const XarHeader& header) {
+    return lowerCase(style) == header.checksumStyle();
+}
+
+const EVP_MD* digestForStyle(const std::string& given) {
+    std::string style = lowerCase(given);
     if (style == "sha1")
         return EVP_sha1();
     if (style == "sha256")

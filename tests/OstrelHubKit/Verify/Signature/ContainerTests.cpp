@@ -84,6 +84,12 @@ TEST(XarArchive, ReadsHeaderTocSignaturesAndChecksums) {
         EXPECT_EQ(archive.toc().files[3].data->length, 5000u);
         EXPECT_NO_THROW(archive.verifyFileChecksums());
     }
+    // Some writers spell the style in capitals.
+    samplePackage().styleSpelling("SHA1").write(dir / "caps.pkg");
+    XarArchive caps = XarArchive::open(dir / "caps.pkg");
+    EXPECT_EQ(caps.toc().checksumStyle, "SHA1");
+    EXPECT_NO_THROW(caps.verifyTocChecksum());
+    EXPECT_NO_THROW(caps.verifyFileChecksums());
 }
 
 TEST(XarArchive, TocSizeLimitHoldsAtItsEdge) {
