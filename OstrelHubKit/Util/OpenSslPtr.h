@@ -7,7 +7,9 @@
 #include <openssl/bn.h>
 #include <openssl/cms.h>
 #include <openssl/evp.h>
+#include <openssl/pkcs7.h>
 #include <openssl/ssl.h>
+#include <openssl/ts.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
@@ -26,13 +28,21 @@ struct OpenSslDeleter {
 template <typename T, auto FreeFn>
 using OpenSslPtr = std::unique_ptr<T, OpenSslDeleter<FreeFn>>;
 
+using Asn1ObjectPtr = OpenSslPtr<ASN1_OBJECT, ASN1_OBJECT_free>;
 using BioPtr = OpenSslPtr<BIO, BIO_free_all>;
 using BignumPtr = OpenSslPtr<BIGNUM, BN_free>;
 using CmsPtr = OpenSslPtr<CMS_ContentInfo, CMS_ContentInfo_free>;
 using EvpMdCtxPtr = OpenSslPtr<EVP_MD_CTX, EVP_MD_CTX_free>;
 using EvpPkeyCtxPtr = OpenSslPtr<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 using EvpPkeyPtr = OpenSslPtr<EVP_PKEY, EVP_PKEY_free>;
+using Pkcs7Ptr = OpenSslPtr<PKCS7, PKCS7_free>;
 using SslCtxPtr = OpenSslPtr<SSL_CTX, SSL_CTX_free>;
+using TsRespCtxPtr = OpenSslPtr<TS_RESP_CTX, TS_RESP_CTX_free>;
+using TsRespPtr = OpenSslPtr<TS_RESP, TS_RESP_free>;
+using TsReqPtr = OpenSslPtr<TS_REQ, TS_REQ_free>;
+using TsTstInfoPtr = OpenSslPtr<TS_TST_INFO, TS_TST_INFO_free>;
+using TsVerifyCtxPtr = OpenSslPtr<TS_VERIFY_CTX, TS_VERIFY_CTX_free>;
+using X509AlgorPtr = OpenSslPtr<X509_ALGOR, X509_ALGOR_free>;
 using X509Ptr = OpenSslPtr<X509, X509_free>;
 using X509CrlPtr = OpenSslPtr<X509_CRL, X509_CRL_free>;
 using X509ExtensionPtr = OpenSslPtr<X509_EXTENSION, X509_EXTENSION_free>;

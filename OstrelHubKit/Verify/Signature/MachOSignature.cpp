@@ -1,0 +1,66 @@
+#include "Verify/Signature/MachOSignature.h"
+
+#include "Verify/Signature/CodeSignatureCheck.h"
+#include "Verify/Signature/MachOFile.h"
+#include "Verify/Signature/MappedFile.h"
+#include "Verify/Signature/SignatureFailure.h"
+#include "Verify/Signature/SuperBlob.h"
+
+#include <algorithm>
+
+namespace ostrel::signature {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& detail) {
+    throw SignatureFailure::invalid(detail);
+}
+
+SliceSignature checkSlice(const MachOSlice& slice, const TrustSettings& trust) {
+    std::string subject = "the " + slice.architecture + " slice";
+    auto area = slice.bytes.subspan(slice.signature->dataOffset, slice.signature->dataSize);
+    SuperBlob blobs = SuperBlob::parse(area);
+    auto padding = area.subspan(blobs.length());
+    if (std::any_of(padding.begin(), padding.end(), [](uint8_t b) { return b != 0; }))
+        refuse("the signature of " + subject + " is followed by data");
+    // Everything before the signature is code.
+    SliceSignature out = checkCodeSignature(blobs, slice.bytes.first(slice.signature->dataOffset), subject, trust);
+    out.architecture = slice.architecture;
+    out.cpuType = slice.cpuType;
+    out.cpuSubtype = slice.cpuSubtype;
+    if (slice.infoPlist)
+        out.embeddedInfoPlist = Bytes(slice.infoPlist->begin(), slice.infoPlist->end());
+    return out;
+}
+
+void checkSlicesAgree(const std::vector<SliceSignature>& slices) {
+    for (const SliceSignature& slice : slices)
+        if (slice.teamID != slices.front().teamID || slice.adhoc != slices.front().adhoc)
+            refuse("the architectures of the file are signed by different teams");
+}
+
+} // namespace
+
+CodeSignatureInfo checkMachOSignature(std::span<const uint8_t> file, const TrustSettings& trust) {
+    std::vector<MachOSlice> slices = parseMachO(file);
+    if (std::none_of(slices.begin(), slices.end(), [](const MachOSlice& s) { return s.signature.has_value(); }))
+        throw SignatureFailure::notSigned();
+    CodeSignatureInfo info;
+    for (const MachOSlice& slice : slices) {
+        if (!slice.signature)
+            refuse("the " + slice.architecture + " slice is not signed");
+        info.slices.push_back(checkSlice(slice, trust));
+    }
+    checkSlicesAgree(info.slices);
+    info.identifier = info.slices.front().identifier;
+    info.teamID = info.slices.front().teamID;
+    info.adhoc = info.slices.front().adhoc;
+    return info;
+}
+
+CodeSignatureInfo checkMachOSignature(const std::filesystem::path& file, const TrustSettings& trust) {
+    MappedFile mapped(file);
+    return checkMachOSignature(mapped.bytes(), trust);
+}
+
+} // namespace ostrel::signature

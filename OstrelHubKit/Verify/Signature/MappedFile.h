@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace ostrel::signature {
+
+// A regular file mapped read-only for its whole lifetime, so large code is
+// hashed page by page without being read into memory. Opened without
+// following a final symbolic link.
+class MappedFile {
+public:
+    // Throws SignatureFailure::invalid("unreadable") when the file cannot be
+    // opened, is not a regular file or cannot be mapped.
+    explicit MappedFile(const std::filesystem::path& path);
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&&) = delete;
+    ~MappedFile();
+
+    std::span<const uint8_t> bytes() const { return {data_, size_}; }
+
+private:
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+} // namespace ostrel::signature

@@ -1,0 +1,31 @@
+#include "Verify/Signature/TrustAnchors.h"
+
+#include "Verify/Signature/AppleRootCertificates.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace ostrel::signature {
+
+TrustAnchors TrustAnchors::apple() {
+    std::vector<Certificate> roots;
+    for (std::span<const uint8_t> der : appleRootCertificates())
+        roots.push_back(Certificate::fromDer(der));
+    return TrustAnchors(std::move(roots));
+}
+
+bool TrustAnchors::contains(const Certificate& certificate) const {
+    return std::find(roots_.begin(), roots_.end(), certificate) != roots_.end();
+}
+
+X509StorePtr TrustAnchors::makeStore() const {
+    X509StorePtr store(X509_STORE_new());
+    if (!store)
+        throw std::bad_alloc();
+    for (const Certificate& root : roots_)
+        if (X509_STORE_add_cert(store.get(), root.get()) != 1)
+            throw std::runtime_error("cannot add a trust anchor");
+    return store;
+}
+
+} // namespace ostrel::signature

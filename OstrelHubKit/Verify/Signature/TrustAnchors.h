@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Util/OpenSslPtr.h"
+#include "Verify/Signature/Certificate.h"
+
+#include <vector>
+
+namespace ostrel::signature {
+
+// The only roots a signature may chain to. Never the system's store: a
+// certificate authority trusted for web sites says nothing about code.
+class TrustAnchors {
+public:
+    explicit TrustAnchors(std::vector<Certificate> roots) : roots_(std::move(roots)) {}
+
+    // Apple Root CA, Apple Root CA - G2 and Apple Root CA - G3, built into the Kit.
+    static TrustAnchors apple();
+
+    const std::vector<Certificate>& certificates() const { return roots_; }
+    bool contains(const Certificate& certificate) const;
+    // A fresh store holding exactly these roots.
+    X509StorePtr makeStore() const;
+
+private:
+    std::vector<Certificate> roots_;
+};
+
+} // namespace ostrel::signature

@@ -1,0 +1,147 @@
+#include "ApplePki.h"
+#include "CmsSigner.h"
+#include "CodeSigner.h"
+#include "Verify/Signature/CmsSignature.h"
+#include "Verify/Signature/CodeDirectory.h"
+#include "Verify/Signature/CodeSignatureCheck.h"
+#include "Verify/Signature/SignatureFailure.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel::test {
+namespace {
+
+using signature::Bytes;
+using signature::Certificate;
+using signature::HashType;
+
+const fixtures::ApplePki& pki() {
+    static const fixtures::ApplePki instance;
+    return instance;
+}
+
+std::string failure(const std::function<void()>& check) {
+    try {
+        check();
+        return "";
+    } catch (const signature::SignatureFailure& f) {
+        return f.detail();
+    }
+}
+
+// What disk images use: one hash over arbitrary bytes, signed with a CMS.
+TEST(DetachedSignature, SignsAndChecksACodeDirectoryOverArbitraryBytes) {
+    Bytes content(10000, 0x5A);
+    fixtures::CodeDirectorySpec spec{"image", std::string("K7QZ2M4XNB"), HashType::sha256, 0, 0};
+    spec.specialSlots = {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, Bytes(32, 7)};
+    Bytes cdBytes = fixtures::buildCodeDirectory(spec, content);
+    auto cd = signature::CodeDirectory::parse(cdBytes);
+    EXPECT_EQ(cd.codeSlotCount(), 1u);
+    EXPECT_EQ(cd.pageSize(), 0u);
+    EXPECT_EQ(cd.specialSlot(6), Bytes(32, 7));
+    EXPECT_FALSE(cd.specialSlot(1).has_value());
+    EXPECT_FALSE(cd.firstMismatchedPage(content).has_value());
+    Bytes altered = content;
+    altered[9999] ^= 1;
+    EXPECT_EQ(cd.firstMismatchedPage(altered), 0u);
+    EXPECT_EQ(failure([&] { cd.firstMismatchedPage(std::span(content).first(9999)); }),
+              "the code directory covers more than the code");
+
+    signature::TrustSettings trust{pki().anchors()};
+    auto hash = signature::codeDirectoryHash(HashType::sha256, cdBytes);
+    Bytes cms = fixtures::signDetached(cdBytes, pki().application, {hash});
+    auto evidence = signature::verifyCmsSignature(cms, cdBytes, {hash}, trust, signature::eku::codeSigning);
+    EXPECT_EQ(evidence.chain.size(), 3u);
+    EXPECT_EQ(evidence.chain.back(), pki().anchors().certificates().front());
+
+    EXPECT_EQ(failure([&] { signature::verifyCmsSignature(cms, altered, {hash}, trust, signature::eku::codeSigning); }),
+              "the signature does not match the code directory");
+    // Without agility attributes only a single CodeDirectory is acceptable.
+    Bytes plain = fixtures::signDetached(cdBytes, pki().application, {});
+    EXPECT_EQ(
+        failure([&] { signature::verifyCmsSignature(plain, cdBytes, {hash}, trust, signature::eku::codeSigning); }),
+        "");
+    auto second = signature::codeDirectoryHash(HashType::sha1, content);
+    EXPECT_EQ(failure([&] {
+                  signature::verifyCmsSignature(plain, cdBytes, {hash, second}, trust, signature::eku::codeSigning);
+              }),
+              "the signature does not list its code directories");
+    // Installer identities sign package checksums; their usage is checked.
+    Bytes checksum(20, 1);
+    Bytes installerCms = fixtures::signDetached(checksum, pki().installer, {});
+    EXPECT_EQ(failure([&] {
+                  signature::verifyCmsSignature(installerCms, checksum, {}, trust,
+                                                signature::eku::developerIdInstaller);
+              }),
+              "");
+}
+
+// Code without a Mach-O keeps its signature as files; the same check applies.
+TEST(DetachedSignature, ChecksSignatureComponentsKeptAsFiles) {
+    signature::TrustSettings trust{pki().anchors()};
+    std::string text = "<plist><dict/></plist>";
+    Bytes plist(text.begin(), text.end());
+    Bytes requirements =
+        signature::encodeRequirementSet(fixtures::developerIdRequirement("com.ostrel.codeless", "K7QZ2M4XNB"));
+    fixtures::CodeDirectorySpec spec{"com.ostrel.codeless", std::string("K7QZ2M4XNB"), HashType::sha256, 0, 0};
+    spec.specialSlots = {std::nullopt, signature::digest(HashType::sha256, requirements)};
+    Bytes cd = fixtures::buildCodeDirectory(spec, plist);
+    Bytes cms = fixtures::signDetached(cd, pki().application, {signature::codeDirectoryHash(HashType::sha256, cd)});
+    signature::ByteWriter wrapper;
+    wrapper.be32(signature::blobMagic::wrapper);
+    wrapper.be32(static_cast<uint32_t>(8 + cms.size()));
+    wrapper.append(cms);
+    Bytes wrapped = wrapper.take();
+    auto components = signature::SuperBlob::fromComponents({
+        {signature::slot::codeDirectory, signature::blobMagic::codeDirectory, cd},
+        {signature::slot::requirements, signature::blobMagic::requirementSet, requirements},
+        {signature::slot::cmsSignature, signature::blobMagic::wrapper, wrapped},
+    });
+    auto checked = signature::checkCodeSignature(components, plist, "the Info.plist", trust);
+    EXPECT_EQ(checked.teamID, "K7QZ2M4XNB");
+    EXPECT_EQ(checked.designatedRequirement, fixtures::developerIdRequirement("com.ostrel.codeless", "K7QZ2M4XNB"));
+    plist.back() = ' ';
+    EXPECT_EQ(failure([&] { signature::checkCodeSignature(components, plist, "the Info.plist", trust); }),
+              "code page 0 of the Info.plist does not match its hash");
+    EXPECT_EQ(failure([&] {
+                  signature::SuperBlob::fromComponents(
+                      {{signature::slot::codeDirectory, signature::blobMagic::codeDirectory, cd},
+                       {signature::slot::codeDirectory, signature::blobMagic::codeDirectory, cd}});
+              }),
+              "a signature component is malformed");
+}
+
+TEST(DetachedSignature, KnownIntermediatesCompleteAChainButNeverAnchorIt) {
+    Bytes content(64, 2);
+    fixtures::Identity bare = pki().application;
+    bare.issuers.clear(); // the CMS carries the leaf only
+    Bytes cms = fixtures::signDetached(content, bare, {});
+    signature::TrustSettings trust{pki().anchors()};
+    auto check = [&] {
+        return failure([&] { signature::verifyCmsSignature(cms, content, {}, trust, signature::eku::codeSigning); });
+    };
+    EXPECT_EQ(check(), "the signature's certificate chain does not lead to a trusted root");
+    trust.intermediates = {Certificate::retain(pki().developerIdCa.certificate.get())};
+    EXPECT_EQ(check(), "");
+    // An intermediate under another root does not help.
+    trust.intermediates = {Certificate::retain(pki().untrustedCa.certificate.get())};
+    EXPECT_EQ(check(), "the signature's certificate chain does not lead to a trusted root");
+}
+
+TEST(DetachedSignature, TimeStampsMustBeGenuineAndNotFromTheFuture) {
+    signature::TrustSettings trust{pki().anchors()};
+    Bytes content(64, 1);
+    fixtures::TimeStampAuthority tsa(pki().timeStampAuthority);
+    fixtures::TimeStampAuthority rogue(pki().untrustedTimeStampAuthority);
+    auto check = [&](const fixtures::TimeStampAuthority& authority, std::time_t at) {
+        Bytes cms = fixtures::signDetached(content, pki().application, {}, fixtures::TimeStamp{&authority, at});
+        return failure([&] { signature::verifyCmsSignature(cms, content, {}, trust, signature::eku::codeSigning); });
+    };
+    std::time_t now = std::time(nullptr);
+    EXPECT_EQ(check(tsa, now - 100), "");
+    EXPECT_EQ(check(tsa, now + 3600), "the signature's time stamp is in the future");
+    EXPECT_EQ(check(rogue, now - 100), "the signature's time stamp is not valid");
+}
+
+} // namespace
+} // namespace ostrel::test
