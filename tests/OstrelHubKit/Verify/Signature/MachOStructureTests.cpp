@@ -56,6 +56,9 @@ TEST_F(MachOStructure, RefusesMalformedUniversalHeaders) {
     Bytes many = good;
     putBe32(many, 4, 101);
     EXPECT_EQ(detail(many), "the universal header lists 101 architectures");
+    putBe32(many, 4, 100); // at the limit the entries themselves are read (and found wanting)
+    EXPECT_NE(detail(many), "the universal header lists 100 architectures");
+    EXPECT_NE(detail(many), "");
     Bytes fat64 = good;
     putBe32(fat64, 0, 0xCAFEBABF);
     EXPECT_EQ(detail(fat64), "64-bit universal files are not supported");
@@ -89,6 +92,9 @@ TEST_F(MachOStructure, RefusesMalformedSignatureBlobs) {
     Bytes tooMany = good;
     putBe32(tooMany, start + 8, 65);
     EXPECT_EQ(detail(tooMany), "the signature has too many components");
+    putBe32(tooMany, start + 8, 64);
+    EXPECT_NE(detail(tooMany), "the signature has too many components");
+    EXPECT_NE(detail(tooMany), "");
 }
 
 TEST_F(MachOStructure, RefusesMalformedCodeDirectories) {
