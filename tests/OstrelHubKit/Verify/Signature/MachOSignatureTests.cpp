@@ -81,9 +81,9 @@ TEST_F(MachOSignature, ChecksEveryCodeDirectoryOfSha1AndSha256Signatures) {
 TEST_F(MachOSignature, ChecksTheEmbeddedInfoPlistOfABareTool) {
     auto tool = [&](const std::string& name, const std::string& embedded, std::optional<std::string> sealed) {
         std::filesystem::path file = dir_ / name;
-        fixtures::MachOSpec spec{"arm64", "dylib"};
-        spec.infoPlist = embedded;
-        fixtures::buildThinMachO(spec, file);
+        fixtures::MachOOptions build{"arm64", "dylib"};
+        build.infoPlist = embedded;
+        fixtures::buildThinMachO(build, file);
         auto options = developerId(pki().application);
         options.infoPlist = std::move(sealed);
         fixtures::signMachO(file, options);
