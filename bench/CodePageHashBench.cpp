@@ -38,8 +38,8 @@ struct FileSet {
                 byte = static_cast<uint8_t>(random());
             files.push_back(folder / ("code" + std::to_string(i)));
             fixtures::writeBytes(files.back(), content);
-            fixtures::CodeDirectorySpec spec{"bench", std::nullopt};
-            codeDirectories.push_back(fixtures::buildCodeDirectory(spec, content));
+            fixtures::CodeDirectoryLayout layout{"bench", std::nullopt};
+            codeDirectories.push_back(fixtures::buildCodeDirectory(layout, content));
         }
     }
     ~FileSet() { std::filesystem::remove_all(folder); }

@@ -136,22 +136,31 @@ void requireZero(std::span<const uint8_t> gap) {
         refuse("the universal file has data between its architectures");
 }
 
+// One entry of the universal header: 20 bytes, or 32 with 64-bit offsets
+// and sizes (whose trailing reserved word must be zero).
+FatEntry readFatEntry(const ByteReader& reader, uint64_t at, bool wide) {
+    if (!wide)
+        return {reader.be32(at), reader.be32(at + 4), reader.be32(at + 8), reader.be32(at + 12), reader.be32(at + 16)};
+    if (reader.be32(at + 28) != 0)
+        refuse("the universal header is malformed");
+    return {reader.be32(at), reader.be32(at + 4), reader.be64(at + 8), reader.be64(at + 16), reader.be32(at + 24)};
+}
+
 std::vector<MachOSlice> readFat(std::span<const uint8_t> file) {
     ByteReader reader(file, "the universal header");
+    bool wide = reader.be32(0) == fatMagic64;
+    uint64_t entrySize = wide ? 32 : 20;
     uint32_t count = reader.be32(4);
     if (count == 0 || count > maxFatArchitectures)
         refuse("the universal header lists " + std::to_string(count) + " architectures");
-    uint64_t headerEnd = 8 + uint64_t(count) * 20;
+    uint64_t headerEnd = 8 + uint64_t(count) * entrySize;
     std::vector<FatEntry> entries;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint64_t at = 8 + uint64_t(i) * 20;
-        entries.push_back(
-            {reader.be32(at), reader.be32(at + 4), reader.be32(at + 8), reader.be32(at + 12), reader.be32(at + 16)});
-    }
+    for (uint32_t i = 0; i < count; ++i)
+        entries.push_back(readFatEntry(reader, 8 + uint64_t(i) * entrySize, wide));
     std::sort(entries.begin(), entries.end(), [](auto& a, auto& b) { return a.offset < b.offset; });
     // Apple's loader also reads one entry past the count when it is arm64;
     // such a hidden slice would run without being checked.
-    if (reader.contains(headerEnd, 20) && headerEnd + 20 <= entries.front().offset &&
+    if (reader.contains(headerEnd, entrySize) && headerEnd + entrySize <= entries.front().offset &&
         reader.be32(headerEnd) == cpuTypeArm64)
         refuse("the universal file has a hidden architecture");
     std::vector<MachOSlice> slices;
@@ -201,10 +210,8 @@ std::vector<MachOSlice> parseMachO(std::span<const uint8_t> file) {
         refuse("not Mach-O code");
     ByteReader reader(file, "the file");
     uint32_t magic = reader.be32(0);
-    if (magic == fatMagic64)
-        refuse("64-bit universal files are not supported");
     std::vector<MachOSlice> slices;
-    if (magic == fatMagic) {
+    if (magic == fatMagic || magic == fatMagic64) {
         slices = readFat(file);
     } else {
         MachOSlice thin;

@@ -8,7 +8,9 @@ namespace ostrel::signature {
 
 // A regular file mapped read-only for its whole lifetime, so large code is
 // hashed page by page without being read into memory. Opened without
-// following a final symbolic link.
+// following a final symbolic link. Map only files the hub owns (its private
+// copies in the work folder): another process truncating a mapped file
+// would fault the reader.
 class MappedFile {
 public:
     // Throws SignatureFailure::invalid("unreadable") when the file cannot be

@@ -32,9 +32,9 @@ std::string failure(const std::function<void()>& check) {
 // What disk images use: one hash over arbitrary bytes, signed with a CMS.
 TEST(DetachedSignature, SignsAndChecksACodeDirectoryOverArbitraryBytes) {
     Bytes content(10000, 0x5A);
-    fixtures::CodeDirectorySpec spec{"image", std::string("K7QZ2M4XNB"), HashType::sha256, 0, 0};
-    spec.specialSlots = {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, Bytes(32, 7)};
-    Bytes cdBytes = fixtures::buildCodeDirectory(spec, content);
+    fixtures::CodeDirectoryLayout layout{"image", std::string("K7QZ2M4XNB"), HashType::sha256, 0, 0};
+    layout.specialSlots = {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, Bytes(32, 7)};
+    Bytes cdBytes = fixtures::buildCodeDirectory(layout, content);
     auto cd = signature::CodeDirectory::parse(cdBytes);
     EXPECT_EQ(cd.codeSlotCount(), 1u);
     EXPECT_EQ(cd.pageSize(), 0u);
@@ -83,9 +83,9 @@ TEST(DetachedSignature, ChecksSignatureComponentsKeptAsFiles) {
     Bytes plist(text.begin(), text.end());
     Bytes requirements =
         signature::encodeRequirementSet(fixtures::developerIdRequirement("com.ostrel.codeless", "K7QZ2M4XNB"));
-    fixtures::CodeDirectorySpec spec{"com.ostrel.codeless", std::string("K7QZ2M4XNB"), HashType::sha256, 0, 0};
-    spec.specialSlots = {std::nullopt, signature::digest(HashType::sha256, requirements)};
-    Bytes cd = fixtures::buildCodeDirectory(spec, plist);
+    fixtures::CodeDirectoryLayout layout{"com.ostrel.codeless", std::string("K7QZ2M4XNB"), HashType::sha256, 0, 0};
+    layout.specialSlots = {std::nullopt, signature::digest(HashType::sha256, requirements)};
+    Bytes cd = fixtures::buildCodeDirectory(layout, plist);
     Bytes cms = fixtures::signDetached(cd, pki().application, {signature::codeDirectoryHash(HashType::sha256, cd)});
     signature::ByteWriter wrapper;
     wrapper.be32(signature::blobMagic::wrapper);

@@ -69,6 +69,11 @@ TEST_F(MachOSignature, ChecksEveryCodeDirectoryOfSha1AndSha256Signatures) {
     EXPECT_EQ(slice.resourcesHashes.size(), 2u);
     signature::Bytes der = fixtures::signDetached(slice.cdhash, pki().application, {});
     EXPECT_EQ(fixtures::toIndefiniteLength(der)[1], 0x80); // the BER form checked above
+    auto other = developerId(pki().application);
+    other.hashTypes = {HashType::sha256Truncated, HashType::sha384};
+    auto otherInfo = signature::checkMachOSignature(thin("truncated", "arm64", other), trust());
+    EXPECT_EQ(otherInfo.slices.front().cdhash, otherInfo.slices.front().codeDirectories[1].cdhash20);
+    EXPECT_EQ(otherInfo.slices.front().codeDirectories[0].fullDigest.size(), 32u); // SHA-256/20 lists the full digest
     // A bare file cannot have the resources it seals.
     EXPECT_EQ(refusal(file), invalid("dual", "the signature seals resources that are missing"));
 }
@@ -76,9 +81,9 @@ TEST_F(MachOSignature, ChecksEveryCodeDirectoryOfSha1AndSha256Signatures) {
 TEST_F(MachOSignature, ChecksTheEmbeddedInfoPlistOfABareTool) {
     auto tool = [&](const std::string& name, const std::string& embedded, std::optional<std::string> sealed) {
         std::filesystem::path file = dir_ / name;
-        fixtures::MachOSpec spec{"arm64", "dylib"};
-        spec.infoPlist = embedded;
-        fixtures::buildThinMachO(spec, file);
+        fixtures::MachOOptions build{"arm64", "dylib"};
+        build.infoPlist = embedded;
+        fixtures::buildThinMachO(build, file);
         auto options = developerId(pki().application);
         options.infoPlist = std::move(sealed);
         fixtures::signMachO(file, options);

@@ -56,9 +56,18 @@ TEST_F(MachOStructure, RefusesMalformedUniversalHeaders) {
     Bytes many = good;
     putBe32(many, 4, 101);
     EXPECT_EQ(detail(many), "the universal header lists 101 architectures");
-    Bytes fat64 = good;
-    putBe32(fat64, 0, 0xCAFEBABF);
-    EXPECT_EQ(detail(fat64), "64-bit universal files are not supported");
+    putBe32(many, 4, 100); // at the limit the entries themselves are read (and found wanting)
+    EXPECT_NE(detail(many), "the universal header lists 100 architectures");
+    EXPECT_NE(detail(many), "");
+    // The 64-bit header form holds the same slices under the same rules.
+    Bytes wide = fixtures::assembleFat(fixtures::splitFat(good), true);
+    EXPECT_EQ(detail(wide), "");
+    Bytes wideReserved = wide;
+    putBe32(wideReserved, 8 + 28, 1);
+    EXPECT_EQ(detail(wideReserved), "the universal header is malformed");
+    Bytes misread = good;
+    putBe32(misread, 0, 0xCAFEBABF); // 20-byte entries read as 32-byte ones
+    EXPECT_NE(detail(misread), "");
     Bytes hidden = good;
     putBe32(hidden, 8 + 2 * 20, 0x0100000C);
     EXPECT_EQ(detail(hidden), "the universal file has a hidden architecture");
@@ -89,6 +98,9 @@ TEST_F(MachOStructure, RefusesMalformedSignatureBlobs) {
     Bytes tooMany = good;
     putBe32(tooMany, start + 8, 65);
     EXPECT_EQ(detail(tooMany), "the signature has too many components");
+    putBe32(tooMany, start + 8, 64);
+    EXPECT_NE(detail(tooMany), "the signature has too many components");
+    EXPECT_NE(detail(tooMany), "");
 }
 
 TEST_F(MachOStructure, RefusesMalformedCodeDirectories) {
