@@ -27,8 +27,8 @@ public:
     using Placement = std::pair<std::filesystem::path, std::optional<std::filesystem::path>>;
 
     CodeVerifier verifier;
-    std::filesystem::path home;
-    std::filesystem::path applications;
+    std::filesystem::path home{};
+    std::filesystem::path applications{};
     TrashOperation trash = moveToTrash;
     bool allowDowngrade = false;
 

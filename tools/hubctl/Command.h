@@ -30,6 +30,9 @@ struct Command {
 const std::vector<Command>& commands();
 
 // The commands, each defined beside what it uses.
+Command checkCommand();
+Command installCommand();
 Command ledgerCommand();
+Command uninstallCommand();
 
 } // namespace ostrel::hubctl
