@@ -24,7 +24,8 @@ struct ReleaseFile {
 };
 
 // Makes the release file of `product` for `platform` inside `folder` and returns where it is.
-// Kept to this one signature so that signed releases can replace the plain archives.
+// Kept to this one signature so that signed releases can replace the plain archives. Called for
+// several products at once from different threads.
 using ReleaseMaker =
     std::function<std::filesystem::path(const CatalogueProduct&, Platform, const std::filesystem::path& folder)>;
 
@@ -36,7 +37,7 @@ std::filesystem::path makeZipRelease(const CatalogueProduct& product, Platform p
 // Every release file of the catalogue, made once at start-up.
 class ReleaseShelf {
 public:
-    // One file per product and platform. Throws when a file cannot be made.
+    // One file per product and platform. Throws the first error of a file that cannot be made.
     static ReleaseShelf build(const DemoCatalogue& catalogue, const std::filesystem::path& folder,
                               const ReleaseMaker& make);
 
