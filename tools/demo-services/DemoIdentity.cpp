@@ -1,11 +1,11 @@
 #include "DemoIdentity.h"
 
 #include "DemoRandom.h"
+#include "DemoText.h"
 #include "Util/Base64.h"
 #include "Util/Iso8601.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -39,10 +39,12 @@ DemoIdentity::DemoIdentity(const DemoCatalogue& catalogue, const DemoStore& stor
     : catalogue_(catalogue), store_(store), log_(std::move(log)) {}
 
 bool DemoIdentity::isDemoCustomer(const std::string& email) const {
-    return !catalogue_.customers.empty() && catalogue_.customers.front().email == email;
+    return !catalogue_.customers.empty() && lowercased(catalogue_.customers.front().email) == lowercased(email);
 }
 
-void DemoIdentity::requestCode(const std::string& email) {
+// An account is its address in lower case, however it was typed.
+void DemoIdentity::requestCode(const std::string& typedEmail) {
+    const auto email = lowercased(typedEmail);
     const auto code = randomCode(6);
     {
         const std::lock_guard guard(lock_);
@@ -59,8 +61,9 @@ std::string DemoIdentity::openSession(const std::string& email, const std::strin
     return signer_.issue({{"sub", email}, {"sid", id}, {"aud", "ostrel-id"}}, tokenLifetime, Clock::now());
 }
 
-std::optional<std::string> DemoIdentity::completeCode(const std::string& email, const std::string& code,
+std::optional<std::string> DemoIdentity::completeCode(const std::string& typedEmail, const std::string& code,
                                                       const std::string& label) {
+    const auto email = lowercased(typedEmail);
     const std::lock_guard guard(lock_);
     const auto found = codes_.find(email);
     if (found == codes_.end() || found->second.expires < Clock::now() || !sameText(found->second.code, code))

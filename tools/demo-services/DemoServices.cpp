@@ -18,9 +18,11 @@ namespace fs = std::filesystem;
 
 constexpr time_t keepAliveSeconds = 2; // short, so that stopping does not wait on idle connections
 
+// The state folder holds the CA's keys: private to the user when we make it. A folder that
+// already exists keeps its permissions (it may be one the user chose, such as /tmp).
 const fs::path& prepared(const fs::path& folder) {
-    fs::create_directories(folder);
-    fs::permissions(folder, fs::perms::owner_all);
+    if (fs::create_directories(folder))
+        fs::permissions(folder, fs::perms::owner_all);
     return folder;
 }
 
@@ -43,7 +45,7 @@ DemoServices::DemoServices(DemoServicesOptions options)
       identity_(catalogue_, store_, options_.log), reviews_(catalogue_, options_.log) {
     if (options_.pageSize < 1)
         throw std::invalid_argument("The inventory page size must be at least 1.");
-    const auto chain = fixtures::makeTlsChain(options_.stateFolder / "tls", {.hostNames = hosts_.all()});
+    const auto chain = fixtures::makeTlsChain(prepared(options_.stateFolder / "tls"), {.hostNames = hosts_.all()});
     context_ = std::make_unique<DemoContext>(DemoContext{.hosts = hosts_,
                                                          .catalogue = catalogue_,
                                                          .releases = releases_,

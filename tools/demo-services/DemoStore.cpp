@@ -1,6 +1,7 @@
 #include "DemoStore.h"
 
 #include "DemoRandom.h"
+#include "DemoText.h"
 
 #include <algorithm>
 
@@ -30,9 +31,11 @@ DemoStore::DemoStore(const DemoCatalogue& catalogue, Settings settings, DemoLog 
                                           .owned = {c.owns.begin(), c.owns.end()}});
 }
 
+// Addresses are compared without regard to case, as mail systems treat them.
 DemoStore::Customer* DemoStore::customerByEmail(const std::string& email) {
+    const auto wanted = lowercased(email);
     for (auto& [id, customer] : customers_)
-        if (customer.email == email)
+        if (lowercased(customer.email) == wanted)
             return &customer;
     return nullptr;
 }

@@ -155,6 +155,32 @@ TEST(DemoServices, SignInIssuesTokensThatLastTheConfiguredLifetime) {
     EXPECT_EQ(demo.send("POST", demo.store("/api/customer/identity/refresh?token=unknown"), "").status, 401);
 }
 
+TEST(DemoServices, SignUpWaitsForTheMailedConfirmationCode) {
+    Demo demo;
+    const json form{{"name", "Ada"},      {"email", "Ada+test@ostrel.test"}, {"password", "pw"},
+                    {"address", nullptr}, {"acceptedPrivacyPolicy", true},   {"acceptedTermsAndConditions", true}};
+    const auto signUp = [&] {
+        return demo.send("POST", demo.store("/api/customer/identity/sign-up?scheme=JWT&communicationOptIn=false"),
+                         form.dump(), {{"Content-Type", "application/json"}});
+    };
+    const auto made = signUp();
+    ASSERT_EQ(made.status, 200) << made.body;
+    const auto session = decodeAnswer<IdentityResponse>(made.body);
+    EXPECT_EQ(session.user.confirmedAccount, false);
+    EXPECT_EQ(signUp().status, 409);
+
+    const auto code = demo.log.find(std::regex(R"(confirmation code for Ada\+test@ostrel\.test: (\S+))"));
+    const auto confirm = [&](const std::string& email, const std::string& given) {
+        return demo.send("POST", demo.store("/api/customer/identity/confirm-account?email=" +
+                                            percentEncode(email, AllowedCharacters::queryValue()) +
+                                            "&code=" + percentEncode(given, AllowedCharacters::queryValue())));
+    };
+    EXPECT_EQ(confirm("ada+test@ostrel.test", code + "X").status, 400);
+    EXPECT_EQ(confirm("ada+test@ostrel.test", code).status, 200); // addresses match in any case
+    const auto user = demo.get(demo.store("/api/customer/meta/user"), {bearer(session.accessToken)});
+    EXPECT_EQ(decodeAnswer<User>(user.body).confirmedAccount, true);
+}
+
 TEST(DemoServices, InventoryPagesFollowNextOnTheStoreHost) {
     Demo demo;
     const auto token = demo.signIn("demo@ostrel.test").accessToken;
