@@ -47,10 +47,11 @@ std::variant<std::monostate, ByteRange, Unsatisfiable> rangeOf(const std::string
         return ByteRange{std::max<int64_t>(0, total - suffix), total - 1};
     }
     const int64_t first = std::stoll(from);
-    const int64_t last = to.empty() ? total - 1 : std::min<int64_t>(std::stoll(to), total - 1);
-    if (first >= total || last < first)
+    if (!to.empty() && std::stoll(to) < first) // not a range at all (the server library answers these itself)
+        return {};
+    if (first >= total)
         return Unsatisfiable{};
-    return ByteRange{first, last};
+    return ByteRange{first, to.empty() ? total - 1 : std::min<int64_t>(std::stoll(to), total - 1)};
 }
 
 // Writes the served body from `start` of the file; bytes past the real file (the wrong-size

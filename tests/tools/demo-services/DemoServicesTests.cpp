@@ -232,16 +232,35 @@ TEST(DemoServices, DownloadLinksReachTheDownloadHostWhichHonoursRanges) {
     EXPECT_EQ(whole.header("Content-Length"), std::to_string(download.size));
     const auto etag = whole.header("ETag").value_or("");
 
-    const auto part = demo.get(location, {{"Range", "bytes=10-19"}, {"If-Range", etag}});
-    EXPECT_EQ(part.status, 206);
-    EXPECT_EQ(part.body, whole.body.substr(10, 10));
-    EXPECT_EQ(part.header("Content-Range"), "bytes 10-19/" + std::to_string(download.size));
-    const auto tail = demo.get(location, {{"Range", "bytes=" + std::to_string(download.size - 5) + "-"}});
-    EXPECT_EQ(tail.body, whole.body.substr(whole.body.size() - 5));
-    const auto stale = demo.get(location, {{"Range", "bytes=10-19"}, {"If-Range", "\"older\""}});
-    EXPECT_EQ(stale.status, 200);
-    EXPECT_EQ(stale.body, whole.body);
-    EXPECT_EQ(demo.get(location, {{"Range", "bytes=" + std::to_string(download.size) + "-"}}).status, 416);
+    const auto size = std::to_string(download.size);
+    const auto last = download.size - 1;
+    struct Case {
+        std::vector<HTTPHeader> headers;
+        int status;
+        int64_t first; // of the expected body, in the whole file
+        int64_t length;
+    };
+    const std::vector<Case> cases{
+        {{{"Range", "bytes=10-19"}, {"If-Range", etag}}, 206, 10, 10},
+        {{{"Range", "bytes=" + std::to_string(last - 4) + "-"}}, 206, last - 4, 5},
+        {{{"Range", "bytes=-5"}}, 206, last - 4, 5},
+        {{{"Range", "bytes=100-" + std::to_string(download.size + 50)}}, 206, 100, download.size - 100},
+        {{{"Range", "bytes=10-19"}, {"If-Range", "\"older\""}}, 200, 0, download.size}, // the file changed
+        {{{"Range", "bytes=0-1,5-6"}}, 200, 0, download.size},                          // several: the whole file
+        {{{"Range", "bytes=" + size + "-"}}, 416, 0, 0},
+        {{{"Range", "bytes=-0"}}, 416, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const auto answer = demo.get(location, c.headers);
+        EXPECT_EQ(answer.status, c.status) << c.headers[0].value;
+        EXPECT_TRUE(answer.body == whole.body.substr(static_cast<size_t>(c.first), static_cast<size_t>(c.length)))
+            << c.headers[0].value;
+        const auto expectedRange = c.status == 206   ? std::optional("bytes " + std::to_string(c.first) + "-" +
+                                                                     std::to_string(c.first + c.length - 1) + "/" + size)
+                                   : c.status == 416 ? std::optional("bytes */" + size)
+                                                     : std::nullopt;
+        EXPECT_EQ(answer.header("Content-Range"), expectedRange) << c.headers[0].value;
+    }
 
     // A product the customer does not own has no link for them.
     const auto product =
