@@ -407,3 +407,38 @@ TEST(DemoServices, ReviewsPageByCursorAndHoldBackModeratedPosts) {
 
 } // namespace
 } // namespace ostrel::demo
+
+namespace ostrel::demo {
+namespace {
+
+TEST(DemoCatalogue, RefusesBrokenCataloguesSayingWhatIsWrong) {
+    const auto catalogue = [](const std::string& product, const std::string& owns = "[]") {
+        return R"({"suggestedCurrency":"USD","currencies":["USD"],"customers":[{"id":"c","email":"a@b","name":"A",)"
+               R"("password":"p","owns":)" +
+               owns + R"(}],"products":[)" + product + "]}";
+    };
+    const std::string good = R"({"id":"p1","name":"P","tagline":"t","kind":"app","version":"1.0","colour":[1,2,3],)"
+                             R"("variations":[{"id":"v","name":"V","price":{"USD":5}}]})";
+    EXPECT_EQ(DemoCatalogue::parse(catalogue(good, R"(["p1"])")).products.at(0).bundleNames(),
+              std::vector<std::string>{"P.app"});
+    const std::vector<std::pair<std::string, std::string>> broken{
+        {catalogue(good, R"(["p2"])"), "a@b owns the unknown product \"p2\""},
+        {catalogue(R"({"id":"p1","name":"P","tagline":"t","kind":"plugin","formats":["AAX"],"version":"1",)"
+                   R"("colour":[1,2,3],"variations":[{"id":"v","name":"V","price":{"USD":5}}]})"),
+         "product p1: unknown plug-in format \"AAX\""},
+        {catalogue(R"({"id":"p1","name":"P","tagline":"t","kind":"app","version":"1","colour":[1,2,3],)"
+                   R"("variations":[]})"),
+         "product p1: no variations"},
+    };
+    for (const auto& [text, message] : broken) {
+        try {
+            DemoCatalogue::parse(text);
+            ADD_FAILURE() << "accepted: " << message;
+        } catch (const std::exception& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+}
+
+} // namespace
+} // namespace ostrel::demo
