@@ -3,11 +3,14 @@
 #include "DemoRoutes.h"
 #include "TlsChains.h"
 #include "Util/AtomicFile.h"
+#include "Util/OpenSslPtr.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <stdexcept>
 
 #include <httplib.h>
+#include <openssl/pem.h>
 #include <unistd.h>
 
 namespace ostrel::demo {
@@ -24,6 +27,48 @@ const fs::path& prepared(const fs::path& folder) {
     if (fs::create_directories(folder))
         fs::permissions(folder, fs::perms::owner_all);
     return folder;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const auto& name : names)
+        text += name + "\n";
+    return text;
+}
+
+// Whether the leaf certificate in `file` stays valid for at least another day.
+bool validForADay(const fs::path& file) {
+    BioPtr bio(BIO_new_file(file.c_str(), "r"));
+    X509Ptr leaf(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+    time_t tomorrow = std::time(nullptr) + 24 * 60 * 60;
+    return leaf && X509_cmp_time(X509_get0_notAfter(leaf.get()), &tomorrow) > 0;
+}
+
+// The authority of an earlier start while it still serves these hosts, so that a browser told
+// to trust it (and a hub given the same port) keeps working across restarts; else a new one.
+fixtures::TlsChain authority(const fs::path& folder, const DemoHosts& hosts, const DemoLog& log) {
+    const fixtures::TlsChain kept{folder / "root.pem",
+                                  folder / "intermediate.pem",
+                                  folder / "leaf.pem",
+                                  folder / "leaf-key.pem",
+                                  folder / "chain.pem",
+                                  "",
+                                  "",
+                                  ""};
+    const auto stamp = folder / "hosts.txt";
+    if (AtomicFile::read(stamp) == joined(hosts.all()) && fs::exists(kept.root) && fs::exists(kept.intermediate) &&
+        fs::exists(kept.leafKey) && fs::exists(kept.serverChain) && validForADay(kept.leaf)) {
+        auto chain = kept;
+        chain.rootPin = fixtures::spkiPinOfPem(kept.root);
+        chain.intermediatePin = fixtures::spkiPinOfPem(kept.intermediate);
+        chain.leafPin = fixtures::spkiPinOfPem(kept.leaf);
+        log("demo CA kept from the last start: " + kept.root.string());
+        return chain;
+    }
+    auto chain = fixtures::makeTlsChain(prepared(folder), {.hostNames = hosts.all()});
+    AtomicFile::write(stamp, joined(hosts.all()));
+    log("demo CA made: " + chain.root.string() + " (a browser that should open the demo pages must trust it)");
+    return chain;
 }
 
 } // namespace
@@ -45,7 +90,7 @@ DemoServices::DemoServices(DemoServicesOptions options)
       identity_(catalogue_, store_, options_.log), reviews_(catalogue_, options_.log) {
     if (options_.pageSize < 1)
         throw std::invalid_argument("The inventory page size must be at least 1.");
-    const auto chain = fixtures::makeTlsChain(prepared(options_.stateFolder / "tls"), {.hostNames = hosts_.all()});
+    const auto chain = authority(options_.stateFolder / "tls", hosts_, options_.log);
     context_ = std::make_unique<DemoContext>(DemoContext{.hosts = hosts_,
                                                          .catalogue = catalogue_,
                                                          .releases = releases_,

@@ -30,7 +30,8 @@ a service configuration that points Ostrel Hub at it. Runs until Ctrl-C.
 Options:
   --state DIR               where the CA, release files and configuration go
                             (default: $XDG_STATE_HOME/ostrel-demo-services, else /tmp)
-  --port N                  the port to listen on (default: any free port)
+  --port N                  the port to listen on (default: any free port; 443 lets a
+                            browser that trusts the CA open the sign-in and checkout pages)
   --token-lifetime SECONDS  lifetime of store access tokens (default: 300)
   --settle-seconds SECONDS  time from paying to the order reading "Paid" (default: 3)
   --page-size N             owned products per inventory page (default: 4)
@@ -40,7 +41,7 @@ Options:
 Demo accounts: demo@ostrel.test and new@ostrel.test, password "demo". Ostrel ID sign-in
 codes are written to this log. Download misbehaviour for tests: add ?fault=wrong-size|slow|
 http-redirect|not-found|drop to a download address, or POST (with an empty body)
-https://releases.storage.ostrel.test/_demo/fault?mode=...&count=N to set it for the next N.
+https://releases.storage.ostrel.localhost/_demo/fault?mode=...&count=N to set it for the next N.
 )";
 
 // The value of a numeric option, or none when it is not a whole number in [min, max].

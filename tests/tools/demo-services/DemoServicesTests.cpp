@@ -52,17 +52,21 @@ private:
     std::vector<std::string> lines_;
 };
 
+DemoServicesOptions optionsFor(const std::filesystem::path& state, DemoLog log) {
+    return DemoServicesOptions{.stateFolder = state,
+                               .catalogueFile = OSTREL_DEMO_CATALOGUE,
+                               .port = 0,
+                               .tokenLifetime = tokenLifetime,
+                               .settleDelay = 0s,
+                               .pageSize = 3,
+                               .makeRelease = makeZipRelease,
+                               .log = std::move(log)};
+}
+
 struct Demo {
     test::TempDir dir;
     CapturedLog log;
-    DemoServices services{DemoServicesOptions{.stateFolder = dir / "state",
-                                              .catalogueFile = OSTREL_DEMO_CATALOGUE,
-                                              .port = 0,
-                                              .tokenLifetime = tokenLifetime,
-                                              .settleDelay = 0s,
-                                              .pageSize = 3,
-                                              .makeRelease = makeZipRelease,
-                                              .log = log.sink()}};
+    DemoServices services{optionsFor(dir / "state", log.sink())};
     ServiceConfig config = ServiceConfig::load(services.configFile());
     CurlTransport transport{config.pinnedTrust(), CurlTransport::Options::from(config)};
 
@@ -122,6 +126,20 @@ TEST(DemoServices, ServesTheCatalogueOnlyToThePinnedDemoAuthority) {
     } catch (const TransportError& e) {
         EXPECT_EQ(e.kind(), TransportError::Kind::notTrusted);
     }
+}
+
+TEST(DemoServices, KeepTheirAuthorityAcrossRestartsWhileItServesTheirHosts) {
+    Demo demo;
+    const auto pinsOf = [](const DemoServices& services) {
+        return ServiceConfig::load(services.configFile()).storePins;
+    };
+    const DemoServices again(optionsFor(demo.dir / "state", [](const std::string&) {}));
+    EXPECT_EQ(pinsOf(again), demo.config.storePins);
+    EXPECT_EQ(demo.get(demo.store("/api/customer/storefront")).status, 200); // its certificate is still the one served
+
+    test::writeFile(demo.dir / "state" / "tls" / "hosts.txt", "other.localhost\n");
+    const DemoServices renewed(optionsFor(demo.dir / "state", [](const std::string&) {}));
+    EXPECT_NE(pinsOf(renewed), demo.config.storePins);
 }
 
 TEST(DemoServices, SignInIssuesTokensThatLastTheConfiguredLifetime) {
