@@ -61,7 +61,7 @@ httplib::ContentProvider provider(const ReleaseFile& file, int64_t start, int64_
     const auto stopAt = static_cast<size_t>(fault == DownloadFault::drop ? length / 2 : length);
     const int64_t fileSize = file.size;
     return [in, start, stopAt, fileSize, fault](size_t offset, size_t remaining, httplib::DataSink& sink) {
-        if (offset >= stopAt)
+        if (offset >= stopAt || !*in) // the drop switch, or a release file gone from the state folder
             return false;
         const size_t want =
             std::min({remaining, stopAt - offset, fault == DownloadFault::slow ? slowChunkSize : chunkSize});
