@@ -58,8 +58,10 @@ fs::path makeZipRelease(const CatalogueProduct& product, Platform platform, cons
     const std::string stem = product.id + "-" + lowercased(rawValue(platform));
     const fs::path staging = folder / "staging" / stem;
     fs::remove_all(staging);
-    std::vector<std::string> arguments{
-        "-c", "-f", (folder / (stem + ".zip")).string(), "--format", "zip", "-C", staging.string()};
+    // Written beside its place and renamed into it, so a file being served is never rewritten.
+    const fs::path archive = folder / (stem + ".zip");
+    const fs::path partial = folder / (stem + ".zip.partial");
+    std::vector<std::string> arguments{"-c", "-f", partial.string(), "--format", "zip", "-C", staging.string()};
     for (const auto& bundle : product.bundleNames()) {
         const fs::path contents = staging / bundle / "Contents";
         fs::create_directories(contents / "MacOS");
@@ -69,10 +71,11 @@ fs::path makeZipRelease(const CatalogueProduct& product, Platform platform, cons
                           fs::perms(0755));
         arguments.push_back(bundle);
     }
-    fs::remove(folder / (stem + ".zip"));
+    fs::remove(partial);
     Subprocess::check("/usr/bin/bsdtar", arguments, bsdtarTimeLimit);
+    fs::rename(partial, archive);
     fs::remove_all(staging);
-    return folder / (stem + ".zip");
+    return archive;
 }
 
 ReleaseShelf ReleaseShelf::build(const DemoCatalogue& catalogue, const fs::path& folder, const ReleaseMaker& make) {

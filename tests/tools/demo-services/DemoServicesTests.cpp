@@ -286,6 +286,38 @@ TEST(DemoServices, DownloadLinksReachTheDownloadHostWhichHonoursRanges) {
     EXPECT_EQ(demo.get(*product.macDownloads().at(0).path + "?redirect=false", {bearer(token)}).status, 403);
 }
 
+TEST(DemoServices, ServeTheReleaseFilesTheirMakerMade) {
+    test::TempDir dir;
+    auto options = optionsFor(dir / "state", [](const std::string&) {});
+    options.makeRelease = [](const CatalogueProduct& product, Platform platform, const std::filesystem::path& folder) {
+        const auto file = folder / (product.id + "-" + std::string(rawValue(platform)) + ".pkg");
+        test::writeFile(file, "signed release of " + product.id);
+        return file;
+    };
+    DemoServices services(std::move(options));
+    services.start();
+    const auto config = ServiceConfig::load(services.configFile());
+    CurlTransport transport(config.pinnedTrust(), CurlTransport::Options::from(config));
+    const auto get = [&](const std::string& url) { return transport.send(HTTPRequest{.url = Url(url)}); };
+
+    const auto product = decodeAnswer<ProductSummary>(
+        get("https://" + config.storeApiHost + "/api/customer/inventory/products/meter-one").body);
+    const auto download = product.macDownloads().at(0);
+    EXPECT_EQ(download.name, "Meter One 1.0.6.pkg");
+    EXPECT_EQ(download.size, static_cast<int64_t>(std::string("signed release of meter-one").size()));
+    const auto token = decodeAnswer<IdentityResponse>(
+                           transport
+                               .send(HTTPRequest{.url = Url("https://" + config.storeApiHost +
+                                                            "/api/customer/identity/sign-in?email=new@ostrel.test"),
+                                                 .method = "POST",
+                                                 .body = "demo"})
+                               .body)
+                           .accessToken;
+    const auto link = transport.send(
+        HTTPRequest{.url = Url(*download.path + "?redirect=false"), .headers = {bearer(token)}}); // free: no purchase
+    EXPECT_EQ(get(json::parse(link.body).at("location").get<std::string>()).body, "signed release of meter-one");
+}
+
 TEST(DemoServices, DownloadsMisbehaveOnRequest) {
     Demo demo;
     const auto token = demo.signIn("demo@ostrel.test").accessToken;
