@@ -4,6 +4,7 @@
 #include "ReleasePackage.h"
 #include "TempDir.h"
 #include "Verify/Extractor.h"
+#include "Verify/InstallError.h"
 #include "Verify/Signature/PackageSignature.h"
 #include "Verify/Signature/XarArchive.h"
 #include "XarWriter.h"
@@ -107,6 +108,16 @@ TEST_F(PackageTest, SignaturesMustShareTheirLeafAndReachAnInjectedAnchor) {
     EXPECT_FALSE(facts.valid);
     EXPECT_EQ(facts.problem, "the package's RSA and CMS signatures are by different certificates");
 
+    XarWriter::Signing forged = packageSigning(pki().installer);
+    forged.sign = [inner = forged.sign](const Bytes& checksum) {
+        auto signatures = inner(checksum);
+        signatures.first[10] ^= 0x01;
+        return signatures;
+    };
+    XarWriter().file("Distribution", "<installer-gui-script/>").signing(forged).write(dir / "forged.pkg");
+    EXPECT_EQ(checkPackageSignature(dir / "forged.pkg", trust()).problem,
+              "the package's RSA signature does not match its table of contents");
+
     // The package carries its own root; only the injected anchors count.
     const auto untrusted = checkPackageSignature(signedBy("untrusted.pkg", pki().untrustedApplication), trust());
     EXPECT_FALSE(untrusted.valid);
@@ -195,6 +206,26 @@ TEST_F(PackageTest, ReleasePackageExpandsIntoItsBundles) {
     EXPECT_EQ(test::readFile(result.bundles[1].url / "Contents/Info.plist"), "<plist>Reverb.component</plist>");
     EXPECT_EQ(result.notes,
               std::vector<std::string>{"Skipped the installer scripts in Reverb.pkg; the hub installs files only."});
+}
+
+TEST_F(PackageTest, ReleasePackageCanLieAboutItsSizeOrCarryAnEscapingLink) {
+    Extractor extractor;
+    extractor.maxExpandedBytes = 2'000;
+    const auto refusal = [&](const fs::path& package) {
+        try {
+            extractor.expandPackage(package, dir / ("work-" + package.filename().string()), dir / "staged");
+        } catch (const InstallError& error) {
+            return std::string(error.what());
+        }
+        return std::string("(nothing thrown)");
+    };
+    const std::string liar = refusal(package("liar.pkg", ReleasePackage().declareInstallKBytes(1)));
+    EXPECT_NE(liar.find("over the limit"), std::string::npos) << liar;
+    extractor.maxExpandedBytes = 4'294'967'296;
+    EXPECT_EQ(refusal(package("huge.pkg", ReleasePackage().declareInstallKBytes(5'000'000))),
+              "The download expands to 5.12 GB, over the limit.");
+    EXPECT_EQ(refusal(package("link.pkg", ReleasePackage().payloadLink("passwd", "/etc/passwd"))),
+              "The download was refused: passwd links outside the archive.");
 }
 
 } // namespace
