@@ -6,6 +6,8 @@
 #include "Verify/Signature/SignatureFailure.h"
 #include "Verify/Signature/XarArchive.h"
 
+#include <system_error>
+
 #include <openssl/rsa.h>
 
 namespace ostrel::signature {
@@ -93,13 +95,9 @@ PackageSignatureFacts checkPackageSignature(const std::filesystem::path& package
         facts.problem = defect.detail();
     } catch (const SignatureFailure& failure) {
         facts.problem = failure.detail();
-    } catch (const std::filesystem::filesystem_error&) {
-        facts.problem = "the package cannot be read";
-    } catch (const std::system_error&) {
+    } catch (const std::system_error&) { // file system errors included
         facts.problem = "the package cannot be read";
     }
-    if (!facts.valid)
-        facts.issuedForDistribution = false;
     return facts;
 }
 
