@@ -38,6 +38,10 @@ void writeFile(const std::filesystem::path& file, const std::string& content) {
         throw std::runtime_error("could not write " + file.string());
 }
 
+void makeBundleFolder(const std::filesystem::path& bundle, const std::string& content) {
+    writeFile(bundle / "Contents/Info.plist", content);
+}
+
 std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream text;

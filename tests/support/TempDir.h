@@ -23,6 +23,8 @@ private:
 
 // Writes `content` to `file`, creating parent folders.
 void writeFile(const std::filesystem::path& file, const std::string& content);
+// A folder that looks like a bundle: Contents/Info.plist holding `content`.
+void makeBundleFolder(const std::filesystem::path& bundle, const std::string& content = "plist");
 // The whole content of `file`.
 std::string readFile(const std::filesystem::path& file);
 

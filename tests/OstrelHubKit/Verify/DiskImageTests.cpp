@@ -1,3 +1,4 @@
+#include "Refusal.h"
 #include "TempDir.h"
 #include "UdifImage.h"
 #include "Verify/DiskImageListing.h"
@@ -15,16 +16,11 @@ using ::testing::ElementsAre;
 namespace {
 
 void makeBundle(const fs::path& bundle, const std::string& content = "plist") {
-    test::writeFile(bundle / "Contents/Info.plist", content);
+    test::makeBundleFolder(bundle, content);
 }
 
 std::string refusal(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const InstallError& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
+    return test::refusalOf<InstallError>(action);
 }
 
 struct DiskImageTest : ::testing::Test {

@@ -1,3 +1,4 @@
+#include "Refusal.h"
 #include "TempDir.h"
 #include "Util/Subprocess.h"
 #include "Verify/Extractor.h"
@@ -28,7 +29,7 @@ void archive(const fs::path& output, const fs::path& from, std::vector<std::stri
 }
 
 void makeBundle(const fs::path& bundle, const std::string& content = "plist") {
-    test::writeFile(bundle / "Contents/Info.plist", content);
+    test::makeBundleFolder(bundle, content);
 }
 
 std::vector<std::string> names(const std::vector<StagedBundle>& bundles) {
@@ -48,12 +49,7 @@ std::vector<fs::path> everything(const fs::path& root) {
 }
 
 std::string refusal(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const InstallError& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
+    return test::refusalOf<InstallError>(action);
 }
 
 struct ExtractorTest : ::testing::Test {

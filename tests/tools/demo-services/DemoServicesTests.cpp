@@ -1,0 +1,494 @@
+// The demo services end to end: started in-process on a free port, reached only through the
+// production transport built from the configuration they wrote (pinned to their own CA, with
+// real host names routed to 127.0.0.1).
+#include "DemoServices.h"
+#include "Services/AnswerDecoding.h"
+#include "Services/CurlTransport.h"
+#include "Services/Paged.h"
+#include "Services/ProductSummary.h"
+#include "Services/ServiceConfig.h"
+#include "Services/SessionTokens.h"
+#include "Services/Storefront.h"
+#include "Services/TransportError.h"
+#include "Services/User.h"
+#include "TempDir.h"
+
+#include <algorithm>
+#include <mutex>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+namespace ostrel::demo {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+constexpr auto tokenLifetime = 90s;
+
+// Log lines, kept so a test can read what a person would get by e-mail.
+class CapturedLog {
+public:
+    DemoLog sink() {
+        return [this](const std::string& line) {
+            const std::lock_guard guard(lock_);
+            lines_.push_back(line);
+        };
+    }
+    // The last match of `pattern`'s first group.
+    std::string find(const std::regex& pattern) {
+        const std::lock_guard guard(lock_);
+        std::string found;
+        std::smatch match;
+        for (const auto& line : lines_)
+            if (std::regex_search(line, match, pattern))
+                found = match[1];
+        return found;
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::string> lines_;
+};
+
+DemoServicesOptions optionsFor(const std::filesystem::path& state, DemoLog log) {
+    return DemoServicesOptions{.stateFolder = state,
+                               .catalogueFile = OSTREL_DEMO_CATALOGUE,
+                               .port = 0,
+                               .tokenLifetime = tokenLifetime,
+                               .settleDelay = 0s,
+                               .pageSize = 3,
+                               .makeRelease = makeZipRelease,
+                               .log = std::move(log)};
+}
+
+struct Demo {
+    test::TempDir dir;
+    CapturedLog log;
+    DemoServices services{optionsFor(dir / "state", log.sink())};
+    ServiceConfig config = ServiceConfig::load(services.configFile());
+    CurlTransport transport{config.pinnedTrust(), CurlTransport::Options::from(config)};
+
+    Demo() { services.start(); }
+
+    HTTPResponse send(const std::string& method, const std::string& url, const std::string& body = {},
+                      std::vector<HTTPHeader> headers = {}) {
+        return transport.send(HTTPRequest{.url = Url(url), .method = method, .headers = headers, .body = body});
+    }
+    HTTPResponse get(const std::string& url, std::vector<HTTPHeader> headers = {}) {
+        return send("GET", url, {}, std::move(headers));
+    }
+    std::string store(const std::string& path) { return "https://" + config.storeApiHost + path; }
+    std::string identity(const std::string& path) { return "https://" + config.identityApiHost + path; }
+
+    IdentityResponse signIn(const std::string& email, const std::string& password = "demo") {
+        const auto answer = send("POST", store("/api/customer/identity/sign-in?email=" + email + "&scheme=JWT"),
+                                 password, {{"Content-Type", "text/plain"}});
+        EXPECT_EQ(answer.status, 200) << answer.body;
+        return decodeAnswer<IdentityResponse>(answer.body);
+    }
+};
+
+HTTPHeader bearer(const std::string& token) {
+    return {"Authorization", "Bearer " + token};
+}
+
+TEST(DemoServices, ServesTheCatalogueOnlyToThePinnedDemoAuthority) {
+    Demo demo;
+    const auto answer = demo.get(demo.store("/api/customer/storefront"));
+    ASSERT_EQ(answer.status, 200);
+    const auto storefront = decodeAnswer<Storefront>(answer.body);
+    EXPECT_EQ(storefront.enabledCurrencies, (std::vector<std::string>{"USD", "EUR", "GBP"}));
+    EXPECT_GE(storefront.products.size(), 19u);
+    EXPECT_EQ(storefront.bundles.size(), 1u);
+    const auto count = [&](auto predicate) {
+        return std::count_if(storefront.products.begin(), storefront.products.end(), predicate);
+    };
+    EXPECT_GE(count([](const StorefrontProduct& p) { return p.isFree(); }), 1);
+    EXPECT_GE(count([](const StorefrontProduct& p) { return p.defaultVariation->recurrence.isRecurring(); }), 1);
+    EXPECT_EQ(count([](const StorefrontProduct& p) { return p.macDownloads().empty(); }), 1); // not yet on the Mac
+    EXPECT_EQ(count([](const StorefrontProduct& p) { return p.defaultVariation->price.size() != 3; }), 0);
+    EXPECT_EQ(count([](const StorefrontProduct& p) { return p.owned; }), 0); // signed out
+
+    const auto feed = demo.get("https://" + demo.config.webDomain + "/downloads/ostrel-catalog-extras.json");
+    EXPECT_EQ(json::parse(feed.body).at("version"), 1);
+    const auto shot = demo.get(json::parse(feed.body)["media"]["aurora-verb"]["screenshots"][0].get<std::string>());
+    EXPECT_EQ(shot.body.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+
+    // Another authority's pin does not reach it.
+    auto trust = demo.config.pinnedTrust();
+    trust.pins[demo.config.storeApiHost] = {std::string(43, 'A') + "="};
+    CurlTransport wrongPins(trust, CurlTransport::Options::from(demo.config));
+    try {
+        wrongPins.send(HTTPRequest{.url = Url(demo.store("/api/customer/storefront"))});
+        ADD_FAILURE() << "reached the store without its pin";
+    } catch (const TransportError& e) {
+        EXPECT_EQ(e.kind(), TransportError::Kind::notTrusted);
+    }
+}
+
+TEST(DemoServices, KeepTheirAuthorityAcrossRestartsWhileItServesTheirHosts) {
+    Demo demo;
+    const auto pinsOf = [](const DemoServices& services) {
+        return ServiceConfig::load(services.configFile()).storePins;
+    };
+    const DemoServices again(optionsFor(demo.dir / "state", [](const std::string&) {}));
+    EXPECT_EQ(pinsOf(again), demo.config.storePins);
+    EXPECT_EQ(demo.get(demo.store("/api/customer/storefront")).status, 200); // its certificate is still the one served
+
+    test::writeFile(demo.dir / "state" / "tls" / "hosts.txt", "other.localhost\n");
+    const DemoServices renewed(optionsFor(demo.dir / "state", [](const std::string&) {}));
+    EXPECT_NE(pinsOf(renewed), demo.config.storePins);
+}
+
+TEST(DemoServices, SignInIssuesTokensThatLastTheConfiguredLifetime) {
+    Demo demo;
+    const auto before = SessionTokens::Clock::now();
+    const auto session = demo.signIn("demo@ostrel.test");
+    const auto expiry = JWT::expiry(session.accessToken);
+    ASSERT_TRUE(expiry.has_value());
+    EXPECT_NEAR(std::chrono::duration<double>(*expiry - before).count(), tokenLifetime.count(), 2.0);
+    EXPECT_EQ(session.user.email, "demo@ostrel.test");
+
+    const auto wrong = demo.send("POST", demo.store("/api/customer/identity/sign-in?email=demo@ostrel.test&scheme=JWT"),
+                                 "nope", {{"Content-Type", "text/plain"}});
+    EXPECT_EQ(wrong.status, 401);
+
+    const auto owned =
+        decodeAnswer<Storefront>(demo.get(demo.store("/api/customer/storefront"), {bearer(session.accessToken)}).body);
+    EXPECT_TRUE(std::any_of(owned.products.begin(), owned.products.end(),
+                            [](const auto& p) { return p.id == "aurora-verb" && p.owned; }));
+    // A token that was tampered with is refused, so the hub renews its session.
+    auto forged = session.accessToken;
+    forged.back() = forged.back() == 'A' ? 'B' : 'A';
+    EXPECT_EQ(demo.get(demo.store("/api/customer/storefront"), {bearer(forged)}).status, 401);
+
+    const auto renewed = demo.send("POST", demo.store("/api/customer/identity/refresh?token=" + session.refreshToken),
+                                   session.accessToken, {{"Content-Type", "text/plain"}});
+    ASSERT_EQ(renewed.status, 200);
+    const auto user = demo.get(demo.store("/api/customer/meta/user"),
+                               {bearer(decodeAnswer<IdentityResponse>(renewed.body).accessToken)});
+    EXPECT_EQ(decodeAnswer<User>(user.body).email, "demo@ostrel.test");
+    EXPECT_EQ(demo.send("POST", demo.store("/api/customer/identity/refresh?token=unknown"), "").status, 401);
+}
+
+TEST(DemoServices, SignUpWaitsForTheMailedConfirmationCode) {
+    Demo demo;
+    const json form{{"name", "Ada"},      {"email", "Ada+test@ostrel.test"}, {"password", "pw"},
+                    {"address", nullptr}, {"acceptedPrivacyPolicy", true},   {"acceptedTermsAndConditions", true}};
+    const auto signUp = [&] {
+        return demo.send("POST", demo.store("/api/customer/identity/sign-up?scheme=JWT&communicationOptIn=false"),
+                         form.dump(), {{"Content-Type", "application/json"}});
+    };
+    const auto made = signUp();
+    ASSERT_EQ(made.status, 200) << made.body;
+    const auto session = decodeAnswer<IdentityResponse>(made.body);
+    EXPECT_EQ(session.user.confirmedAccount, false);
+    EXPECT_EQ(signUp().status, 409);
+
+    const auto code = demo.log.find(std::regex(R"(confirmation code for Ada\+test@ostrel\.test: (\S+))"));
+    const auto confirm = [&](const std::string& email, const std::string& given) {
+        return demo.send("POST", demo.store("/api/customer/identity/confirm-account?email=" +
+                                            percentEncode(email, AllowedCharacters::queryValue()) +
+                                            "&code=" + percentEncode(given, AllowedCharacters::queryValue())));
+    };
+    EXPECT_EQ(confirm("ada+test@ostrel.test", code + "X").status, 400);
+    EXPECT_EQ(confirm("ada+test@ostrel.test", code).status, 200); // addresses match in any case
+    const auto user = demo.get(demo.store("/api/customer/meta/user"), {bearer(session.accessToken)});
+    EXPECT_EQ(decodeAnswer<User>(user.body).confirmedAccount, true);
+}
+
+TEST(DemoServices, InventoryPagesFollowNextOnTheStoreHost) {
+    Demo demo;
+    const auto token = demo.signIn("demo@ostrel.test").accessToken;
+    EXPECT_EQ(demo.get(demo.store("/api/customer/inventory/products")).status, 401);
+
+    std::vector<std::string> ids;
+    std::string url = demo.store("/api/customer/inventory/products");
+    int pages = 0;
+    for (; pages < 10; ++pages) {
+        const auto page = decodeAnswer<Paged<ProductSummary>>(demo.get(url, {bearer(token)}).body);
+        EXPECT_LE(page.items.size(), 3u);
+        for (const auto& item : page.items)
+            ids.push_back(item.id);
+        if (!page.hasMore)
+            break;
+        ASSERT_TRUE(page.next.has_value());
+        EXPECT_TRUE(demo.config.hostPolicy().allowsAPI(Url(*page.next)));
+        url = *page.next;
+    }
+    EXPECT_EQ(pages, 2); // seven owned products, three a page
+    EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()),
+              (std::set<std::string>{"aurora-verb", "tidal-delay", "grain-field", "meter-one", "sketchpad",
+                                     "ostrel-tuner", "pulse-gate"}));
+}
+
+struct ResolvedDownload {
+    Download download;
+    std::string location;
+};
+
+ResolvedDownload resolve(Demo& demo, const std::string& token, const std::string& productId) {
+    const auto product = decodeAnswer<ProductSummary>(
+        demo.get(demo.store("/api/customer/inventory/products/" + productId), {bearer(token)}).body);
+    const auto download = product.macDownloads().at(0);
+    const auto link = demo.get(*download.path + "?redirect=false", {bearer(token)});
+    EXPECT_EQ(link.status, 200) << link.body;
+    return {download, json::parse(link.body).value("location", "")};
+}
+
+TEST(DemoServices, DownloadLinksReachTheDownloadHostWhichHonoursRanges) {
+    Demo demo;
+    const auto token = demo.signIn("demo@ostrel.test").accessToken;
+    const auto [download, location] = resolve(demo, token, "aurora-verb");
+    EXPECT_TRUE(demo.config.hostPolicy().allowsDownload(Url(location))) << location;
+
+    const auto whole = demo.get(location);
+    ASSERT_EQ(whole.status, 200);
+    EXPECT_EQ(static_cast<int64_t>(whole.body.size()), download.size);
+    EXPECT_EQ(whole.header("Content-Length"), std::to_string(download.size));
+    const auto etag = whole.header("ETag").value_or("");
+
+    const auto size = std::to_string(download.size);
+    const auto last = download.size - 1;
+    struct Case {
+        std::vector<HTTPHeader> headers;
+        int status;
+        int64_t first; // of the expected body, in the whole file
+        int64_t length;
+    };
+    const std::vector<Case> cases{
+        {{{"Range", "bytes=10-19"}, {"If-Range", etag}}, 206, 10, 10},
+        {{{"Range", "bytes=" + std::to_string(last - 4) + "-"}}, 206, last - 4, 5},
+        {{{"Range", "bytes=-5"}}, 206, last - 4, 5},
+        {{{"Range", "bytes=100-" + std::to_string(download.size + 50)}}, 206, 100, download.size - 100},
+        {{{"Range", "bytes=10-19"}, {"If-Range", "\"older\""}}, 200, 0, download.size}, // the file changed
+        {{{"Range", "bytes=0-1,5-6"}}, 200, 0, download.size},                          // several: the whole file
+        {{{"Range", "bytes=" + size + "-"}}, 416, 0, 0},
+        {{{"Range", "bytes=-0"}}, 416, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const auto answer = demo.get(location, c.headers);
+        EXPECT_EQ(answer.status, c.status) << c.headers[0].value;
+        EXPECT_TRUE(answer.body == whole.body.substr(static_cast<size_t>(c.first), static_cast<size_t>(c.length)))
+            << c.headers[0].value;
+        const auto expectedRange = c.status == 206   ? std::optional("bytes " + std::to_string(c.first) + "-" +
+                                                                     std::to_string(c.first + c.length - 1) + "/" + size)
+                                   : c.status == 416 ? std::optional("bytes */" + size)
+                                                     : std::nullopt;
+        EXPECT_EQ(answer.header("Content-Range"), expectedRange) << c.headers[0].value;
+    }
+
+    // A product the customer does not own has no link for them.
+    const auto product =
+        decodeAnswer<ProductSummary>(demo.get(demo.store("/api/customer/inventory/products/velvet-comp")).body);
+    EXPECT_EQ(demo.get(*product.macDownloads().at(0).path + "?redirect=false", {bearer(token)}).status, 403);
+}
+
+TEST(DemoServices, ServeTheReleaseFilesTheirMakerMade) {
+    test::TempDir dir;
+    auto options = optionsFor(dir / "state", [](const std::string&) {});
+    options.makeRelease = [](const CatalogueProduct& product, Platform platform, const std::filesystem::path& folder) {
+        const auto file = folder / (product.id + "-" + std::string(rawValue(platform)) + ".pkg");
+        test::writeFile(file, "signed release of " + product.id);
+        return file;
+    };
+    DemoServices services(std::move(options));
+    services.start();
+    const auto config = ServiceConfig::load(services.configFile());
+    CurlTransport transport(config.pinnedTrust(), CurlTransport::Options::from(config));
+    const auto get = [&](const std::string& url) { return transport.send(HTTPRequest{.url = Url(url)}); };
+
+    const auto product = decodeAnswer<ProductSummary>(
+        get("https://" + config.storeApiHost + "/api/customer/inventory/products/meter-one").body);
+    const auto download = product.macDownloads().at(0);
+    EXPECT_EQ(download.name, "Meter One 1.0.6.pkg");
+    EXPECT_EQ(download.size, static_cast<int64_t>(std::string("signed release of meter-one").size()));
+    const auto token = decodeAnswer<IdentityResponse>(
+                           transport
+                               .send(HTTPRequest{.url = Url("https://" + config.storeApiHost +
+                                                            "/api/customer/identity/sign-in?email=new@ostrel.test"),
+                                                 .method = "POST",
+                                                 .body = "demo"})
+                               .body)
+                           .accessToken;
+    const auto link = transport.send(
+        HTTPRequest{.url = Url(*download.path + "?redirect=false"), .headers = {bearer(token)}}); // free: no purchase
+    EXPECT_EQ(get(json::parse(link.body).at("location").get<std::string>()).body, "signed release of meter-one");
+}
+
+TEST(DemoServices, DownloadsMisbehaveOnRequest) {
+    Demo demo;
+    const auto token = demo.signIn("demo@ostrel.test").accessToken;
+    const auto [download, location] = resolve(demo, token, "tidal-delay");
+    const auto whole = demo.get(location).body;
+
+    const auto wrongSize = demo.get(location + "?fault=wrong-size");
+    EXPECT_EQ(static_cast<int64_t>(wrongSize.body.size()), download.size + 4096);
+    EXPECT_EQ(demo.get(location + "?fault=slow").body, whole);
+    const auto redirect = demo.get(location + "?fault=http-redirect");
+    EXPECT_EQ(redirect.status, 302);
+    EXPECT_EQ(redirect.header("Location"), "http://" + location.substr(std::string("https://").size()));
+    EXPECT_EQ(demo.get(location + "?fault=not-found").status, 404);
+    EXPECT_THROW(demo.get(location + "?fault=drop"), TransportError);
+
+    // The control address makes the next download (only) drop, whatever its address.
+    const auto control = "https://" + Url(location).host().value_or("");
+    EXPECT_EQ(demo.send("POST", control + "/_demo/fault?mode=drop&count=1").status, 200);
+    EXPECT_THROW(demo.get(location), TransportError);
+    EXPECT_EQ(demo.get(location).body, whole);
+    EXPECT_EQ(demo.send("POST", control + "/_demo/fault?mode=sideways").status, 400);
+}
+
+TEST(DemoServices, PayingOnTheCheckoutPageSettlesTheOrderAndHandsOverItsProducts) {
+    Demo demo;
+    const auto token = demo.signIn("new@ostrel.test").accessToken;
+    const std::string orderId = "0f0e0d0c-0000-4000-8000-000000000001";
+    const std::string returnUrl = "https://" + demo.config.webDomain + "/hub/checkout-complete?order=" + orderId;
+    const json order{{"currency", "EUR"},
+                     {"items",
+                      {{{"id", "line-1"},
+                        {"type", "Product"},
+                        {"productId", "velvet-comp"},
+                        {"quantity", 1},
+                        {"variationId", "velvet-comp-full"}}}}};
+    const auto pushed = demo.send("PATCH",
+                                  demo.store("/api/customer/orders/" + orderId + "?checkout=true&returnUrl=" +
+                                             percentEncode(returnUrl, AllowedCharacters::queryValue())),
+                                  order.dump(), {{"Content-Type", "application/json"}, bearer(token)});
+    ASSERT_EQ(pushed.status, 200) << pushed.body;
+    const auto created = decodeAnswer<Order>(pushed.body);
+    EXPECT_EQ(created.status, OrderStatus::open);
+    EXPECT_EQ(created.total->due.amount, 55);
+    ASSERT_TRUE(created.checkoutUrl.has_value());
+    EXPECT_TRUE(demo.config.hostPolicy().allowsAPI(Url(*created.checkoutUrl)));
+
+    EXPECT_NE(demo.get(*created.checkoutUrl).body.find("Pay now"), std::string::npos);
+    const auto paid = demo.send("POST", *created.checkoutUrl + "/pay", "email=new%40ostrel.test",
+                                {{"Content-Type", "application/x-www-form-urlencoded"}});
+    EXPECT_EQ(paid.status, 303);
+    EXPECT_EQ(paid.header("Location"), returnUrl);
+    EXPECT_TRUE(isSettled(decodeAnswer<Order>(demo.get(demo.store("/api/customer/orders/" + orderId)).body).status));
+    const auto user = decodeAnswer<User>(demo.get(demo.store("/api/customer/meta/user"), {bearer(token)}).body);
+    EXPECT_EQ(user.ownedProducts, std::vector<std::string>{"velvet-comp"});
+    EXPECT_EQ(demo.send("POST", *created.checkoutUrl + "/pay", "email=new%40ostrel.test",
+                        {{"Content-Type", "application/x-www-form-urlencoded"}})
+                  .status,
+              409);
+}
+
+TEST(DemoServices, IdentitySignsInByMailedCodeAndThroughTheBrowser) {
+    Demo demo;
+    const auto postJson = [&](const std::string& path, const json& body, std::vector<HTTPHeader> headers = {}) {
+        headers.push_back({"Content-Type", "application/json"});
+        return demo.send("POST", demo.identity(path), body.dump(), headers);
+    };
+    ASSERT_EQ(postJson("/id/auth/email/code/request", {{"email", "someone@ostrel.test"}}).status, 200);
+    const auto code = demo.log.find(std::regex("code for someone@ostrel\\.test: (\\d{6})"));
+    ASSERT_EQ(code.size(), 6u);
+    EXPECT_EQ(postJson("/id/auth/email/code/complete", {{"email", "someone@ostrel.test"}, {"code", "000000x"}}).status,
+              400);
+    const auto completed = postJson("/id/auth/email/code/complete", {{"email", "someone@ostrel.test"}, {"code", code}});
+    ASSERT_EQ(completed.status, 200);
+    const auto me = demo.get(demo.identity("/id/auth/me"), {bearer(json::parse(completed.body)["token"])});
+    EXPECT_EQ(json::parse(me.body)["user"]["email"], "someone@ostrel.test");
+
+    // The browser start page sends the browser straight back to the loopback receiver.
+    const std::string verifier(43, 'v');
+    const std::string challenge = "7w_YNF9DSfIdPf_pRjSq646_kPr-2-o9NAl16JGghdM"; // S256 of the verifier
+    const auto start = [&] {
+        return demo.get(demo.identity("/auth/github/start?state=st4te&port=49152&hub_challenge=" + challenge));
+    };
+    const std::regex callback(R"(http://127\.0\.0\.1:49152/cb\?state=st4te&hub_code=([A-Za-z0-9_-]+))");
+    std::smatch match;
+    const auto first = start().header("Location").value_or("");
+    ASSERT_TRUE(std::regex_match(first, match, callback)) << first;
+    EXPECT_EQ(postJson("/auth/hub/exchange", {{"code", match[1].str()}, {"verifier", "wrong"}}).status, 400);
+    const auto second = start().header("Location").value_or("");
+    ASSERT_TRUE(std::regex_match(second, match, callback));
+    const auto exchanged = postJson("/auth/hub/exchange", {{"code", match[1].str()}, {"verifier", verifier}});
+    ASSERT_EQ(exchanged.status, 200) << exchanged.body;
+    const auto qid = json::parse(exchanged.body)["qid"].get<std::string>();
+    const auto profile = json::parse(demo.get(demo.identity("/id/auth/me"), {bearer(qid)}).body);
+    EXPECT_EQ(profile["user"]["email"], "demo@ostrel.test");
+    EXPECT_EQ(postJson("/auth/hub/exchange", {{"code", match[1].str()}, {"verifier", verifier}}).status, 400);
+
+    EXPECT_EQ(postJson("/id/auth/signout", json::object(), {bearer(qid)}).status, 200);
+    EXPECT_EQ(demo.get(demo.identity("/id/auth/me"), {bearer(qid)}).status, 401);
+}
+
+TEST(DemoServices, ReviewsPageByCursorAndHoldBackModeratedPosts) {
+    Demo demo;
+    std::vector<std::string> ids;
+    std::string query = "/id/reviews?product=aurora-verb&limit=3";
+    for (int page = 0; page < 5; ++page) {
+        const auto answer = json::parse(demo.get(demo.identity(query)).body);
+        EXPECT_EQ(answer["summary"]["count"], 4);
+        for (const auto& review : answer["reviews"])
+            ids.push_back(review["id"]);
+        if (!answer.contains("nextCursor"))
+            break;
+        query = "/id/reviews?product=aurora-verb&limit=3&cursor=" + answer["nextCursor"].get<std::string>();
+    }
+    EXPECT_EQ(ids.size(), 4u);
+
+    ASSERT_EQ(demo.send("POST", demo.identity("/id/auth/email/code/request"), R"({"email":"demo@ostrel.test"})").status,
+              200);
+    const auto code = demo.log.find(std::regex("code for demo@ostrel\\.test: (\\d{6})"));
+    const auto token = json::parse(demo.send("POST", demo.identity("/id/auth/email/code/complete"),
+                                             json{{"email", "demo@ostrel.test"}, {"code", code}}.dump())
+                                       .body)["token"]
+                           .get<std::string>();
+    const auto post = [&](const std::string& product, const std::string& body) {
+        const json draft{{"productId", product}, {"rating", 2}, {"title", "Hmm"}, {"body", body}};
+        return demo.send("POST", demo.identity("/id/reviews"), draft.dump(), {bearer(token)});
+    };
+    const auto held = post("aurora-verb", "Where is the keygen?");
+    ASSERT_EQ(held.status, 200);
+    EXPECT_TRUE(json::parse(held.body)["review"].value("hidden", false));
+    EXPECT_EQ(json::parse(demo.get(demo.identity("/id/reviews?product=aurora-verb&limit=10")).body)["summary"]["count"],
+              4);
+    const auto mine =
+        json::parse(demo.get(demo.identity("/id/reviews/mine?product=aurora-verb"), {bearer(token)}).body);
+    EXPECT_EQ(mine["review"]["body"], "Where is the keygen?");
+    EXPECT_EQ(post("stem-split", "Not mine yet.").status, 403); // neither owned nor free
+}
+
+} // namespace
+} // namespace ostrel::demo
+
+namespace ostrel::demo {
+namespace {
+
+TEST(DemoCatalogue, RefusesBrokenCataloguesSayingWhatIsWrong) {
+    const auto catalogue = [](const std::string& product, const std::string& owns = "[]") {
+        return R"({"suggestedCurrency":"USD","currencies":["USD"],"customers":[{"id":"c","email":"a@b","name":"A",)"
+               R"("password":"p","owns":)" +
+               owns + R"(}],"products":[)" + product + "]}";
+    };
+    const std::string good = R"({"id":"p1","name":"P","tagline":"t","kind":"app","version":"1.0","colour":[1,2,3],)"
+                             R"("variations":[{"id":"v","name":"V","price":{"USD":5}}]})";
+    EXPECT_EQ(DemoCatalogue::parse(catalogue(good, R"(["p1"])")).products.at(0).bundleNames(),
+              std::vector<std::string>{"P.app"});
+    const std::vector<std::pair<std::string, std::string>> broken{
+        {catalogue(good, R"(["p2"])"), "a@b owns the unknown product \"p2\""},
+        {catalogue(R"({"id":"p1","name":"P","tagline":"t","kind":"plugin","formats":["AAX"],"version":"1",)"
+                   R"("colour":[1,2,3],"variations":[{"id":"v","name":"V","price":{"USD":5}}]})"),
+         "product p1: unknown plug-in format \"AAX\""},
+        {catalogue(R"({"id":"p1","name":"P","tagline":"t","kind":"app","version":"1","colour":[1,2,3],)"
+                   R"("variations":[]})"),
+         "product p1: no variations"},
+    };
+    for (const auto& [text, message] : broken) {
+        try {
+            DemoCatalogue::parse(text);
+            ADD_FAILURE() << "accepted: " << message;
+        } catch (const std::exception& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+}
+
+} // namespace
+} // namespace ostrel::demo

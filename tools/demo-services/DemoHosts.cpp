@@ -1,0 +1,24 @@
+#include "DemoHosts.h"
+
+namespace ostrel::demo {
+
+ServiceConfig DemoHosts::config(const std::set<std::string>& pins, const std::filesystem::path& caBundle,
+                                const std::string& address) const {
+    ServiceConfig config{
+        .storeApiHost = store,
+        .storeAssetHost = assets,
+        .identityApiHost = identity,
+        .webDomain = web,
+        .downloadDomain = downloadDomain,
+        .storePins = pins,
+        .identityPins = pins,
+        .downloadPins = pins,
+        .caBundle = caBundle,
+        .connectTo = {},
+    };
+    for (const auto& host : all())
+        config.connectTo.emplace(host, address);
+    return config;
+}
+
+} // namespace ostrel::demo

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "DemoCatalogue.h"
+#include "DemoHosts.h"
+#include "DemoIdentity.h"
+#include "DemoLog.h"
+#include "DemoStore.h"
+#include "DownloadFaults.h"
+#include "ReleaseShelf.h"
+#include "ReviewBook.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+namespace httplib {
+class SSLServer;
+}
+
+namespace ostrel::demo {
+
+class HostRouter;
+struct DemoContext;
+
+struct DemoServicesOptions {
+    std::filesystem::path stateFolder;   // CA, release files and the written configuration
+    std::filesystem::path catalogueFile; // the demo catalogue (JSON)
+    uint16_t port = 0;                   // 0: any free port
+    std::chrono::seconds tokenLifetime{300};
+    std::chrono::seconds settleDelay{3};
+    size_t pageSize = 4;
+    ReleaseMaker makeRelease = makeZipRelease;
+    DemoLog log = standardErrorLog();
+};
+
+// The local stand-in for every service the hub talks to, on one HTTPS port of 127.0.0.1 with
+// its own certificate authority: the store's customer API and checkout page, Ostrel ID with
+// reviews, the maker's site with the extras feed and images, and the download host. Requests
+// are routed by the host they name, and the written service configuration sends every demo
+// host to that port, so addresses keep their real shape.
+class DemoServices {
+public:
+    static constexpr const char* configFileName = "service-config.json";
+
+    // Makes the CA and the release files, binds the port and writes the configuration.
+    // Throws std::exception with a sentence saying what failed.
+    explicit DemoServices(DemoServicesOptions options);
+    DemoServices(const DemoServices&) = delete;
+    DemoServices& operator=(const DemoServices&) = delete;
+    ~DemoServices();
+
+    // Serves on a thread of its own until stop().
+    void start();
+    // Stops accepting, finishes the requests under way and joins the thread. Idempotent.
+    void stop();
+
+    uint16_t port() const { return port_; }
+    const std::filesystem::path& configFile() const { return configFile_; }
+    const DemoHosts& hosts() const { return hosts_; }
+
+    // $XDG_STATE_HOME/ostrel-demo-services, else a folder of this user under /tmp.
+    static std::filesystem::path defaultStateFolder();
+
+private:
+    void makeServer(const std::filesystem::path& chainFile, const std::filesystem::path& keyFile);
+
+    const DemoServicesOptions options_;
+    const DemoHosts hosts_;
+    const DemoCatalogue catalogue_;
+    const ReleaseShelf releases_;
+    DemoStore store_;
+    DemoIdentity identity_;
+    ReviewBook reviews_;
+    DownloadFaults faults_;
+    std::unique_ptr<DemoContext> context_;
+    std::unique_ptr<httplib::SSLServer> server_;
+    std::unique_ptr<HostRouter> router_;
+    uint16_t port_ = 0;
+    std::filesystem::path configFile_;
+    std::thread thread_;
+    std::atomic<bool> served_{false}; // the serving loop has returned
+};
+
+} // namespace ostrel::demo
