@@ -31,5 +31,6 @@ const std::vector<Command>& commands();
 
 // The commands, each defined beside what it uses.
 Command ledgerCommand();
+Command verifyCommand();
 
 } // namespace ostrel::hubctl

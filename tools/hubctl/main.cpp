@@ -10,7 +10,7 @@
 namespace ostrel::hubctl {
 
 const std::vector<Command>& commands() {
-    static const std::vector<Command> all{ledgerCommand()};
+    static const std::vector<Command> all{ledgerCommand(), verifyCommand()};
     return all;
 }
 
