@@ -94,6 +94,20 @@ public:
     // The bundle's whole signature: its code, its sealed Info.plist and
     // resources, and every nested code item.
     CodeSignatureInfo run(const fs::path& bundle, int depth) const {
+        auto [info, nested] = checkOwn(bundle);
+        for (const NestedCode& item : nested)
+            checkNested(item, depth);
+        return info;
+    }
+
+private:
+    struct OwnSignature {
+        CodeSignatureInfo info;
+        std::vector<NestedCode> nested;
+    };
+
+    // Everything but the nested code, which the caller checks after.
+    OwnSignature checkOwn(const fs::path& bundle) const {
         BundleLayout layout = BundleLayout::read(bundle);
         std::set<std::string> used = {"CodeResources"};
         CodeSignatureInfo info = checkMainSignature(layout, trust_, used);
@@ -105,12 +119,9 @@ public:
         SealReport report = ResourceSealCheck::run(layout, seal, containmentRoot_);
         if (auto detail = report.firstDetail())
             refuse(*detail);
-        for (const NestedCode& nested : report.nested)
-            checkNested(nested, depth);
-        return info;
+        return {std::move(info), std::move(report.nested)};
     }
 
-private:
     static void checkInfoPlist(const BundleLayout& layout, const SliceSignature& slice) {
         std::string shown = layout.shown(layout.infoPlistKey());
         if (slice.infoPlistHashes.empty())
@@ -133,28 +144,34 @@ private:
         return CodeResources::parse(bytes, shown);
     }
 
+    // Nested code is named by its path in the outermost bundle, however deep.
     void checkNested(const NestedCode& nested, int depth) const {
+        std::string shown = nested.location.lexically_relative(containmentRoot_).generic_string();
         if (depth >= maxNestingDepth)
-            refuse("nested code is nested too deeply at " + nested.path);
-        CodeSignatureInfo info;
+            refuse("nested code is nested too deeply at " + shown);
+        OwnSignature own;
         try {
-            info = isFolder(nested.location) ? run(nested.location, depth + 1)
-                                             : checkMachOSignature(nested.location, trust_);
+            if (isFolder(nested.location))
+                own = checkOwn(nested.location);
+            else
+                own.info = checkMachOSignature(nested.location, trust_);
         } catch (const SignatureFailure& failure) {
             if (failure.kind() == SignatureFailure::Kind::notSigned)
-                refuse("nested code is not signed: " + nested.path);
-            refuse("nested code " + nested.path + ": " + failure.detail());
+                refuse("nested code is not signed: " + shown);
+            refuse("nested code " + shown + ": " + failure.detail());
         } catch (const SignatureDefect& defect) {
-            refuse("nested code " + nested.path + ": " + defect.detail());
+            refuse("nested code " + shown + ": " + defect.detail());
         }
         bool satisfied = false;
         try {
-            satisfied = info.satisfies(parseRequirement(nested.requirement));
+            satisfied = own.info.satisfies(parseRequirement(nested.requirement));
         } catch (const SignatureFailure&) {
-            refuse("the sealed requirement of " + nested.path + " cannot be read");
+            refuse("the sealed requirement of " + shown + " cannot be read");
         }
         if (!satisfied)
-            refuse("nested code does not satisfy its sealed requirement: " + nested.path);
+            refuse("nested code does not satisfy its sealed requirement: " + shown);
+        for (const NestedCode& inner : own.nested)
+            checkNested(inner, depth + 1);
     }
 
     const TrustSettings& trust_;

@@ -141,6 +141,31 @@ TEST_F(CodeVerifierTest, ChecksNestedCodeAndCodelessBundles) {
     EXPECT_EQ(refusal(codeless), invalid("Presets.bundle", "Contents/Resources/a.preset was modified after signing"));
 }
 
+TEST_F(CodeVerifierTest, LimitsHowDeeplyCodeMayNest) {
+    // Codeless plug-ins inside each other, `levels` deep below the outer bundle.
+    auto chain = [&](const std::string& name, int levels) {
+        fs::path outer = dir_.path() / name;
+        fs::path parent = dir_.path();
+        std::string folder = name;
+        for (int level = 0; level <= levels; ++level) {
+            BundleBuilder(parent, folder)
+                .identifier("com.ostrel.level" + std::to_string(level))
+                .executable(std::nullopt)
+                .build();
+            parent = parent / folder / "Contents" / "PlugIns";
+            folder = "Level" + std::to_string(level + 1) + ".bundle";
+        }
+        BundleSigner(ostrel()).sign(outer);
+        return outer;
+    };
+    EXPECT_EQ(refusal(chain("Eight.bundle", 8)), "");
+    std::string deepest = "Contents/PlugIns/Level1.bundle";
+    for (int level = 2; level <= 9; ++level)
+        deepest += "/Contents/PlugIns/Level" + std::to_string(level) + ".bundle";
+    EXPECT_EQ(refusal(chain("Nine.bundle", 9)),
+              invalid("Nine.bundle", "nested code is nested too deeply at " + deepest));
+}
+
 TEST_F(CodeVerifierTest, RefusesUnsignedForeignAndAdHocCode) {
     EXPECT_EQ(refusal(builder("Plain.vst3", "unsigned").build()), "Plain.vst3 is not code signed. Install blocked.");
     EXPECT_EQ(refusal(signedBundle("AdHoc.vst3", fixtures::SignOptions{})),
