@@ -34,5 +34,6 @@ Command checkCommand();
 Command installCommand();
 Command ledgerCommand();
 Command uninstallCommand();
+Command verifyCommand();
 
 } // namespace ostrel::hubctl
