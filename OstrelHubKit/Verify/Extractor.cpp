@@ -9,6 +9,7 @@
 #include "Verify/InstallError.h"
 #include "Verify/PackageInfoReader.h"
 #include "Verify/Pbzx.h"
+#include "Verify/Signature/PackageSignature.h"
 
 #include <algorithm>
 #include <regex>
@@ -102,6 +103,45 @@ std::string asciiLowercase(std::string text) {
 }
 
 } // namespace
+
+Extraction Extractor::extract(const fs::path& artifact, ArtifactKind kind, const fs::path& work) const {
+    const fs::path staging = work / "bundles";
+    fs::create_directories(staging);
+    switch (kind) {
+    case ArtifactKind::pkg:
+        return extractPackage(artifact, work, staging);
+    case ArtifactKind::zip:
+        return extractZip(artifact, work, staging);
+    case ArtifactKind::dmg:
+        return extractDiskImage(artifact, work, staging);
+    }
+    throw InstallError::unknownFormat();
+}
+
+Extraction Extractor::extractPackage(const fs::path& package, const fs::path& work, const fs::path& staging) const {
+    checkPackageSignature(package);
+    return expandPackage(package, work, staging);
+}
+
+Extraction Extractor::extractDiskImage(const fs::path& image, const fs::path& work, const fs::path& staging) const {
+    if (!verifier.verifyContainerSignature(image) && requireSignedContainers)
+        throw InstallError::untrustedContainer("the disk image is not signed");
+    return copyFromDiskImage(image, work, staging);
+}
+
+void Extractor::checkPackageSignature(const fs::path& package) const {
+    const auto facts = signature::checkPackageSignature(package, verifier.trust());
+    if (!facts.isSigned) {
+        if (requireSignedContainers)
+            throw InstallError::untrustedContainer("the package is not signed");
+        return;
+    }
+    const std::string team = "(" + verifier.policy().teamID + ")";
+    const bool byOurInstallerIdentity =
+        facts.leaf && facts.leaf->find("Developer ID Installer:") != std::string::npos && facts.leaf->ends_with(team);
+    if (!facts.valid || !facts.issuedForDistribution || !byOurInstallerIdentity)
+        throw InstallError::untrustedContainer("the package is not signed by Ostrel's Developer ID");
+}
 
 Extraction Extractor::extractZip(const fs::path& zip, const fs::path& work, const fs::path& staging) const {
     checkZipSize(zip);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Verify/ArtifactKind.h"
+#include "Verify/CodeVerifier.h"
 #include "Verify/StagedBundle.h"
 
 #include <cstdint>
@@ -16,8 +18,23 @@ class Extractor {
 public:
     // Largest total of expanded bytes accepted.
     int64_t maxExpandedBytes = 4'294'967'296;
+    // Checks disk-image signatures; its team is also the one a package must be signed by.
+    CodeVerifier verifier;
     // Whether an unsigned package or disk image is refused.
     bool requireSignedContainers = false;
+
+    // Unpacks the artifact into staged bundles under work/"bundles".
+    Extraction extract(const std::filesystem::path& artifact, ArtifactKind kind,
+                       const std::filesystem::path& work) const;
+    // The package's own signature checked, then expanded and staged.
+    Extraction extractPackage(const std::filesystem::path& package, const std::filesystem::path& work,
+                              const std::filesystem::path& staging) const;
+    // The image's own signature checked, then its bundles copied out.
+    Extraction extractDiskImage(const std::filesystem::path& image, const std::filesystem::path& work,
+                                const std::filesystem::path& staging) const;
+    // Accepts a package signed by the team's Developer ID Installer identity, or an unsigned
+    // one unless signed containers are required; throws InstallError::untrustedContainer otherwise.
+    void checkPackageSignature(const std::filesystem::path& package) const;
 
     // Expands a zip archive into work/"unzipped" and stages its bundles.
     Extraction extractZip(const std::filesystem::path& zip, const std::filesystem::path& work,

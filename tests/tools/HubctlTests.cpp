@@ -51,3 +51,28 @@ TEST(Hubctl, UsageMistakesGoToStandardErrorWithStatusTwo) {
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.standardOutput, HasSubstr("usage: ostrel-hubctl ledger"));
 }
+
+TEST(Hubctl, VerifyPrintsAcceptedCodeOrTheRefusal) {
+    test::TempDir dir;
+    const std::string out = (dir / "out").string();
+    ASSERT_EQ(Subprocess::run(OSTREL_FIXTURES, {"bundles", "--out", out}, 120).status, 0);
+    const std::string anchors = out + "/pki/root.pem";
+
+    const auto app = hubctl({"verify", out + "/Echo.app", "--anchors", anchors});
+    EXPECT_EQ(app.status, 0);
+    EXPECT_THAT(app.standardOutput, HasSubstr("identifier:  com.ostrel.echo.app\nteam:        K7QZ2M4XNB\n"
+                                              "version:     1.4.2\nnotarised:   yes\ncdhash:      "));
+    EXPECT_THAT(app.standardOutput, HasSubstr(" (arm64)\n"));
+    EXPECT_THAT(hubctl({"verify", out + "/Echo.vst3", "--anchors", anchors}).standardOutput,
+                HasSubstr("notarised:   no\n"));
+
+    const auto foreign = hubctl({"verify", out + "/Echo.clap", "--anchors", anchors, "--team", "Q9W8E7R6T5"});
+    EXPECT_EQ(foreign.status, 1);
+    EXPECT_EQ(foreign.standardOutput,
+              "Echo.clap is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.\n");
+    // Apple's own roots do not trust the test PKI.
+    const auto untrusted = hubctl({"verify", out + "/Echo.vst"});
+    EXPECT_EQ(untrusted.status, 1);
+    EXPECT_THAT(untrusted.standardOutput, HasSubstr("Echo.vst failed signature validation (the signature's certificate "
+                                                    "chain does not lead to a trusted root)"));
+}

@@ -30,6 +30,10 @@ struct Command {
 const std::vector<Command>& commands();
 
 // The commands, each defined beside what it uses.
+Command checkCommand();
+Command installCommand();
 Command ledgerCommand();
+Command uninstallCommand();
+Command verifyCommand();
 
 } // namespace ostrel::hubctl

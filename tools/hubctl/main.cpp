@@ -10,7 +10,8 @@
 namespace ostrel::hubctl {
 
 const std::vector<Command>& commands() {
-    static const std::vector<Command> all{ledgerCommand()};
+    static const std::vector<Command> all{verifyCommand(), checkCommand(), installCommand(), uninstallCommand(),
+                                          ledgerCommand()};
     return all;
 }
 
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
     try {
         return ostrel::hubctl::dispatch(words, io);
     } catch (const ostrel::Error& e) {
-        io.err << e.what() << "\n";
+        // A refusal is the answer to the question asked, so it goes with the results.
+        io.out << e.what() << "\n";
         return 1;
     } catch (const std::filesystem::filesystem_error& e) {
         io.err << "A file could not be used: " << e.what() << "\n";

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Verify/CodeVerifier.h"
+#include "Verify/InstalledItem.h"
+#include "Verify/StagedBundle.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ostrel {
+
+// Puts verified bundles where hosts and the system look for them, and takes
+// them away again. It never overwrites what it cannot prove to be the same
+// product from the same publisher: every bundle is verified before it is
+// placed and again where it lands, and an existing copy is replaced only if
+// it verifies with the same identifier and team. What is replaced or removed
+// goes to the Trash, and a failed install puts the previous copies back.
+class BundleInstaller {
+public:
+    // Takes an item away and says where it went (absent when it is simply gone).
+    using TrashOperation = std::function<std::optional<std::filesystem::path>(const std::filesystem::path&)>;
+    // A placed bundle and where the copy it replaced now lies.
+    using Placement = std::pair<std::filesystem::path, std::optional<std::filesystem::path>>;
+
+    CodeVerifier verifier;
+    std::filesystem::path home{};
+    std::filesystem::path applications{};
+    TrashOperation trash = moveToTrash;
+    bool allowDowngrade = false;
+
+    // The desktop Trash.
+    static std::optional<std::filesystem::path> moveToTrash(const std::filesystem::path& item);
+
+    // Every bundle verified, and notarised where the policy asks; nothing to install throws.
+    std::vector<std::pair<StagedBundle, VerifiedCode>> verifyAll(const std::vector<StagedBundle>& bundles) const;
+    // Verifies everything first, then places the bundles in order; on a failure the ones placed
+    // so far are rolled back and the error is rethrown.
+    std::vector<InstalledItem> install(const std::vector<StagedBundle>& bundles) const;
+    // Places one verified bundle; returns where the copy it replaced now lies.
+    std::optional<std::filesystem::path> place(const std::filesystem::path& source,
+                                               const std::filesystem::path& destination,
+                                               const VerifiedCode& expected) const;
+    // Removes what was placed, last first, and brings back what it replaced. Never throws.
+    void rollBack(const std::vector<Placement>& placements) const noexcept;
+    // Moves the items to the Trash; returns the names of those left in place because they
+    // changed since install (or are running). Never throws.
+    std::vector<std::string> uninstall(const std::vector<InstalledItem>& items) const noexcept;
+    // Copies of the items in the system-wide plug-in folders, which hosts may load as well.
+    std::vector<std::filesystem::path> systemCopies(const std::vector<InstalledItem>& items) const;
+    // The kind's folder plus the bundle's name.
+    std::filesystem::path destination(const StagedBundle& bundle) const;
+    // Throws InstallError::appRunning when a program of the app is running.
+    void refuseIfRunning(const std::filesystem::path& app) const;
+
+private:
+    void refuseRunningApps(const std::vector<std::pair<StagedBundle, VerifiedCode>>& verified) const;
+    void refuseDowngrades(const std::vector<std::pair<StagedBundle, VerifiedCode>>& verified) const;
+    // Whether the bundle verifies with this identifier and team; decided by signature alone.
+    bool holdsSameProduct(const std::filesystem::path& bundle, const std::string& identifier,
+                          const std::string& teamID) const noexcept;
+    std::optional<std::filesystem::path> takeAwayOccupant(const std::filesystem::path& destination,
+                                                          const VerifiedCode& expected,
+                                                          const std::filesystem::path& temporary) const;
+};
+
+} // namespace ostrel

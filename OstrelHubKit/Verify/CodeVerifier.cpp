@@ -1,0 +1,289 @@
+#include "Verify/CodeVerifier.h"
+
+#include "Verify/Signature/BigEndianBytes.h"
+#include "Verify/Signature/BundleLayout.h"
+#include "Verify/Signature/CodeDirectory.h"
+#include "Verify/Signature/CodeResources.h"
+#include "Verify/Signature/CodeSignatureCheck.h"
+#include "Verify/Signature/DiskImageSignature.h"
+#include "Verify/Signature/FileBytes.h"
+#include "Verify/Signature/MachOSignature.h"
+#include "Verify/Signature/MachOVerifier.h"
+#include "Verify/Signature/MappedFile.h"
+#include "Verify/Signature/NotaryTicket.h"
+#include "Verify/Signature/PropertyList.h"
+#include "Verify/Signature/ResourceSealCheck.h"
+#include "Verify/Signature/SignatureDefect.h"
+#include "Verify/Signature/SignatureFailure.h"
+#include "Verify/VerificationFailure.h"
+
+#include <algorithm>
+#include <set>
+
+#include <sys/stat.h>
+
+namespace ostrel {
+
+namespace fs = std::filesystem;
+using namespace signature;
+
+namespace {
+
+// Bundles inside bundles deeper than this are refused: nothing we ship nests
+// more than a few levels, and each level is checked recursively.
+constexpr int maxNestingDepth = 8;
+
+[[noreturn]] void refuse(const std::string& detail) {
+    throw SignatureFailure::invalid(detail);
+}
+
+bool isFolder(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Every hash type the signature sealed a component with must match its bytes.
+void checkSealedBytes(const std::map<HashType, Bytes>& sealed, std::span<const uint8_t> bytes,
+                      const std::string& shown) {
+    for (const auto& [type, hash] : sealed)
+        if (digest(type, bytes) != hash)
+            refuse(shown + " does not match its sealed hash");
+}
+
+// A codeless bundle keeps its signature as files in _CodeSignature/; the
+// CodeDirectory covers no code, only the sealed Info.plist and resources.
+CodeSignatureInfo checkCodelessSignature(const BundleLayout& layout, const TrustSettings& trust,
+                                         std::set<std::string>& used) {
+    std::vector<uint32_t> slots = {slot::codeDirectory, slot::requirements, slot::entitlements, slot::entitlementsDer,
+                                   slot::cmsSignature};
+    for (uint32_t alternate = slot::alternateCodeDirectories; alternate < slot::alternateCodeDirectoryLimit;
+         ++alternate)
+        slots.push_back(alternate);
+    std::vector<std::vector<uint8_t>> stored;
+    std::vector<uint32_t> present;
+    for (uint32_t number : slots)
+        if (auto bytes = layout.readCodelessComponent(number)) {
+            stored.push_back(std::move(*bytes));
+            present.push_back(number);
+            used.insert(BundleLayout::codelessComponentName(number));
+        }
+    if (present.empty() || present.front() != slot::codeDirectory)
+        throw SignatureFailure::notSigned();
+    std::vector<Blob> components;
+    for (size_t i = 0; i < stored.size(); ++i)
+        components.push_back({present[i], BigEndianBytes::u32(stored[i], 0).value_or(0), stored[i]});
+    SliceSignature slice =
+        checkCodeSignature(SuperBlob::fromComponents(std::move(components)), {}, "the bundle's signature", trust);
+    return {slice.identifier, slice.teamID, slice.adhoc, {slice}};
+}
+
+CodeSignatureInfo checkMainSignature(const BundleLayout& layout, const TrustSettings& trust,
+                                     std::set<std::string>& used) {
+    if (layout.codeless())
+        return checkCodelessSignature(layout, trust, used);
+    // Refuses a link anywhere on the way before the file is mapped.
+    layout.openMainExecutable();
+    return checkMachOSignature(*layout.mainExecutable(), trust);
+}
+
+class BundleCheck {
+public:
+    BundleCheck(const TrustSettings& trust, const fs::path& containmentRoot)
+        : trust_(trust), containmentRoot_(containmentRoot) {}
+
+    // The bundle's whole signature: its code, its sealed Info.plist and
+    // resources, and every nested code item.
+    CodeSignatureInfo run(const fs::path& bundle, int depth) const {
+        auto [info, nested] = checkOwn(bundle);
+        for (const NestedCode& item : nested)
+            checkNested(item, depth);
+        return info;
+    }
+
+private:
+    struct OwnSignature {
+        CodeSignatureInfo info;
+        std::vector<NestedCode> nested;
+    };
+
+    // Everything but the nested code, which the caller checks after.
+    OwnSignature checkOwn(const fs::path& bundle) const {
+        BundleLayout layout = BundleLayout::read(bundle);
+        std::set<std::string> used = {"CodeResources"};
+        CodeSignatureInfo info = checkMainSignature(layout, trust_, used);
+        for (const SliceSignature& slice : info.slices)
+            checkInfoPlist(layout, slice);
+        CodeResources seal = checkResourceSlot(layout, info.slices);
+        if (auto extra = layout.unexpectedSignatureFiles(used); !extra.empty())
+            refuse(extra.front() + " is not part of the signature");
+        SealReport report = ResourceSealCheck::run(layout, seal, containmentRoot_);
+        if (auto detail = report.firstDetail())
+            refuse(*detail);
+        return {std::move(info), std::move(report.nested)};
+    }
+
+    static void checkInfoPlist(const BundleLayout& layout, const SliceSignature& slice) {
+        std::string shown = layout.shown(layout.infoPlistKey());
+        if (slice.infoPlistHashes.empty())
+            refuse("the signature does not seal " + shown);
+        UniqueFd fd = layout.openPart(fs::path(shown));
+        checkSealedBytes(slice.infoPlistHashes, FileBytes::readCapped(fd.get(), PropertyList::maxFileBytes, shown),
+                         shown);
+    }
+
+    // The CodeResources bytes are compared with every slice's slot before they
+    // are parsed: the seal's rules are regular expressions we then run.
+    static CodeResources checkResourceSlot(const BundleLayout& layout, const std::vector<SliceSignature>& slices) {
+        std::string shown = layout.shown("_CodeSignature/CodeResources");
+        if (std::any_of(slices.begin(), slices.end(),
+                        [](const SliceSignature& s) { return s.resourcesHashes.empty(); }))
+            refuse("the signature does not seal the bundle's resources");
+        std::vector<uint8_t> bytes = layout.readCodeResources();
+        for (const SliceSignature& slice : slices)
+            checkSealedBytes(slice.resourcesHashes, bytes, shown);
+        return CodeResources::parse(bytes, shown);
+    }
+
+    // Nested code is named by its path in the outermost bundle, however deep.
+    void checkNested(const NestedCode& nested, int depth) const {
+        std::string shown = nested.location.lexically_relative(containmentRoot_).generic_string();
+        if (depth >= maxNestingDepth)
+            refuse("nested code is nested too deeply at " + shown);
+        OwnSignature own;
+        try {
+            if (isFolder(nested.location))
+                own = checkOwn(nested.location);
+            else
+                own.info = checkMachOSignature(nested.location, trust_);
+        } catch (const SignatureFailure& failure) {
+            if (failure.kind() == SignatureFailure::Kind::notSigned)
+                refuse("nested code is not signed: " + shown);
+            refuse("nested code " + shown + ": " + failure.detail());
+        } catch (const SignatureDefect& defect) {
+            refuse("nested code " + shown + ": " + defect.detail());
+        }
+        bool satisfied = false;
+        try {
+            satisfied = own.info.satisfies(parseRequirement(nested.requirement));
+        } catch (const SignatureFailure&) {
+            refuse("the sealed requirement of " + shown + " cannot be read");
+        }
+        if (!satisfied)
+            refuse("nested code does not satisfy its sealed requirement: " + shown);
+        for (const NestedCode& inner : own.nested)
+            checkNested(inner, depth + 1);
+    }
+
+    const TrustSettings& trust_;
+    fs::path containmentRoot_;
+};
+
+// Runs a signature check, turning its refusals into the user's sentences.
+template <typename Check>
+auto withBundleName(const std::string& name, Check check) {
+    try {
+        return check();
+    } catch (const SignatureFailure& failure) {
+        if (failure.kind() == SignatureFailure::Kind::notSigned)
+            throw VerificationFailure::unsigned_(name);
+        throw VerificationFailure::invalidSignature(name, failure.detail());
+    } catch (const SignatureDefect& defect) {
+        throw VerificationFailure::invalidSignature(name, defect.detail());
+    }
+}
+
+Requirement policyRequirement(const SignaturePolicy& policy, const std::string& name) {
+    try {
+        return parseRequirement(policy.requirementText());
+    } catch (const SignatureFailure&) {
+        throw VerificationFailure::invalidSignature(name, "bad requirement");
+    }
+}
+
+// A bundle's own signature reduced to what the ticket is looked up by.
+std::vector<Bytes> bundleCdhashes(const fs::path& bundle, const TrustSettings& trust) {
+    BundleLayout layout = BundleLayout::read(bundle);
+    std::set<std::string> used;
+    CodeSignatureInfo info = checkMainSignature(layout, trust, used);
+    std::vector<Bytes> cdhashes;
+    for (const SliceSignature& slice : info.slices)
+        cdhashes.push_back(slice.cdhash);
+    return cdhashes;
+}
+
+// The image's CodeDirectory covers exactly the bytes before the signature
+// (the shared check compares its limit and every page) and seals the trailer,
+// with its signature length zeroed, in the rep-specific slot.
+SliceSignature checkImageSignature(const fs::path& file, const DiskImageSignature& image, const TrustSettings& trust) {
+    SuperBlob blobs = SuperBlob::parse(image.superBlob());
+    const Blob* cdBlob = blobs.find(slot::codeDirectory);
+    if (cdBlob == nullptr)
+        refuse("the disk image's signature has no code directory");
+    CodeDirectory cd = CodeDirectory::parse(cdBlob->bytes);
+    if (cd.specialSlot(slot::repSpecific) != digest(cd.hashType(), image.trailer().withCodeSignatureLengthZeroed()))
+        refuse("the disk image's trailer does not match its hash");
+    MappedFile mapped(file);
+    return checkCodeSignature(blobs, mapped.bytes().first(image.signatureOffset()), "the disk image", trust);
+}
+
+} // namespace
+
+CodeVerifier::CodeVerifier(SignaturePolicy policy, TrustSettings trust)
+    : policy_(std::move(policy)), trust_(std::move(trust)) {}
+
+VerifiedCode CodeVerifier::verify(const fs::path& bundle) const {
+    std::string name = bundle.filename().string();
+    if (!isFolder(bundle))
+        return verifyMachOCode(bundle, policy_, trust_);
+    CodeSignatureInfo info = withBundleName(name, [&] { return BundleCheck(trust_, bundle).run(bundle, 0); });
+    if (!info.satisfies(policyRequirement(policy_, name)))
+        throw VerificationFailure::wrongPublisher(name, info.teamID);
+    VerifiedCode code;
+    code.path = bundle.string();
+    code.identifier = info.identifier.empty() ? name : info.identifier;
+    code.teamID = info.teamID.value_or(policy_.teamID);
+    code.version = bundleVersion(bundle);
+    code.notarized = isNotarized(bundle);
+    return code;
+}
+
+// Only presence can be judged offline: the ticket's own signature is
+// undocumented and whether Apple revoked it needs Apple's servers, so a
+// listed cdhash for every architecture is all "notarised" means here.
+bool CodeVerifier::isNotarized(const fs::path& bundle) const {
+    try {
+        std::optional<NotaryTicket> ticket = NotaryTicket::fromBundle(BundleLayout::read(bundle));
+        if (!ticket)
+            return false;
+        std::vector<Bytes> cdhashes = bundleCdhashes(bundle, trust_);
+        return std::all_of(cdhashes.begin(), cdhashes.end(),
+                           [&](const Bytes& cdhash) { return ticket->lists(cdhash); });
+    } catch (const SignatureFailure&) {
+        return false;
+    } catch (const SignatureDefect&) {
+        return false;
+    }
+}
+
+bool CodeVerifier::verifyContainerSignature(const fs::path& container) const {
+    std::string name = container.filename().string();
+    std::optional<DiskImageSignature> image;
+    try {
+        image = DiskImageSignature::read(container);
+    } catch (const SignatureDefect&) {
+        throw VerificationFailure::wrongPublisher(name, std::nullopt);
+    }
+    if (!image)
+        return false;
+    Requirement requirement = policyRequirement(policy_, name);
+    try {
+        SliceSignature slice = checkImageSignature(container, *image, trust_);
+        if (evaluate(requirement, slice.requirementContext()))
+            return true;
+    } catch (const SignatureFailure&) {
+    } catch (const SignatureDefect&) {
+    }
+    throw VerificationFailure::wrongPublisher(name, std::nullopt);
+}
+
+} // namespace ostrel

@@ -1,0 +1,265 @@
+#include "BundleBuilder.h"
+#include "BundleSigner.h"
+#include "MachOBuilder.h"
+#include "Platform/Trash.h"
+#include "Refusal.h"
+#include "Signature/SignedCodeFixture.h"
+#include "Verify/BundleInstaller.h"
+#include "Verify/InstallError.h"
+#include "Verify/VerificationFailure.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include <gmock/gmock.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace ostrel::test {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::BundleBuilder;
+using fixtures::BundleSigner;
+
+class BundleInstallerTest : public SignedCodeFixture {
+protected:
+    fs::path home = dir_ / "home";
+    fs::path staging = dir_ / "staging";
+
+    BundleInstaller installer() const {
+        return {.verifier = CodeVerifier(policy(), trust()), .home = home, .applications = home / "Applications"};
+    }
+
+    // Linking real executables is slow, so each is built once and copied: one
+    // with room for a signature, one that the linker left without any.
+    static std::string linked(bool signable) {
+        TempDir folder("installer-executable");
+        fixtures::buildThinMachO({"arm64", "bundle", 12000, 0, signable}, folder / "exe");
+        std::ifstream in(folder / "exe", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static const std::string& executable(bool signable) {
+        static const std::string withRoom = linked(true);
+        static const std::string without = linked(false);
+        return signable ? withRoom : without;
+    }
+
+    static std::vector<fs::path> trashed() {
+        std::vector<fs::path> items;
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(Trash::homeTrash() / "files", ignored))
+            items.push_back(entry.path());
+        std::sort(items.begin(), items.end());
+        return items;
+    }
+
+    struct Made {
+        StagedBundle staged;
+        fixtures::SignedCode code;
+    };
+
+    // A signed bundle in its own staging folder.
+    Made bundle(const std::string& name, const std::string& identifier, const std::string& version,
+                std::optional<fixtures::Identity> identity, const std::string& folder = "") {
+        const fs::path parent = staging / (folder.empty() ? identifier + "-" + version : folder);
+        fs::create_directories(parent);
+        const fs::path path = BundleBuilder(parent, name)
+                                  .identifier(identifier)
+                                  .version(version, version)
+                                  .executable("Main", executable(identity.has_value()))
+                                  .file("Resources/data", identifier + version)
+                                  .build();
+        fixtures::SignOptions options;
+        options.identifier = identifier;
+        options.identity = identity;
+        fixtures::SignedCode code;
+        if (identity)
+            code = BundleSigner(options).sign(path);
+        return {{path, *bundleKindOf(path)}, code};
+    }
+
+    Made echo(const std::string& version = "1.2", const std::string& folder = "") {
+        return bundle("Echo.vst3", "com.ostrel.echo", version, pki().application, folder);
+    }
+
+    fs::path vst3Folder() const { return home / "Library/Audio/Plug-Ins/VST3"; }
+
+    static std::string contentOf(const fs::path& bundle) { return readFile(bundle / "Contents/Resources/data"); }
+
+    static std::string refusal(const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const InstallError& e) {
+            return e.what();
+        } catch (const VerificationFailure& e) {
+            return e.what();
+        }
+        return "(nothing thrown)";
+    }
+};
+
+TEST_F(BundleInstallerTest, InstallsVerifiedBundlesAndReplacesTheSameProductViaTheTrash) {
+    const auto first = echo("1.2", "first");
+    const auto items = installer().install({first.staged});
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].path, (vst3Folder() / "Echo.vst3").string());
+    EXPECT_EQ(items[0].identifier, "com.ostrel.echo");
+    EXPECT_EQ(items[0].teamID, "K7QZ2M4XNB");
+    EXPECT_EQ(items[0].version, "1.2");
+    EXPECT_EQ(contentOf(vst3Folder() / "Echo.vst3"), "com.ostrel.echo1.2");
+
+    const auto second = echo("1.3", "second");
+    const auto verified = installer().verifyAll({second.staged});
+    const auto previous = installer().place(second.staged.url, vst3Folder() / "Echo.vst3", verified[0].second);
+    ASSERT_TRUE(previous.has_value());
+    EXPECT_EQ(previous->parent_path(), Trash::homeTrash() / "files");
+    EXPECT_EQ(contentOf(*previous), "com.ostrel.echo1.2");
+    EXPECT_EQ(contentOf(vst3Folder() / "Echo.vst3"), "com.ostrel.echo1.3");
+    for (const auto& entry : fs::directory_iterator(vst3Folder()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << "temporary copy left behind";
+}
+
+TEST_F(BundleInstallerTest, RefusesBeforeMovingAnything) {
+    EXPECT_EQ(refusal([&] { installer().install({}); }), "The download contains no Mac app or plug-in.");
+
+    const auto unsignedBundle = bundle("Plain.clap", "com.ostrel.plain", "1.0", std::nullopt);
+    EXPECT_EQ(refusal([&] {
+                  installer().install({echo().staged, unsignedBundle.staged});
+              }),
+              "Plain.clap is not code signed. Install blocked.");
+    EXPECT_FALSE(fs::exists(vst3Folder() / "Echo.vst3")) << "nothing placed before every check passed";
+
+    const auto app = bundle("Tool.app", "com.ostrel.tool", "1.0", pki().application);
+    EXPECT_EQ(refusal([&] { installer().install({app.staged}); }),
+              "Tool.app is signed by Ostrel but has not been notarized by Apple. Install blocked.");
+    BundleSigner::staple(app.staged.url, app.code);
+    EXPECT_EQ(installer().install({app.staged}).size(), 1u);
+}
+
+TEST_F(BundleInstallerTest, RefusesOlderReleasesUnlessAllowed) {
+    installer().install({echo("1.10", "installed").staged});
+    const auto older = echo("1.2", "older");
+    EXPECT_EQ(refusal([&] { installer().install({older.staged}); }),
+              "Echo.vst3 1.2 is older than the installed 1.10. Refused, so an old release cannot replace a newer "
+              "one.");
+    auto lenient = installer();
+    lenient.allowDowngrade = true;
+    EXPECT_EQ(lenient.install({older.staged})[0].version, "1.2");
+}
+
+TEST_F(BundleInstallerTest, NeverReplacesSomethingElse) {
+    const auto cases = std::vector<std::pair<std::string, std::function<void(const fs::path&)>>>{
+        {"unsigned",
+         [&](const fs::path& at) { fs::rename(bundle("Echo.vst3", "x", "1", std::nullopt).staged.url, at); }},
+        {"another team",
+         [&](const fs::path& at) {
+             fs::rename(bundle("Echo.vst3", "com.ostrel.echo", "1", pki().otherApplication).staged.url, at);
+         }},
+        {"a dangling link", [&](const fs::path& at) { fs::create_symlink(dir_ / "nowhere", at); }},
+    };
+    for (const auto& [what, occupy] : cases) {
+        fs::remove_all(vst3Folder());
+        fs::create_directories(vst3Folder());
+        occupy(vst3Folder() / "Echo.vst3");
+        const auto before = fs::symlink_status(vst3Folder() / "Echo.vst3").type();
+        EXPECT_EQ(refusal([&] { installer().install({echo("1.2", what).staged}); }),
+                  "Something that is not this Ostrel product is already installed as Echo.vst3. Nothing was "
+                  "replaced. Move it aside to install.")
+            << what;
+        EXPECT_EQ(fs::symlink_status(vst3Folder() / "Echo.vst3").type(), before) << what << " was touched";
+    }
+}
+
+TEST_F(BundleInstallerTest, RollsBackEarlierBundlesWhenALaterOneFails) {
+    installer().install({echo("1.2", "old").staged});
+    const auto trashBefore = trashed();
+    const fs::path componentFolder = home / "Library/Audio/Plug-Ins/Components";
+    fs::create_directories(componentFolder / "Verb.component");
+    test::writeFile(componentFolder / "Verb.component/not-ours", "x");
+
+    const auto newer = echo("1.3", "new");
+    const auto verb = bundle("Verb.component", "com.ostrel.verb", "2.0", pki().application);
+    EXPECT_THAT(refusal([&] {
+                    installer().install({newer.staged, verb.staged});
+                }),
+                ::testing::StartsWith("Something that is not this Ostrel product"));
+    EXPECT_EQ(contentOf(vst3Folder() / "Echo.vst3"), "com.ostrel.echo1.2") << "the previous copy came back";
+    EXPECT_EQ(trashed(), trashBefore) << "and left the Trash";
+    EXPECT_TRUE(fs::exists(componentFolder / "Verb.component/not-ours"));
+}
+
+TEST_F(BundleInstallerTest, PlacementFailuresSayWhatWentWrong) {
+    const auto made = echo();
+    const auto code = installer().verifyAll({made.staged})[0].second;
+    const fs::path target = vst3Folder() / "Echo.vst3";
+
+    auto mismatched = code;
+    mismatched.identifier = "com.ostrel.other";
+    EXPECT_EQ(refusal([&] { installer().place(made.staged.url, target, mismatched); }),
+              "Could not put the files in place: the copy of Echo.vst3 does not match what was verified");
+    EXPECT_THAT(refusal([&] { installer().place(dir_ / "missing.vst3", target, code); }),
+                ::testing::StartsWith("cp failed: "));
+
+    installer().place(made.staged.url, target, code);
+    auto stuck = installer();
+    stuck.trash = [](const fs::path&) -> std::optional<fs::path> { throw std::runtime_error("Trash is full"); };
+    EXPECT_EQ(refusal([&] { stuck.place(made.staged.url, target, code); }),
+              "Could not put the files in place: could not move the old Echo.vst3 to the Trash");
+    // A Trash that claims to have taken the old copy but left it: the rename cannot replace a full folder.
+    auto liar = installer();
+    liar.trash = [](const fs::path& item) -> std::optional<fs::path> { return item.parent_path() / "gone"; };
+    EXPECT_THAT(refusal([&] { liar.place(made.staged.url, target, code); }),
+                ::testing::StartsWith("Could not put the files in place: "));
+    EXPECT_TRUE(fs::exists(target / "Contents/Resources/data"));
+    for (const auto& entry : fs::directory_iterator(vst3Folder()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << "temporary copy left behind";
+}
+
+TEST_F(BundleInstallerTest, RefusesToReplaceARunningApp) {
+    auto app = bundle("Tool.app", "com.ostrel.tool", "1.0", pki().application);
+    BundleSigner::staple(app.staged.url, app.code);
+    installer().install({app.staged});
+    const fs::path installed = home / "Applications/Tool.app";
+
+    // A real program of the installed app, running from inside it.
+    fs::copy_file("/usr/bin/sleep", installed / "Contents/MacOS/Helper");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const std::string program = (installed / "Contents/MacOS/Helper").string();
+        ::execl(program.c_str(), "Helper", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    for (int i = 0; i < 500 && refusal([&] { installer().refuseIfRunning(installed); }) == "(nothing thrown)"; ++i)
+        ::usleep(10'000);
+
+    auto update = bundle("Tool.app", "com.ostrel.tool", "1.1", pki().application);
+    BundleSigner::staple(update.staged.url, update.code);
+    EXPECT_EQ(refusal([&] { installer().install({update.staged}); }), "Quit Tool first, then install again.");
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+}
+
+TEST_F(BundleInstallerTest, UninstallLeavesChangedItemsInPlace) {
+    const auto echoItems = installer().install({echo().staged});
+    const auto verbItems =
+        installer().install({bundle("Verb.clap", "com.ostrel.verb", "1.0", pki().application).staged});
+    // The user replaced Verb with a copy signed by someone else.
+    const fs::path verbPath = verbItems[0].path;
+    fs::remove_all(verbPath);
+    fs::rename(bundle("Verb.clap", "com.ostrel.verb", "1.0", pki().otherApplication, "other").staged.url, verbPath);
+
+    auto items = echoItems;
+    items.push_back(verbItems[0]);
+    items.push_back({(home / "gone.vst3").string(), BundleKind::vst3, "com.ostrel.gone", "K7QZ2M4XNB", {}});
+    EXPECT_EQ(installer().uninstall(items), std::vector<std::string>{"Verb.clap"});
+    EXPECT_FALSE(fs::exists(echoItems[0].path));
+    EXPECT_TRUE(fs::exists(Trash::homeTrash() / "files/Echo.vst3"));
+    EXPECT_TRUE(fs::exists(verbPath));
+}
+
+} // namespace
+} // namespace ostrel::test

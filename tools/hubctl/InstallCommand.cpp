@@ -1,0 +1,108 @@
+#include "Command.h"
+#include "Install/InstallLedger.h"
+#include "Install/InstallLock.h"
+#include "Locations.h"
+#include "ReleaseCheck.h"
+#include "Util/Error.h"
+#include "VerifierOptions.h"
+
+#include <chrono>
+
+namespace ostrel::hubctl {
+namespace {
+
+// The same words the app shows when the background updater holds the lock.
+class LockTaken : public Error {
+public:
+    LockTaken() : Error("A background update is running. Try again in a minute.") {}
+};
+
+std::string required(const CommandLine& line, const std::string& option) {
+    const auto value = line.value(option);
+    if (!value || value->empty())
+        throw UsageError("--" + option + " is required.");
+    return *value;
+}
+
+int install(const CommandLine& line, Output io) {
+    line.expectArguments(1, "the release file to install");
+    const auto product = required(line, "product");
+    const auto name = required(line, "name");
+    const auto version = required(line, "version");
+    InstallLock lock(dataFolder(line));
+    if (!lock.tryLock())
+        throw LockTaken();
+    const std::filesystem::path file = line.arguments()[0];
+    const ReleaseCheck check(file, line);
+    const auto items = check.installer().install(check.extraction().bundles);
+    InstallLedger(dataFolder(line))
+        .save({product, name, version, file.filename().string(),
+               std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()), items,
+               check.extraction().notes});
+    for (const auto& item : items)
+        io.out << "Installed " << item.path << "\n";
+    return 0;
+}
+
+int uninstall(const CommandLine& line, Output io) {
+    line.expectArguments(1, "the product identifier");
+    const auto& product = line.arguments()[0];
+    InstallLock lock(dataFolder(line));
+    if (!lock.tryLock())
+        throw LockTaken();
+    InstallLedger ledger(dataFolder(line));
+    const auto record = ledger.record(product);
+    if (!record) {
+        io.err << "Nothing is installed as " << product << ".\n";
+        return 1;
+    }
+    const BundleInstaller installer{.verifier = verifierFor(line)};
+    const auto left = installer.uninstall(record->items);
+    ledger.remove(product);
+    if (left.empty()) {
+        io.out << "Moved to the Trash.\n";
+        return 0;
+    }
+    io.out << "Left in place because they changed since install:";
+    for (const auto& name : left)
+        io.out << " " << name;
+    io.out << "\n";
+    return 0;
+}
+
+} // namespace
+
+Command installCommand() {
+    auto options = releaseOptions();
+    options.insert({"product", "name", "version"});
+    return {"install",
+            "check a release file, then install it and record it in the ledger",
+            "ostrel-hubctl install FILE --product ID --name NAME --version V [--home DIR]\n"
+            "                     [--applications DIR] [--data DIR] [--team ID] [--anchors PEM] [--size N]\n\n"
+            "Runs every check of 'check', then puts the bundles in place (what they replace goes\n"
+            "to the Trash) and records the product in the ledger.\n\n"
+            "  --product ID        the store's product identifier\n"
+            "  --name NAME         the product's name\n"
+            "  --version V         the store release version\n"
+            "  --home DIR          root of the plug-in folders (default: your home folder)\n"
+            "  --applications DIR  where apps go (default: ~/Applications)\n"
+            "  --data DIR          the hub's data folder (ledger and lock)\n",
+            options,
+            {},
+            install};
+}
+
+Command uninstallCommand() {
+    auto options = verifierOptions;
+    options.insert("data");
+    return {"uninstall",
+            "move an installed product's bundles to the Trash",
+            "ostrel-hubctl uninstall ID [--data DIR] [--team ID] [--anchors PEM]\n\n"
+            "Moves the product's bundles to the Trash, leaving in place any that changed since\n"
+            "install, and drops the product from the ledger (its version floors stay).\n",
+            options,
+            {},
+            uninstall};
+}
+
+} // namespace ostrel::hubctl
