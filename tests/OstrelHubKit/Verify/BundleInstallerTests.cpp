@@ -1,16 +1,8 @@
-#include "BundleBuilder.h"
-#include "BundleSigner.h"
-#include "MachOBuilder.h"
 #include "Platform/Trash.h"
-#include "Refusal.h"
-#include "Signature/SignedCodeFixture.h"
+#include "SignedBundleFixture.h"
 #include "Verify/BundleInstaller.h"
-#include "Verify/InstallError.h"
-#include "Verify/VerificationFailure.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include <gmock/gmock.h>
 
@@ -22,30 +14,14 @@ namespace ostrel::test {
 namespace {
 
 namespace fs = std::filesystem;
-using fixtures::BundleBuilder;
 using fixtures::BundleSigner;
 
-class BundleInstallerTest : public SignedCodeFixture {
+class BundleInstallerTest : public SignedBundleFixture {
 protected:
     fs::path home = dir_ / "home";
-    fs::path staging = dir_ / "staging";
 
     BundleInstaller installer() const {
         return {.verifier = CodeVerifier(policy(), trust()), .home = home, .applications = home / "Applications"};
-    }
-
-    // Linking real executables is slow, so each is built once and copied: one
-    // with room for a signature, one that the linker left without any.
-    static std::string linked(bool signable) {
-        TempDir folder("installer-executable");
-        fixtures::buildThinMachO({"arm64", "bundle", 12000, 0, signable}, folder / "exe");
-        std::ifstream in(folder / "exe", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    static const std::string& executable(bool signable) {
-        static const std::string withRoom = linked(true);
-        static const std::string without = linked(false);
-        return signable ? withRoom : without;
     }
 
     static std::vector<fs::path> trashed() {
@@ -57,49 +33,9 @@ protected:
         return items;
     }
 
-    struct Made {
-        StagedBundle staged;
-        fixtures::SignedCode code;
-    };
-
-    // A signed bundle in its own staging folder.
-    Made bundle(const std::string& name, const std::string& identifier, const std::string& version,
-                std::optional<fixtures::Identity> identity, const std::string& folder = "") {
-        const fs::path parent = staging / (folder.empty() ? identifier + "-" + version : folder);
-        fs::create_directories(parent);
-        const fs::path path = BundleBuilder(parent, name)
-                                  .identifier(identifier)
-                                  .version(version, version)
-                                  .executable("Main", executable(identity.has_value()))
-                                  .file("Resources/data", identifier + version)
-                                  .build();
-        fixtures::SignOptions options;
-        options.identifier = identifier;
-        options.identity = identity;
-        fixtures::SignedCode code;
-        if (identity)
-            code = BundleSigner(options).sign(path);
-        return {{path, *bundleKindOf(path)}, code};
-    }
-
-    Made echo(const std::string& version = "1.2", const std::string& folder = "") {
-        return bundle("Echo.vst3", "com.ostrel.echo", version, pki().application, folder);
-    }
-
     fs::path vst3Folder() const { return home / "Library/Audio/Plug-Ins/VST3"; }
 
     static std::string contentOf(const fs::path& bundle) { return readFile(bundle / "Contents/Resources/data"); }
-
-    static std::string refusal(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const InstallError& e) {
-            return e.what();
-        } catch (const VerificationFailure& e) {
-            return e.what();
-        }
-        return "(nothing thrown)";
-    }
 };
 
 TEST_F(BundleInstallerTest, InstallsVerifiedBundlesAndReplacesTheSameProductViaTheTrash) {
