@@ -1,5 +1,10 @@
+#include "ApplePki.h"
+#include "BundleBuilder.h"
+#include "BundleSigner.h"
 #include "Install/AppDirectories.h"
 #include "Install/InstallLedger.h"
+#include "MachOBuilder.h"
+#include "ReleasePackage.h"
 #include "TempDir.h"
 #include "Util/Subprocess.h"
 
@@ -75,4 +80,75 @@ TEST(Hubctl, VerifyPrintsAcceptedCodeOrTheRefusal) {
     EXPECT_EQ(untrusted.status, 1);
     EXPECT_THAT(untrusted.standardOutput, HasSubstr("Echo.vst failed signature validation (the signature's certificate "
                                                     "chain does not lead to a trusted root)"));
+}
+
+namespace {
+
+// A release package signed by the test PKI's installer identity, holding one
+// signed plug-in, and the PKI's root as the only anchor to check it with.
+struct SignedRelease {
+    std::filesystem::path package;
+    std::string anchors;
+};
+
+SignedRelease signedRelease(const test::TempDir& dir) {
+    const fixtures::ApplePki pki;
+    pki.writePem(dir / "pki");
+    fixtures::buildThinMachO({"arm64"}, dir / "exe");
+    const auto bundle = fixtures::BundleBuilder(dir / "bundles", "Echo.vst3")
+                            .identifier("com.ostrel.echo")
+                            .version("1.4", "1.4")
+                            .executable("Echo", test::readFile(dir / "exe"))
+                            .build();
+    fixtures::SignOptions options;
+    options.identifier = "com.ostrel.echo";
+    options.identity = pki.application;
+    fixtures::BundleSigner(options).sign(bundle);
+    fixtures::ReleasePackage release;
+    release.component({.bundle = bundle, .installFolder = "/Library/Audio/Plug-Ins/VST3"}).signedBy(pki.installer);
+    release.write(dir / "Echo.pkg", dir / "scratch");
+    return {dir / "Echo.pkg", (dir / "pki/root.pem").string()};
+}
+
+} // namespace
+
+TEST(Hubctl, ChecksInstallsAndUninstallsASignedPackage) {
+    test::TempDir dir;
+    const auto release = signedRelease(dir);
+    const std::string data = (dir / "data").string();
+    const std::string home = (dir / "home").string();
+
+    const auto check = hubctl({"check", release.package.string(), "--anchors", release.anchors, "--data", data});
+    EXPECT_EQ(check.status, 0) << check.standardOutput << check.standardError;
+    EXPECT_EQ(check.standardOutput,
+              "Echo.vst3  VST3  com.ostrel.echo  K7QZ2M4XNB  1.4  not notarised\npassed every check\n");
+    const auto size = std::to_string(std::filesystem::file_size(release.package));
+    EXPECT_EQ(hubctl({"check", release.package.string(), "--anchors", release.anchors, "--size", "1"}).standardOutput,
+              "The download is " + size + " bytes; the store said 1. Discarded.\n");
+
+    const auto install = hubctl({"install", release.package.string(), "--anchors", release.anchors, "--product", "echo",
+                                 "--name", "Echo", "--version", "1.4", "--home", home, "--data", data});
+    EXPECT_EQ(install.status, 0) << install.standardOutput << install.standardError;
+    const auto placed = dir / "home/Library/Audio/Plug-Ins/VST3/Echo.vst3";
+    EXPECT_EQ(install.standardOutput, "Installed " + placed.string() + "\n");
+    EXPECT_TRUE(std::filesystem::exists(placed / "Contents/MacOS/Echo"));
+    EXPECT_THAT(hubctl({"ledger", "--data", data}).standardOutput, HasSubstr("Echo (echo) 1.4, installed "));
+
+    const auto uninstall = hubctl({"uninstall", "echo", "--anchors", release.anchors, "--data", data});
+    EXPECT_EQ(uninstall.standardOutput, "Moved to the Trash.\n");
+    EXPECT_FALSE(std::filesystem::exists(placed));
+    EXPECT_THAT(hubctl({"ledger", "--data", data}).standardOutput, HasSubstr("Version floors:\n  com.ostrel.echo 1.4"));
+}
+
+TEST(Hubctl, RefusesAReleaseOfAnotherTeam) {
+    test::TempDir dir;
+    const auto release = signedRelease(dir);
+    const auto check = hubctl({"check", release.package.string(), "--anchors", release.anchors, "--team", "Q9W8E7R6T5",
+                               "--data", (dir / "data").string()});
+    EXPECT_EQ(check.status, 1);
+    // The package's installer identity is Ostrel's, not the team asked for.
+    EXPECT_EQ(check.standardOutput,
+              "The download's own signature was refused: the package is not signed by Ostrel's Developer ID.\n");
+    const auto placed = dir / "home/Library/Audio/Plug-Ins/VST3/Echo.vst3";
+    EXPECT_FALSE(std::filesystem::exists(placed));
 }
