@@ -200,15 +200,14 @@ Requirement policyRequirement(const SignaturePolicy& policy, const std::string& 
     }
 }
 
-// A bundle's own signature reduced to what the ticket is looked up by.
-std::vector<Bytes> bundleCdhashes(const fs::path& bundle, const TrustSettings& trust) {
-    BundleLayout layout = BundleLayout::read(bundle);
-    std::set<std::string> used;
-    CodeSignatureInfo info = checkMainSignature(layout, trust, used);
-    std::vector<Bytes> cdhashes;
-    for (const SliceSignature& slice : info.slices)
-        cdhashes.push_back(slice.cdhash);
-    return cdhashes;
+// Only presence can be judged offline: the ticket's own signature is
+// undocumented and whether Apple revoked it needs Apple's servers, so a
+// listed cdhash for every architecture is all "notarised" means here.
+bool ticketListsEverySlice(const fs::path& bundle, const CodeSignatureInfo& info) {
+    std::optional<NotaryTicket> ticket = NotaryTicket::fromBundle(BundleLayout::read(bundle));
+    return ticket && !info.slices.empty() &&
+           std::all_of(info.slices.begin(), info.slices.end(),
+                       [&](const SliceSignature& slice) { return ticket->lists(slice.cdhash); });
 }
 
 // The image's CodeDirectory covers exactly the bytes before the signature
@@ -243,21 +242,19 @@ VerifiedCode CodeVerifier::verify(const fs::path& bundle) const {
     code.identifier = info.identifier.empty() ? name : info.identifier;
     code.teamID = info.teamID.value_or(policy_.teamID);
     code.version = bundleVersion(bundle);
-    code.notarized = isNotarized(bundle);
+    try {
+        code.notarized = ticketListsEverySlice(bundle, info);
+    } catch (const SignatureDefect&) {
+        code.notarized = false; // an unreadable ticket notarises nothing
+    }
     return code;
 }
 
-// Only presence can be judged offline: the ticket's own signature is
-// undocumented and whether Apple revoked it needs Apple's servers, so a
-// listed cdhash for every architecture is all "notarised" means here.
 bool CodeVerifier::isNotarized(const fs::path& bundle) const {
     try {
-        std::optional<NotaryTicket> ticket = NotaryTicket::fromBundle(BundleLayout::read(bundle));
-        if (!ticket)
-            return false;
-        std::vector<Bytes> cdhashes = bundleCdhashes(bundle, trust_);
-        return std::all_of(cdhashes.begin(), cdhashes.end(),
-                           [&](const Bytes& cdhash) { return ticket->lists(cdhash); });
+        BundleLayout layout = BundleLayout::read(bundle);
+        std::set<std::string> used;
+        return ticketListsEverySlice(bundle, checkMainSignature(layout, trust_, used));
     } catch (const SignatureFailure&) {
         return false;
     } catch (const SignatureDefect&) {

@@ -168,6 +168,8 @@ TEST_F(CodeVerifierTest, LimitsHowDeeplyCodeMayNest) {
 
 TEST_F(CodeVerifierTest, RefusesUnsignedForeignAndAdHocCode) {
     EXPECT_EQ(refusal(builder("Plain.vst3", "unsigned").build()), "Plain.vst3 is not code signed. Install blocked.");
+    EXPECT_EQ(refusal(BundleBuilder(dir_.path(), "Presets.bundle").executable(std::nullopt).build()),
+              "Presets.bundle is not code signed. Install blocked.");
     EXPECT_EQ(refusal(signedBundle("AdHoc.vst3", fixtures::SignOptions{})),
               "AdHoc.vst3 is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
     EXPECT_EQ(refusal(signedBundle("Foreign.vst3", developerId(pki().otherApplication))),
