@@ -1,0 +1,146 @@
+// The demo services as the hub meets them: clients built from the written configuration sign
+// in, list the store and resolve a download, and the file passes the hub's own checks against
+// the demo's code-signing anchor.
+#include "DemoServices.h"
+#include "Services/CurlTransport.h"
+#include "Services/InMemoryTokenPersistence.h"
+#include "Services/MoonbaseClient.h"
+#include "Services/OstrelIDClient.h"
+#include "Services/ServiceConfig.h"
+#include "TempDir.h"
+#include "Util/AtomicFile.h"
+#include "Util/OpenSslPtr.h"
+#include "Verify/BundleInstaller.h"
+#include "Verify/Extractor.h"
+
+#include <algorithm>
+#include <mutex>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include <openssl/pem.h>
+
+namespace ostrel::demo {
+namespace {
+
+using namespace std::chrono_literals;
+
+signature::TrustAnchors anchorsIn(const std::filesystem::path& pemFile) {
+    BioPtr bio(BIO_new_file(pemFile.c_str(), "r"));
+    X509Ptr root(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+    if (!root)
+        throw std::runtime_error("no certificate in " + pemFile.string());
+    return signature::TrustAnchors({signature::Certificate::retain(root.get())});
+}
+
+DemoServicesOptions quietOptions(const std::filesystem::path& state) {
+    return {.stateFolder = state, .catalogueFile = OSTREL_DEMO_CATALOGUE, .log = [](const std::string&) {}};
+}
+
+struct SignedDemo {
+    test::TempDir dir;
+    std::mutex lock;
+    std::vector<std::string> lines;
+    DemoServices services{DemoServicesOptions{.stateFolder = dir / "state",
+                                              .catalogueFile = OSTREL_DEMO_CATALOGUE,
+                                              .settleDelay = 0s,
+                                              .log = [this](const std::string& line) {
+                                                  const std::lock_guard guard(lock);
+                                                  lines.push_back(line);
+                                              }}};
+    ServiceConfig config = ServiceConfig::load(services.configFile());
+    std::shared_ptr<CurlTransport> transport =
+        std::make_shared<CurlTransport>(config.pinnedTrust(), CurlTransport::Options::from(config));
+
+    SignedDemo() { services.start(); }
+
+    std::string mailedCode(const std::string& email) {
+        const std::lock_guard guard(lock);
+        const std::regex pattern("code for " + std::regex_replace(email, std::regex("\\."), "\\.") + ": (\\d{6})");
+        std::smatch match;
+        std::string code;
+        for (const auto& line : lines)
+            if (std::regex_search(line, match, pattern))
+                code = match[1];
+        return code;
+    }
+
+    // Downloads what `link` names through the pinned transport and unpacks it as the hub does.
+    std::vector<std::pair<StagedBundle, VerifiedCode>> fetchAndCheck(const Url& link, const std::string& name) {
+        const auto answer = transport->send(HTTPRequest{.url = link});
+        EXPECT_EQ(answer.status, 200);
+        const auto file = dir / "downloads" / name;
+        std::filesystem::create_directories(file.parent_path());
+        AtomicFile::write(file, answer.body);
+        const CodeVerifier verifier(SignaturePolicy::ostrel(),
+                                    signature::TrustSettings{.anchors = anchorsIn(services.codeSigningRoot())});
+        const Extractor extractor{.verifier = verifier, .requireSignedContainers = true};
+        const auto kind = sniffArtifactKind(file);
+        EXPECT_TRUE(kind.has_value()) << name;
+        const auto extraction = extractor.extract(file, kind.value_or(ArtifactKind::zip), dir / "work" / name);
+        return BundleInstaller{.verifier = verifier}.verifyAll(extraction.bundles);
+    }
+};
+
+TEST(DemoReleases, ClientsFromTheConfigSignInListTheStoreAndGetSignedReleases) {
+    SignedDemo demo;
+    InMemoryTokenPersistence tokens;
+    MoonbaseClient store(demo.config.hostPolicy(), *demo.transport, tokens);
+    EXPECT_EQ(store.signIn("demo@ostrel.test", "demo").email, "demo@ostrel.test");
+    EXPECT_GE(store.storefront().products.size(), 19u);
+    const auto owned = store.ownedProducts();
+    const auto find = [&](const std::string& id) {
+        const auto found = std::find_if(owned.begin(), owned.end(), [&](const auto& p) { return p.id == id; });
+        return found == owned.end() ? nullptr : &*found;
+    };
+    const auto* plugin = find("aurora-verb"); // a package of VST3, AU and CLAP bundles
+    const auto* app = find("sketchpad");      // a disk image holding a notarised app
+    ASSERT_TRUE(plugin && app);
+    ASSERT_EQ(plugin->macDownloads().size(), 1u);
+    ASSERT_EQ(app->macDownloads().size(), 1u);
+
+    const auto plugins = demo.fetchAndCheck(store.resolveDownload(plugin->macDownloads()[0]), "plugin.pkg");
+    ASSERT_EQ(plugins.size(), 3u);
+    for (const auto& [bundle, code] : plugins) {
+        EXPECT_EQ(code.teamID, "K7QZ2M4XNB");
+        EXPECT_EQ(code.version, "2.4.1");
+        EXPECT_TRUE(code.identifier.starts_with("com.ostrel.aurora-verb.")) << code.identifier;
+    }
+    const auto apps = demo.fetchAndCheck(store.resolveDownload(app->macDownloads()[0]), "app.dmg");
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0].first.name(), "Sketchpad.app");
+    EXPECT_TRUE(apps[0].second.notarized);
+
+    // Ostrel ID by the e-mailed code.
+    OstrelIDClient identity(OstrelIDClient::apiBase(demo.config.identityApiHost),
+                            OstrelIDClient::signInBase(demo.config.identityApiHost), demo.transport,
+                            std::make_shared<InMemoryTokenPersistence>());
+    identity.requestCode("demo@ostrel.test");
+    EXPECT_EQ(identity.completeCode("demo@ostrel.test", demo.mailedCode("demo@ostrel.test")).user.email,
+              "demo@ostrel.test");
+    EXPECT_EQ(identity.profile().user.email, "demo@ostrel.test");
+}
+
+TEST(DemoReleases, KeepTheirSigningAuthorityAndFilesAcrossRestarts) {
+    SignedDemo demo;
+    const auto state = demo.dir / "state";
+    const auto release = state / "releases" / "aurora-verb-mac.pkg";
+    const auto root = AtomicFile::read(demo.services.codeSigningRoot());
+    const auto madeAt = std::filesystem::last_write_time(release);
+    EXPECT_EQ(std::filesystem::status(state / "code-signing").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+
+    const DemoServices again(quietOptions(state));
+    EXPECT_EQ(AtomicFile::read(again.codeSigningRoot()), root);
+    EXPECT_EQ(std::filesystem::last_write_time(release), madeAt);
+
+    // A lost key makes a new authority, and every release is signed again by it.
+    std::filesystem::remove(state / "code-signing" / "installer.key");
+    const DemoServices renewed(quietOptions(state));
+    EXPECT_NE(AtomicFile::read(renewed.codeSigningRoot()), root);
+    EXPECT_NE(std::filesystem::last_write_time(release), madeAt);
+}
+
+} // namespace
+} // namespace ostrel::demo
