@@ -94,23 +94,27 @@ TEST(DemoReleases, ClientsFromTheConfigSignInListTheStoreAndGetSignedReleases) {
         const auto found = std::find_if(owned.begin(), owned.end(), [&](const auto& p) { return p.id == id; });
         return found == owned.end() ? nullptr : &*found;
     };
-    const auto* plugin = find("aurora-verb"); // a package of VST3, AU and CLAP bundles
-    const auto* app = find("sketchpad");      // a disk image holding a notarised app
-    ASSERT_TRUE(plugin && app);
-    ASSERT_EQ(plugin->macDownloads().size(), 1u);
-    ASSERT_EQ(app->macDownloads().size(), 1u);
-
-    const auto plugins = demo.fetchAndCheck(store.resolveDownload(plugin->macDownloads()[0]), "plugin.pkg");
-    ASSERT_EQ(plugins.size(), 3u);
-    for (const auto& [bundle, code] : plugins) {
-        EXPECT_EQ(code.teamID, "K7QZ2M4XNB");
-        EXPECT_EQ(code.version, "2.4.1");
-        EXPECT_TRUE(code.identifier.starts_with("com.ostrel.aurora-verb.")) << code.identifier;
+    // Each shape of release: a package of three formats, a zip of one, a disk image of an app.
+    const struct {
+        std::string product, file;
+        size_t bundles;
+        bool notarised;
+    } releases[] = {{"aurora-verb", "plugin.pkg", 3, false},
+                    {"pulse-gate", "plugin.zip", 1, false},
+                    {"sketchpad", "app.dmg", 1, true}};
+    for (const auto& release : releases) {
+        const auto* product = find(release.product);
+        ASSERT_TRUE(product) << release.product;
+        ASSERT_EQ(product->macDownloads().size(), 1u);
+        const auto verified = demo.fetchAndCheck(store.resolveDownload(product->macDownloads()[0]), release.file);
+        EXPECT_EQ(verified.size(), release.bundles) << release.product;
+        for (const auto& [bundle, code] : verified) {
+            EXPECT_EQ(code.teamID, "K7QZ2M4XNB");
+            EXPECT_EQ(code.version, product->version);
+            EXPECT_TRUE(code.identifier.starts_with("com.ostrel." + release.product + ".")) << code.identifier;
+            EXPECT_EQ(code.notarized, release.notarised) << bundle.name();
+        }
     }
-    const auto apps = demo.fetchAndCheck(store.resolveDownload(app->macDownloads()[0]), "app.dmg");
-    ASSERT_EQ(apps.size(), 1u);
-    EXPECT_EQ(apps[0].first.name(), "Sketchpad.app");
-    EXPECT_TRUE(apps[0].second.notarized);
 
     // Ostrel ID by the e-mailed code.
     OstrelIDClient identity(OstrelIDClient::apiBase(demo.config.identityApiHost),
