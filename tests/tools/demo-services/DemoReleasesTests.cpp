@@ -38,6 +38,17 @@ DemoServicesOptions quietOptions(const std::filesystem::path& state) {
     return {.stateFolder = state, .catalogueFile = OSTREL_DEMO_CATALOGUE, .log = [](const std::string&) {}};
 }
 
+// What the hub's extractor and verifier make of a release file, trusting only `root`.
+std::vector<std::pair<StagedBundle, VerifiedCode>>
+checked(const std::filesystem::path& file, const std::filesystem::path& root, const std::filesystem::path& work) {
+    const CodeVerifier verifier(SignaturePolicy::ostrel(), signature::TrustSettings{.anchors = anchorsIn(root)});
+    const Extractor extractor{.verifier = verifier, .requireSignedContainers = true};
+    const auto kind = sniffArtifactKind(file);
+    EXPECT_TRUE(kind.has_value()) << file;
+    const auto extraction = extractor.extract(file, kind.value_or(ArtifactKind::zip), work);
+    return BundleInstaller{.verifier = verifier}.verifyAll(extraction.bundles);
+}
+
 struct SignedDemo {
     test::TempDir dir;
     std::mutex lock;
@@ -73,13 +84,7 @@ struct SignedDemo {
         const auto file = dir / "downloads" / name;
         std::filesystem::create_directories(file.parent_path());
         AtomicFile::write(file, answer.body);
-        const CodeVerifier verifier(SignaturePolicy::ostrel(),
-                                    signature::TrustSettings{.anchors = anchorsIn(services.codeSigningRoot())});
-        const Extractor extractor{.verifier = verifier, .requireSignedContainers = true};
-        const auto kind = sniffArtifactKind(file);
-        EXPECT_TRUE(kind.has_value()) << name;
-        const auto extraction = extractor.extract(file, kind.value_or(ArtifactKind::zip), dir / "work" / name);
-        return BundleInstaller{.verifier = verifier}.verifyAll(extraction.bundles);
+        return checked(file, services.codeSigningRoot(), dir / "work" / name);
     }
 };
 
@@ -135,9 +140,15 @@ TEST(DemoReleases, KeepTheirSigningAuthorityAndFilesAcrossRestarts) {
     EXPECT_EQ(std::filesystem::status(state / "code-signing").permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_all);
 
+    // A release that went missing is made again by the PKI read back from the state folder.
+    const auto app = state / "releases" / "sketchpad-mac.dmg";
+    std::filesystem::remove(app);
     const DemoServices again(quietOptions(state));
     EXPECT_EQ(AtomicFile::read(again.codeSigningRoot()), root);
     EXPECT_EQ(std::filesystem::last_write_time(release), madeAt);
+    const auto remade = checked(app, again.codeSigningRoot(), demo.dir / "work");
+    ASSERT_EQ(remade.size(), 1u);
+    EXPECT_TRUE(remade[0].second.notarized);
 
     // A lost key makes a new authority, and every release is signed again by it.
     std::filesystem::remove(state / "code-signing" / "installer.key");
