@@ -87,6 +87,7 @@ CatalogueProduct productFrom(const json& object) {
         .category = object.value("category", ""),
         .kind = object.at("kind").get<std::string>(),
         .formats = object.value("formats", std::vector<std::string>{}),
+        .release = object.value("release", object.at("kind") == "app" ? "dmg" : "pkg"),
         .version = object.at("version").get<std::string>(),
         .releaseNotes = object.value("releaseNotes", ""),
         .colour = object.at("colour").get<Colour>(),
@@ -102,6 +103,8 @@ CatalogueProduct productFrom(const json& object) {
     for (const auto& format : product.formats)
         if (!bundleExtensions().contains(format))
             throw std::invalid_argument("unknown plug-in format \"" + format + "\"");
+    if (product.release != "pkg" && product.release != "zip" && product.release != "dmg")
+        throw std::invalid_argument("release must be \"pkg\", \"zip\" or \"dmg\"");
     if (product.kind == "plugin" && product.formats.empty())
         throw std::invalid_argument("a plug-in needs at least one format");
     return product;

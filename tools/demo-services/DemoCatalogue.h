@@ -35,6 +35,7 @@ struct CatalogueProduct {
     std::string category;
     std::string kind;                 // "plugin" or "app"
     std::vector<std::string> formats; // plug-in formats: "VST3", "AU", "CLAP", "VST"
+    std::string release;              // the release file's shape: "pkg", "zip" or "dmg" (an app's default)
     std::string version;
     std::string releaseNotes;
     Colour colour{};

@@ -81,7 +81,9 @@ fs::path DemoServices::defaultStateFolder() {
 
 DemoServices::DemoServices(DemoServicesOptions options)
     : options_(std::move(options)), hosts_(), catalogue_(DemoCatalogue::load(options_.catalogueFile)),
-      releases_(ReleaseShelf::build(catalogue_, prepared(options_.stateFolder) / "releases", options_.makeRelease)),
+      signing_(prepared(options_.stateFolder), options_.log),
+      releases_(ReleaseShelf::build(catalogue_, options_.stateFolder / "releases",
+                                    options_.makeRelease ? options_.makeRelease : signing_.maker())),
       store_(catalogue_,
              DemoStore::Settings{.tokenLifetime = options_.tokenLifetime,
                                  .settleDelay = options_.settleDelay,

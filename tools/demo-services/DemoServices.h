@@ -8,6 +8,7 @@
 #include "DownloadFaults.h"
 #include "ReleaseShelf.h"
 #include "ReviewBook.h"
+#include "SignedReleases.h"
 
 #include <atomic>
 #include <chrono>
@@ -32,7 +33,8 @@ struct DemoServicesOptions {
     std::chrono::seconds tokenLifetime{300};
     std::chrono::seconds settleDelay{3};
     size_t pageSize = 4;
-    ReleaseMaker makeRelease = makeZipRelease;
+    // Empty: releases signed for the demo team by the PKI kept in the state folder.
+    ReleaseMaker makeRelease{};
     DemoLog log = standardErrorLog();
 };
 
@@ -60,6 +62,8 @@ public:
     uint16_t port() const { return port_; }
     const std::filesystem::path& configFile() const { return configFile_; }
     const DemoHosts& hosts() const { return hosts_; }
+    // The root certificate the release files' signatures lead to: the demo's code-signing anchor.
+    const std::filesystem::path& codeSigningRoot() const { return signing_.rootFile(); }
 
     // $XDG_STATE_HOME/ostrel-demo-services, else a folder of this user under /tmp.
     static std::filesystem::path defaultStateFolder();
@@ -70,6 +74,7 @@ private:
     const DemoServicesOptions options_;
     const DemoHosts hosts_;
     const DemoCatalogue catalogue_;
+    const SignedReleases signing_;
     const ReleaseShelf releases_;
     DemoStore store_;
     DemoIdentity identity_;

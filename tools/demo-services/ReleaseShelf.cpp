@@ -61,7 +61,6 @@ fs::path makeZipRelease(const CatalogueProduct& product, Platform platform, cons
     // Written beside its place and renamed into it, so a file being served is never rewritten.
     const fs::path archive = folder / (stem + ".zip");
     const fs::path partial = folder / (stem + ".zip.partial");
-    std::vector<std::string> arguments{"-c", "-f", partial.string(), "--format", "zip", "-C", staging.string()};
     for (const auto& bundle : product.bundleNames()) {
         const fs::path contents = staging / bundle / "Contents";
         fs::create_directories(contents / "MacOS");
@@ -69,13 +68,18 @@ fs::path makeZipRelease(const CatalogueProduct& product, Platform platform, cons
         AtomicFile::write(contents / "MacOS" / product.name,
                           "#!/bin/sh\n# Placeholder for " + product.name + " " + product.version + "\n",
                           fs::perms(0755));
-        arguments.push_back(bundle);
     }
-    fs::remove(partial);
-    Subprocess::check("/usr/bin/bsdtar", arguments, bsdtarTimeLimit);
+    zipFolderEntries(staging, product.bundleNames(), partial);
     fs::rename(partial, archive);
     fs::remove_all(staging);
     return archive;
+}
+
+void zipFolderEntries(const fs::path& folder, const std::vector<std::string>& names, const fs::path& archive) {
+    std::vector<std::string> arguments{"-c", "-f", archive.string(), "--format", "zip", "-C", folder.string()};
+    arguments.insert(arguments.end(), names.begin(), names.end());
+    fs::remove(archive);
+    Subprocess::check("/usr/bin/bsdtar", arguments, bsdtarTimeLimit);
 }
 
 ReleaseShelf ReleaseShelf::build(const DemoCatalogue& catalogue, const fs::path& folder, const ReleaseMaker& make) {

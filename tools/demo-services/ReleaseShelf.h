@@ -34,6 +34,10 @@ using ReleaseMaker =
 std::filesystem::path makeZipRelease(const CatalogueProduct& product, Platform platform,
                                      const std::filesystem::path& folder);
 
+// Writes a zip archive (with bsdtar) at `archive` of the named entries of `folder`.
+void zipFolderEntries(const std::filesystem::path& folder, const std::vector<std::string>& names,
+                      const std::filesystem::path& archive);
+
 // Every release file of the catalogue, made once at start-up.
 class ReleaseShelf {
 public:

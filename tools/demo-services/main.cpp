@@ -28,7 +28,8 @@ checkout page over HTTPS on 127.0.0.1, with a certificate authority of its own, 
 a service configuration that points Ostrel Hub at it. Runs until Ctrl-C.
 
 Options:
-  --state DIR               where the CA, release files and configuration go
+  --state DIR               where the CA, the code-signing PKI, release files and
+                            configuration go
                             (default: $XDG_STATE_HOME/ostrel-demo-services, else /tmp)
   --port N                  the port to listen on (default: any free port; 443 lets a
                             browser that trusts the CA open the sign-in and checkout pages)
@@ -38,7 +39,10 @@ Options:
   --catalogue FILE          the demo catalogue (default: the one in the source tree)
   --help                    show this text
 
-Demo accounts: demo@ostrel.test and new@ostrel.test, password "demo". Ostrel ID sign-in
+Release files are signed for the demo team K7QZ2M4XNB; the root they lead to is written as
+STATE/code-signing-root.pem. Check one as the hub does with:
+  ostrel-hubctl check STATE/releases/FILE --anchors STATE/code-signing-root.pem
+Demo accounts: demo@ostrel.test (owns products) and new@ostrel.test, password "demo". Ostrel ID sign-in
 codes are written to this log. Download misbehaviour for tests: add ?fault=wrong-size|slow|
 http-redirect|not-found|drop to a download address, or POST (with an empty body)
 https://releases.storage.ostrel.localhost/_demo/fault?mode=...&count=N to set it for the next N.
@@ -106,7 +110,9 @@ void announce(const DemoServices& services, const DemoServicesOptions& options) 
                 hosts.assets + ", " + hosts.identity + ", " + hosts.web + " and " + hosts.downloads);
     options.log("store access tokens last " + std::to_string(options.tokenLifetime.count()) +
                 " s; sign in as demo@ostrel.test with the password \"demo\"");
-    std::cout << "ostrel-demo-services ready; config: " << services.configFile().string() << std::endl;
+    // The ready line stays last and keeps its shape: scripts read the configuration's path from it.
+    std::cout << "ostrel-demo-services code-signing anchors: " << services.codeSigningRoot().string() << "\n"
+              << "ostrel-demo-services ready; config: " << services.configFile().string() << std::endl;
 }
 
 } // namespace

@@ -52,14 +52,14 @@ private:
     std::vector<std::string> lines_;
 };
 
-DemoServicesOptions optionsFor(const std::filesystem::path& state, DemoLog log) {
+DemoServicesOptions optionsFor(const std::filesystem::path& state, DemoLog log, ReleaseMaker maker = makeZipRelease) {
     return DemoServicesOptions{.stateFolder = state,
                                .catalogueFile = OSTREL_DEMO_CATALOGUE,
                                .port = 0,
                                .tokenLifetime = tokenLifetime,
                                .settleDelay = 0s,
                                .pageSize = 3,
-                               .makeRelease = makeZipRelease,
+                               .makeRelease = std::move(maker),
                                .log = std::move(log)};
 }
 
