@@ -155,6 +155,26 @@ TEST_F(BundleInstallerTest, PlacementFailuresSayWhatWentWrong) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << "temporary copy left behind";
 }
 
+TEST_F(BundleInstallerTest, ACopyThatChangesBeforeItLandsIsRemovedAndTheOldOneRestored) {
+    installer().install({echo("1.2", "old").staged});
+    const auto newer = echo("1.3", "new");
+    const auto code = installer().verifyAll({newer.staged})[0].second;
+    // Something changes the hidden copy after it was checked, while the old copy is taken away.
+    auto meddled = installer();
+    meddled.trash = [this](const fs::path& item) -> std::optional<fs::path> {
+        for (const auto& entry : fs::directory_iterator(item.parent_path()))
+            if (entry.path().filename().string().starts_with(".Echo.vst3.ostrel-"))
+                writeFile(entry.path() / "Contents/Resources/data", "changed");
+        const fs::path aside = dir_ / "aside.vst3";
+        fs::rename(item, aside);
+        return aside;
+    };
+    EXPECT_THAT(refusal([&] { meddled.place(newer.staged.url, vst3Folder() / "Echo.vst3", code); }),
+                ::testing::StartsWith("Echo.vst3 failed signature validation ("));
+    EXPECT_EQ(contentOf(vst3Folder() / "Echo.vst3"), "com.ostrel.echo1.2") << "the previous copy is back";
+    EXPECT_FALSE(fs::exists(dir_ / "aside.vst3"));
+}
+
 TEST_F(BundleInstallerTest, RefusesToReplaceARunningApp) {
     auto app = bundle("Tool.app", "com.ostrel.tool", "1.0", pki().application);
     BundleSigner::staple(app.staged.url, app.code);

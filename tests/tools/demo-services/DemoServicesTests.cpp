@@ -4,6 +4,9 @@
 #include "DemoServices.h"
 #include "Services/AnswerDecoding.h"
 #include "Services/CurlTransport.h"
+#include "Services/InMemoryTokenPersistence.h"
+#include "Services/LoopbackReceiver.h"
+#include "Services/OstrelIDClient.h"
 #include "Services/Paged.h"
 #include "Services/ProductSummary.h"
 #include "Services/ServiceConfig.h"
@@ -18,6 +21,8 @@
 #include <regex>
 
 #include <gtest/gtest.h>
+
+#include <httplib.h>
 
 namespace ostrel::demo {
 namespace {
@@ -488,6 +493,36 @@ TEST(DemoCatalogue, RefusesBrokenCataloguesSayingWhatIsWrong) {
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
     }
+}
+
+} // namespace
+} // namespace ostrel::demo
+
+namespace ostrel::demo {
+namespace {
+
+TEST(DemoServices, BrowserSignInRoundTripsThroughARealLoopbackReceiver) {
+    Demo demo;
+    // The client shares the demo's transport for the life of the test.
+    const std::shared_ptr<HTTPTransport> transport(&demo.transport, [](HTTPTransport*) {});
+    OstrelIDClient identity(OstrelIDClient::apiBase(demo.config.identityApiHost),
+                            OstrelIDClient::signInBase(demo.config.identityApiHost), transport,
+                            std::make_shared<InMemoryTokenPersistence>());
+    LoopbackReceiver receiver;
+    const uint16_t port = receiver.start();
+    const auto start = identity.providerURL(OstrelIDProvider::github, receiver.state(), port, receiver.challenge());
+
+    // What the browser does: open the start page, then follow its redirect to this machine.
+    const auto location = demo.get(start.text()).header("Location").value_or("");
+    const std::string prefix = "http://127.0.0.1:" + std::to_string(port);
+    ASSERT_TRUE(location.starts_with(prefix + "/cb?")) << location;
+    httplib::Client browser("127.0.0.1", port);
+    const auto page = browser.Get(location.substr(prefix.size()).c_str());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+
+    identity.exchange(receiver.wait(std::chrono::seconds(10)).code, receiver.verifier());
+    EXPECT_EQ(identity.profile().user.email, "demo@ostrel.test");
 }
 
 } // namespace
