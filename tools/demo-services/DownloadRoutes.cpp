@@ -30,13 +30,13 @@ std::variant<std::monostate, ByteRange, Unsatisfiable> rangeOf(const std::string
     constexpr std::string_view unit = "bytes=";
     if (!header.starts_with(unit) || header.find(',') != std::string::npos)
         return {};
-    const auto spec = header.substr(unit.size());
-    const auto dash = spec.find('-');
+    const auto bounds = header.substr(unit.size());
+    const auto dash = bounds.find('-');
     const auto digits = [](const std::string& s) {
         return !s.empty() && s.size() < 19 && s.find_first_not_of("0123456789") == std::string::npos;
     };
-    const auto from = spec.substr(0, dash == std::string::npos ? 0 : dash);
-    const auto to = dash == std::string::npos ? std::string() : spec.substr(dash + 1);
+    const auto from = bounds.substr(0, dash == std::string::npos ? 0 : dash);
+    const auto to = dash == std::string::npos ? std::string() : bounds.substr(dash + 1);
     if (dash == std::string::npos || (!from.empty() && !digits(from)) || (!to.empty() && !digits(to)) ||
         (from.empty() && to.empty()))
         return {};
