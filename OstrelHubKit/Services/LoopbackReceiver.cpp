@@ -1,6 +1,7 @@
 #include "Services/LoopbackReceiver.h"
 
 #include "Util/Base64.h"
+#include "Util/Hex.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -61,23 +62,13 @@ bool isSubDelim(char c) {
     return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // True when every character of `text` is unreserved, a sub-delimiter, one of `extra`, or part
 // of a well-formed percent escape.
 bool isWellFormed(std::string_view text, std::string_view extra) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == '%') {
-            if (i + 2 >= text.size() || hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0)
+            if (i + 2 >= text.size() || hexDigitValue(text[i + 1]) < 0 || hexDigitValue(text[i + 2]) < 0)
                 return false;
             i += 2;
         } else if (!isUnreserved(c) && !isSubDelim(c) && extra.find(c) == std::string_view::npos) {
@@ -118,7 +109,7 @@ std::optional<std::string> percentDecoded(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%') {
-            out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+            out.push_back(static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2])));
             i += 2;
         } else {
             out.push_back(text[i]);
@@ -144,7 +135,8 @@ bool isValidAuthority(std::string_view authority) {
         if (close == std::string_view::npos)
             return false;
         host = authority.substr(1, close - 1);
-        if (!std::all_of(host.begin(), host.end(), [](char c) { return hexValue(c) >= 0 || c == ':' || c == '.'; }))
+        if (!std::all_of(host.begin(), host.end(),
+                         [](char c) { return hexDigitValue(c) >= 0 || c == ':' || c == '.'; }))
             return false;
         authority.remove_prefix(close + 1);
         if (!authority.empty() && !authority.starts_with(':'))

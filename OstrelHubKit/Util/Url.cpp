@@ -1,5 +1,7 @@
 #include "Util/Url.h"
 
+#include "Util/Hex.h"
+
 #include <cctype>
 
 #include <curl/curl.h>
@@ -16,16 +18,6 @@ constexpr std::string_view subDelimiters = "!$&'()*+,;=";
 const AllowedCharacters& alphanumerics() {
     static const auto set = AllowedCharacters::of(letters).plus(digits);
     return set;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 struct CurlUrlDeleter {
@@ -103,8 +95,8 @@ std::string percentDecode(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        const int high = text[i] == '%' && i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        const int high = text[i] == '%' && i + 2 < text.size() ? hexDigitValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? hexDigitValue(text[i + 2]) : -1;
         if (low < 0) {
             out += text[i];
             continue;

@@ -1,5 +1,6 @@
 #include "Verify/Signature/FileBytes.h"
 
+#include "Util/Hex.h"
 #include "Util/OpenSslPtr.h"
 #include "Verify/Signature/SignatureDefect.h"
 
@@ -166,20 +167,11 @@ std::string hex(std::span<const uint8_t> bytes) {
 }
 
 bool parseHex(std::string_view text, std::vector<uint8_t>& out) {
-    auto value = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
     if (text.size() % 2 != 0)
         return false;
     out.clear();
     for (size_t i = 0; i < text.size(); i += 2) {
-        int hi = value(text[i]), lo = value(text[i + 1]);
+        int hi = hexDigitValue(text[i]), lo = hexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         out.push_back(static_cast<uint8_t>(hi * 16 + lo));
