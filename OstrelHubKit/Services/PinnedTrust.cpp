@@ -27,13 +27,15 @@ const std::set<std::string>& amazonRootPins() {
     return pins;
 }
 
-// Only the two ISRG roots: Let's Encrypt's issuing intermediates (R10, R11, E5, E6) are not
-// root certificates, so the root store does not carry them and we do not type pins in by hand.
-// Chains issued by them still end in one of these roots, which the check accepts.
+// The two ISRG roots, and the RSA and ECDSA intermediates Let's Encrypt issues from. The
+// intermediates are not in the root store; their certificates are kept in scripts/pins/ and
+// verify against the roots there.
 const std::set<std::string>& letsEncryptRootPins() {
     static const std::set<std::string> pins{
         "C5+lpZ7tcVwmwQIMcRtPbsQtWLABXhQzejna0wHFr8M=", // ISRG Root X1
         "diGVwiVYbubAI3RW4hB9xU8e/CH2GnkuvVFZE8zmgzI=", // ISRG Root X2
+        "bdrBhpj38ffhxpubzkINl0rG+UyossdhcBYj+Zx2fcc=", // Let's Encrypt R11
+        "0Bbh/jEZSKymTy3kTOhsmlHKBB32EDu1KojrP3YfV9c=", // Let's Encrypt E6
     };
     return pins;
 }

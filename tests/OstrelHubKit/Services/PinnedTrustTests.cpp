@@ -85,15 +85,20 @@ TEST(PinnedTrust, ProductionTableGroupsHostsByAuthority) {
     EXPECT_EQ(HostPolicy::ostrel(), config.hostPolicy());
 }
 
-// Every production pin must be the key of a certificate in the system's root store, computed
-// by spkiHash exactly as the handshake will; and for every root there, spkiHash agrees with
-// OpenSSL's own SubjectPublicKeyInfo encoding whenever it gives a hash at all.
+// Every production pin must be the key of a certificate in the system's root store (or one of
+// the Let's Encrypt intermediates kept in scripts/pins), computed by spkiHash exactly as the
+// handshake will; and for every certificate there, spkiHash agrees with OpenSSL's own
+// SubjectPublicKeyInfo encoding whenever it gives a hash at all.
 TEST(PinnedTrust, SpkiHashMatchesTheRootStore) {
     const std::filesystem::path store = "/usr/share/ca-certificates/mozilla";
     if (!std::filesystem::is_directory(store))
         GTEST_SKIP() << "no root store at " << store;
     std::set<std::string> hashes;
-    for (const auto& entry : std::filesystem::directory_iterator(store)) {
+    std::vector<std::filesystem::directory_entry> certificates;
+    for (const auto& folder : {store, std::filesystem::path(OSTREL_PIN_CERTIFICATES)})
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            certificates.push_back(entry);
+    for (const auto& entry : certificates) {
         const auto cert = readCertificate(entry.path());
         ASSERT_TRUE(cert) << entry.path();
         const auto hash = PinnedTrust::spkiHash(cert.get());
@@ -105,6 +110,13 @@ TEST(PinnedTrust, SpkiHashMatchesTheRootStore) {
     for (const auto* set : {&PinnedTrust::amazonRoots(), &PinnedTrust::cloudflareRoots()})
         for (const auto& pin : *set)
             EXPECT_TRUE(hashes.contains(pin)) << pin;
+    // Five for the store API, four for the maker's hosts, seven more for downloads: 16 in all.
+    EXPECT_EQ(PinnedTrust::amazonRoots().size(), 5u);
+    EXPECT_EQ(PinnedTrust::letsEncryptRoots().size(), 4u);
+    EXPECT_EQ(PinnedTrust::cloudflareRoots().size(), 11u);
+    std::set<std::string> all = PinnedTrust::amazonRoots();
+    all.insert(PinnedTrust::cloudflareRoots().begin(), PinnedTrust::cloudflareRoots().end());
+    EXPECT_EQ(all.size(), 16u);
 }
 
 TEST(PinnedTrust, SpkiHashKnowsOnlyFourKeyShapes) {
