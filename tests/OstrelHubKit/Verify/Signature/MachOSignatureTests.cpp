@@ -1,3 +1,4 @@
+#include "BundleTampering.h"
 #include "SignedCodeFixture.h"
 #include "Tampering.h"
 #include "Verify/Signature/MachOSignature.h"
@@ -162,11 +163,11 @@ TEST_F(MachOSignature, RefusesChainsToRootsThatAreNotAnchors) {
 
 TEST_F(MachOSignature, RefusesAlteredCodePages) {
     auto file = thin("flipped", "arm64", developerId(pki().application));
-    fixtures::tamper::flipByte(file, fixtures::tamper::codePageOffset(file, 0, 2));
+    fixtures::Tampering::flipByte(file, static_cast<int64_t>(fixtures::tamper::codePageOffset(file, 0, 2)));
     EXPECT_EQ(refusal(file), invalid("flipped", "code page 2 of the arm64 slice does not match its hash"));
 
     auto universal = fat("fat-flipped", developerId(pki().application), developerId(pki().application));
-    fixtures::tamper::flipByte(universal, fixtures::tamper::codePageOffset(universal, 0, 1));
+    fixtures::Tampering::flipByte(universal, static_cast<int64_t>(fixtures::tamper::codePageOffset(universal, 0, 1)));
     EXPECT_EQ(refusal(universal), invalid("fat-flipped", "code page 1 of the x86_64 slice does not match its hash"));
 }
 
