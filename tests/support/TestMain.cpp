@@ -24,6 +24,8 @@ std::unique_ptr<ostrel::test::TempDir> isolateHome() {
     ::setenv("XDG_CONFIG_HOME", (base / "config").c_str(), 1);
     ::setenv("XDG_STATE_HOME", (base / "state").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", (base / "run").c_str(), 1);
+    // Refusals are logged; keep them on the test output, out of the journal.
+    ::setenv("OSTREL_LOG", "stderr", 1);
     return root;
 }
 
