@@ -78,6 +78,18 @@ Scalar decodeScalar(std::string_view utf8, size_t offset) {
     return {static_cast<char32_t>(c), static_cast<size_t>(index) - offset};
 }
 
+bool isValidUtf8(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto length = static_cast<int32_t>(bytes.size());
+    for (int32_t index = 0; index < length;) {
+        UChar32 c = 0;
+        U8_NEXT(data, index, length, c);
+        if (c < 0)
+            return false;
+    }
+    return true;
+}
+
 std::string repairUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());

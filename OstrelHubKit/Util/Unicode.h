@@ -29,6 +29,10 @@ bool isBlank(char32_t c);      // space separators and the tab
 bool isWhitespace(char32_t c); // blanks, line and paragraph separators, and the line-break controls
 bool isControl(char32_t c);    // general categories Cc and Cf
 
+// True when the bytes are well-formed UTF-8: no overlong forms, surrogates
+// or scalars past U+10FFFF.
+bool isValidUtf8(std::string_view bytes);
+
 // The text without the white space (isWhitespace) at its start and end.
 std::string_view trimmingWhitespace(std::string_view utf8);
 
