@@ -9,12 +9,12 @@
 #include "BundleBuilder.h"
 #include "BundleSigner.h"
 #include "FixtureFiles.h"
+#include "Install/BundleInstaller.h"
+#include "Install/Extractor.h"
 #include "MachOBuilder.h"
 #include "ReleasePackage.h"
 #include "Util/Subprocess.h"
 #include "Util/Uuid.h"
-#include "Verify/BundleInstaller.h"
-#include "Verify/Extractor.h"
 
 #include <filesystem>
 #include <random>

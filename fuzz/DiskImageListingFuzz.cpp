@@ -1,6 +1,6 @@
 // Feeds arbitrary text to the disk-image listing reader and its safety check.
-#include "Verify/DiskImageListing.h"
-#include "Verify/InstallError.h"
+#include "Install/DiskImageListing.h"
+#include "Install/InstallError.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "Install/InstalledItem.h"
 #include "Util/Iso8601.h"
-#include "Verify/InstalledItem.h"
 
 #include <nlohmann/json_fwd.hpp>
 #include <string>

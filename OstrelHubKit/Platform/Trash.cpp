@@ -1,7 +1,8 @@
 #include "Platform/Trash.h"
 
-#include "Install/AppDirectories.h"
 #include "Util/UniqueFd.h"
+#include "Util/Url.h"
+#include "Util/XdgFolders.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -38,20 +39,11 @@ fs::path mountTop(const fs::path& path) {
     return top;
 }
 
-// Percent-encodes everything but unreserved characters and "/", as the Trash info format asks.
+// Everything but unreserved characters and "/" is percent-encoded, as the Trash info format asks.
 std::string percentEncoded(const std::string& path) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const unsigned char c : path) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
-        }
-    }
-    return out;
+    static const AllowedCharacters allowed =
+        AllowedCharacters::of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~/");
+    return percentEncode(path, allowed);
 }
 
 std::string localTimestamp() {
@@ -106,8 +98,8 @@ Reservation reserve(const fs::path& trash, const fs::path& item) {
 }
 
 fs::path prepare(const fs::path& trash) {
-    AppDirectories::owned(trash / "files");
-    AppDirectories::owned(trash / "info");
+    XdgFolders::makePrivate(trash / "files");
+    XdgFolders::makePrivate(trash / "info");
     return trash;
 }
 
@@ -127,10 +119,7 @@ fs::path infoFileOf(const fs::path& trashed) {
 } // namespace
 
 fs::path Trash::homeTrash() {
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/')
-        return fs::path(data) / "Trash";
-    const char* home = std::getenv("HOME");
-    return fs::path(home != nullptr ? home : "/") / ".local/share/Trash";
+    return XdgFolders::dataHome() / "Trash";
 }
 
 fs::path Trash::moveToTrash(const fs::path& item) {

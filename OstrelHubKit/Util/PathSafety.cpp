@@ -1,8 +1,6 @@
 #include "Util/PathSafety.h"
 
 #include "Util/Unicode.h"
-#include "Verify/BundleKind.h"
-#include "Verify/InstallError.h"
 
 namespace ostrel::PathSafety {
 namespace fs = std::filesystem;
@@ -18,13 +16,6 @@ std::string normalised(const fs::path& path) {
     std::string text = resolved.string();
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
-    return text;
-}
-
-std::string asciiLowercase(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
@@ -83,7 +74,7 @@ void assertNoEscapingLinks(const fs::path& root) {
         const fs::path destination = fs::read_symlink(entry.path());
         const fs::path target = destination.is_absolute() ? destination : entry.path().parent_path() / destination;
         if (!isContained(target, root))
-            throw InstallError::unsafeArchive(entry.path().filename().string() + " links outside the archive");
+            throw EscapingLink(entry.path().filename().string());
     }
 }
 
@@ -102,12 +93,12 @@ int64_t treeSize(const fs::path& root) {
     return total;
 }
 
-bool isAcceptableBundleName(const std::string& name) {
-    if (name.empty() || name.starts_with('.') || name.find('/') != std::string::npos ||
-        name.find('\0') != std::string::npos || name == ".." || Unicode::characterCount(name) > 255)
-        return false;
-    const auto dot = name.rfind('.');
-    return dot != std::string::npos && bundleKindFromRawValue(asciiLowercase(name.substr(dot + 1))).has_value();
+EscapingLink::EscapingLink(std::string linkName)
+    : Error(linkName + " links outside the archive"), linkName_(std::move(linkName)) {}
+
+bool isAcceptableFileName(const std::string& name) {
+    return !name.empty() && !name.starts_with('.') && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos && name != ".." && Unicode::characterCount(name) <= 255;
 }
 
 std::string sanitizedFileName(const std::string& name, const std::string& fallback) {

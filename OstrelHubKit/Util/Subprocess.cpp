@@ -1,8 +1,8 @@
 #include "Util/Subprocess.h"
 
+#include "Util/Text.h"
 #include "Util/Unicode.h"
 #include "Util/UniqueFd.h"
-#include "Verify/InstallError.h"
 
 #include <array>
 #include <chrono>
@@ -15,7 +15,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -186,22 +186,6 @@ private:
     int32_t status_ = -1;
 };
 
-struct SpawnActions {
-    posix_spawn_file_actions_t actions{};
-    SpawnActions() { posix_spawn_file_actions_init(&actions); }
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-};
-
-struct SpawnAttributes {
-    posix_spawnattr_t attributes{};
-    SpawnAttributes() { posix_spawnattr_init(&attributes); }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-};
-
 std::vector<char*> pointersTo(std::vector<std::string>& strings) {
     std::vector<char*> pointers;
     for (auto& s : strings)
@@ -217,52 +201,89 @@ std::vector<std::string> environmentEntries() {
     return entries;
 }
 
-// Starts the tool with /dev/null as input, the two pipes as its output, the
-// fixed environment, default signal handling and no other open descriptors.
-pid_t spawn(const std::string& tool, const std::vector<std::string>& arguments, int outFd, int errFd) {
-    SpawnActions files;
-    posix_spawn_file_actions_addopen(&files.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&files.actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&files.actions, errFd, STDERR_FILENO);
-    posix_spawn_file_actions_addclosefrom_np(&files.actions, STDERR_FILENO + 1);
+// Everything the child needs, prepared before fork: after it only
+// async-signal-safe calls may run.
+struct LaunchPlan {
+    std::vector<std::string> argv;
+    std::vector<std::string> envp;
+    std::vector<char*> argvPointers;
+    std::vector<char*> envpPointers;
+    UniqueFd devNull;
+    pid_t parent = ::getpid();
+};
 
-    SpawnAttributes attributes;
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setflags(&attributes.attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&attributes.attributes, 0);
-    posix_spawnattr_setsigmask(&attributes.attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes.attributes, &all);
-
-    std::vector<std::string> argv{tool};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> envp = environmentEntries();
-    auto argvPointers = pointersTo(argv);
-    auto envpPointers = pointersTo(envp);
-
-    pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, tool.c_str(), &files.actions, &attributes.attributes, argvPointers.data(),
-                                    envpPointers.data());
-    if (error != 0)
-        throw LaunchError(tool, error);
-    return pid;
+[[noreturn]] void failInChild(int reportFd) {
+    const int error = errno;
+    [[maybe_unused]] auto written = ::write(reportFd, &error, sizeof error);
+    ::_exit(127);
 }
 
-std::string trimmed(const std::string& text) {
-    constexpr const char* space = " \t\n\r\v\f";
-    const auto first = text.find_first_not_of(space);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
+// In the child: its own process group (so a time-out can end everything it
+// starts), killed when the thread that started it goes away (a hub killed
+// mid-install must not leave bsdtar writing), default signals, /dev/null as
+// input, the two pipes as output and no other descriptor.
+[[noreturn]] void becomeTool(const LaunchPlan& plan, int outFd, int errFd, int reportFd) {
+    ::setpgid(0, 0);
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != plan.parent)
+        ::_exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal)
+        ::sigaction(signal, &defaults, nullptr);
+    if (::dup2(plan.devNull.get(), STDIN_FILENO) < 0 || ::dup2(outFd, STDOUT_FILENO) < 0 ||
+        ::dup2(errFd, STDERR_FILENO) < 0)
+        failInChild(reportFd);
+    // The report pipe is close-on-exec and must survive until execve.
+    for (int fd = STDERR_FILENO + 1; fd < reportFd; ++fd)
+        ::close(fd);
+    ::close_range(static_cast<unsigned>(reportFd) + 1, ~0U, 0);
+    ::execve(plan.argv.front().c_str(), plan.argvPointers.data(), plan.envpPointers.data());
+    failInChild(reportFd);
+}
+
+pid_t spawn(const std::string& tool, const std::vector<std::string>& arguments, int outFd, int errFd) {
+    LaunchPlan plan;
+    plan.argv.push_back(tool);
+    plan.argv.insert(plan.argv.end(), arguments.begin(), arguments.end());
+    plan.envp = environmentEntries();
+    plan.argvPointers = pointersTo(plan.argv);
+    plan.envpPointers = pointersTo(plan.envp);
+    plan.devNull = UniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!plan.devNull)
+        throwErrno("open /dev/null");
+    Pipe report = makePipe();
+
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        throwErrno("fork");
+    if (pid == 0)
+        becomeTool(plan, outFd, errFd, report.write.get());
+    // Both sides set the group, so a stop sent at once still reaches the whole group.
+    ::setpgid(pid, pid);
+    report.write.reset();
+    int error = 0;
+    ssize_t n;
+    do {
+        n = ::read(report.read.get(), &error, sizeof error);
+    } while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(sizeof error)) {
+        int raw = 0;
+        ::waitpid(pid, &raw, 0);
+        throw LaunchError(tool, error);
+    }
+    return pid;
 }
 
 } // namespace
 
 LaunchError::LaunchError(const std::string& tool, int errorNumber)
     : Error("Could not start " + toolName(tool) + ": " + std::strerror(errorNumber) + "."), errorNumber_(errorNumber) {}
+
+ToolFailed::ToolFailed(std::string tool, std::string detail)
+    : Error(tool + " failed: " + detail), tool_(std::move(tool)), detail_(std::move(detail)) {}
 
 const std::map<std::string, std::string>& environment() {
     static const std::map<std::string, std::string> table{
@@ -278,7 +299,8 @@ std::string toolName(const std::string& tool) {
     return std::filesystem::path(tool).filename().string();
 }
 
-Result run(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds) {
+Result run(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds,
+           std::stop_token stop) {
     Pipe out = makePipe();
     Pipe err = makePipe();
     Child child(spawn(tool, arguments, out.write.get(), err.write.get()));
@@ -291,10 +313,12 @@ Result run(const std::string& tool, const std::vector<std::string>& arguments, d
         Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
     while (!child.poll()) {
         const auto now = Clock::now();
-        if (now > deadline) {
+        if (now > deadline || stop.stop_requested()) {
             child.stop(SIGTERM, terminateGrace);
             collector.abandon();
-            throw InstallError::toolFailed(toolName(tool), "timed out");
+            if (stop.stop_requested())
+                throw Cancelled();
+            throw ToolFailed(toolName(tool), "timed out");
         }
         std::this_thread::sleep_for(
             std::min<Clock::duration>(pollPeriod, deadline - now + std::chrono::milliseconds(1)));
@@ -303,10 +327,11 @@ Result run(const std::string& tool, const std::vector<std::string>& arguments, d
     return {child.status(), collector.takeOutput(), Unicode::repairUtf8(collector.takeError())};
 }
 
-Result check(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds) {
-    Result result = run(tool, arguments, timeoutSeconds);
+Result check(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds,
+             std::stop_token stop) {
+    Result result = run(tool, arguments, timeoutSeconds, std::move(stop));
     if (result.status != 0)
-        throw InstallError::toolFailed(toolName(tool), trimmed(result.standardError));
+        throw ToolFailed(toolName(tool), std::string(Text::trimmedAscii(result.standardError)));
     return result;
 }
 

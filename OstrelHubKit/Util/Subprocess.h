@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -30,16 +31,34 @@ private:
     int errorNumber_;
 };
 
+// The tool ran past its limit, or (check) ended with a non-zero status.
+// what() reads "<tool> failed: <detail>"; callers that speak of installs map
+// it to their own error.
+class ToolFailed : public Error {
+public:
+    ToolFailed(std::string tool, std::string detail);
+    const std::string& tool() const { return tool_; }
+    const std::string& detail() const { return detail_; }
+
+private:
+    std::string tool_;
+    std::string detail_;
+};
+
 // PATH, HOME, TMPDIR and LANG, and nothing else of the hub's environment.
 const std::map<std::string, std::string>& environment();
 
 // Runs the tool to its end and returns whatever its status. Throws
-// LaunchError, or InstallError::toolFailed(name, "timed out") once the limit
-// has passed (the tool and anything it started are killed and reaped).
-Result run(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds);
+// LaunchError, ToolFailed(name, "timed out") once the limit has passed, or
+// Cancelled once `stop` is requested; either way the tool and anything it
+// started are killed and reaped. A tool also dies with the thread that
+// started it, so a hub that is killed leaves no tool writing behind it.
+Result run(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds,
+           std::stop_token stop = {});
 
-// run(), then InstallError::toolFailed(name, trimmed stderr) for a non-zero status.
-Result check(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds);
+// run(), then ToolFailed(name, trimmed stderr) for a non-zero status.
+Result check(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds,
+             std::stop_token stop = {});
 
 // The name used in errors: the last path component of the tool.
 std::string toolName(const std::string& tool);

@@ -1,6 +1,7 @@
 #include "Util/Url.h"
 
 #include "Util/Hex.h"
+#include "Util/Text.h"
 
 #include <cctype>
 
@@ -166,10 +167,7 @@ std::string Url::text() const {
 }
 
 std::string Url::scheme() const {
-    auto scheme = part(CURLUPART_SCHEME).value_or("");
-    for (auto& c : scheme)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return scheme;
+    return Text::asciiLowercase(part(CURLUPART_SCHEME).value_or(""));
 }
 
 std::optional<std::string> Url::host() const {

@@ -8,6 +8,8 @@
 #include "TempDir.h"
 #include "Util/Subprocess.h"
 
+#include <cstdlib>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -73,8 +75,7 @@ TEST(Hubctl, VerifyPrintsAcceptedCodeOrTheRefusal) {
 
     const auto foreign = hubctl({"verify", out + "/Echo.clap", "--anchors", anchors, "--team", "Q9W8E7R6T5"});
     EXPECT_EQ(foreign.status, 1);
-    EXPECT_EQ(foreign.standardOutput,
-              "Echo.clap is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.\n");
+    EXPECT_EQ(foreign.standardOutput, "Echo.clap is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.\n");
     // Apple's own roots do not trust the test PKI.
     const auto untrusted = hubctl({"verify", out + "/Echo.vst"});
     EXPECT_EQ(untrusted.status, 1);
@@ -123,7 +124,7 @@ TEST(Hubctl, ChecksInstallsAndUninstallsASignedPackage) {
     EXPECT_EQ(check.standardOutput,
               "Echo.vst3  VST3  com.ostrel.echo  K7QZ2M4XNB  1.4  not notarised\npassed every check\n");
     const auto size = std::to_string(std::filesystem::file_size(release.package));
-    EXPECT_EQ(hubctl({"check", release.package.string(), "--anchors", release.anchors, "--size", "1"}).standardOutput,
+    EXPECT_EQ(hubctl({"check", release.package.string(), "--anchors", release.anchors, "--size", "1"}).standardError,
               "The download is " + size + " bytes; the store said 1. Discarded.\n");
 
     const auto install = hubctl({"install", release.package.string(), "--anchors", release.anchors, "--product", "echo",
@@ -147,8 +148,10 @@ TEST(Hubctl, RefusesAReleaseOfAnotherTeam) {
                                "--data", (dir / "data").string()});
     EXPECT_EQ(check.status, 1);
     // The package's installer identity is Ostrel's, not the team asked for.
-    EXPECT_EQ(check.standardOutput,
+    EXPECT_EQ(check.standardError,
               "The download's own signature was refused: the package is not signed by Ostrel's Developer ID.\n");
-    const auto placed = dir / "home/Library/Audio/Plug-Ins/VST3/Echo.vst3";
-    EXPECT_FALSE(std::filesystem::exists(placed));
+    EXPECT_EQ(check.standardOutput, "");
+    // A refused check leaves no work folder behind.
+    const auto work = std::filesystem::path(std::getenv("HOME")) / ".cache/com.ostrel.hub/work";
+    EXPECT_TRUE(std::filesystem::is_empty(work)) << "left in " << work;
 }

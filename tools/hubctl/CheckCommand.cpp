@@ -1,13 +1,13 @@
 #include "Command.h"
-#include "ReleaseCheck.h"
+#include "Pipeline.h"
 
 namespace ostrel::hubctl {
 namespace {
 
 int run(const CommandLine& line, Output io) {
     line.expectArguments(1, "the release file to check");
-    const ReleaseCheck check(line.arguments()[0], line);
-    check.print(io.out);
+    const std::filesystem::path file = line.arguments()[0];
+    print(io.out, pipelineFor(line).verifyFile(requestFor(file, line), file, {}));
     io.out << "passed every check\n";
     return 0;
 }

@@ -1,12 +1,10 @@
 #include "Command.h"
-#include "Install/InstallLedger.h"
 #include "Install/InstallLock.h"
 #include "Locations.h"
-#include "ReleaseCheck.h"
+#include "Pipeline.h"
 #include "Util/Error.h"
 #include "VerifierOptions.h"
 
-#include <chrono>
 
 namespace ostrel::hubctl {
 namespace {
@@ -26,20 +24,14 @@ std::string required(const CommandLine& line, const std::string& option) {
 
 int install(const CommandLine& line, Output io) {
     line.expectArguments(1, "the release file to install");
-    const auto product = required(line, "product");
-    const auto name = required(line, "name");
-    const auto version = required(line, "version");
+    for (const char* option : {"product", "name", "version"})
+        required(line, option);
     InstallLock lock(dataFolder(line));
     if (!lock.tryLock())
         throw LockTaken();
     const std::filesystem::path file = line.arguments()[0];
-    const ReleaseCheck check(file, line);
-    const auto items = check.installer().install(check.extraction().bundles);
-    InstallLedger(dataFolder(line))
-        .save({product, name, version, file.filename().string(),
-               std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()), items,
-               check.extraction().notes});
-    for (const auto& item : items)
+    const auto record = pipelineFor(line).installFile(requestFor(file, line), file, {});
+    for (const auto& item : record.items)
         io.out << "Installed " << item.path << "\n";
     return 0;
 }
@@ -50,15 +42,12 @@ int uninstall(const CommandLine& line, Output io) {
     InstallLock lock(dataFolder(line));
     if (!lock.tryLock())
         throw LockTaken();
-    InstallLedger ledger(dataFolder(line));
-    const auto record = ledger.record(product);
-    if (!record) {
+    auto pipeline = pipelineFor(line);
+    if (!pipeline.ledger().record(product)) {
         io.err << "Nothing is installed as " << product << ".\n";
         return 1;
     }
-    const BundleInstaller installer{.verifier = verifierFor(line)};
-    const auto left = installer.uninstall(record->items);
-    ledger.remove(product);
+    const auto left = pipeline.uninstall(product);
     if (left.empty()) {
         io.out << "Moved to the Trash.\n";
         return 0;

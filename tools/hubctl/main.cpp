@@ -2,6 +2,7 @@
 // machines and release engineering.
 #include "Command.h"
 #include "Util/Error.h"
+#include "Util/Log.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -64,11 +65,16 @@ int main(int argc, char** argv) {
     try {
         return ostrel::hubctl::dispatch(words, io);
     } catch (const ostrel::Error& e) {
-        // A refusal is the answer to the question asked, so it goes with the results.
-        io.out << e.what() << "\n";
+        io.err << e.what() << "\n";
         return 1;
     } catch (const std::filesystem::filesystem_error& e) {
-        io.err << "A file could not be used: " << e.what() << "\n";
+        ostrel::Log::error(ostrel::Log::Category::install, e.what());
+        io.err << "A file could not be read or written: " << e.path1().string() << ".\n";
+        return 1;
+    } catch (const std::exception& e) {
+        // Nothing internal reaches the terminal: the detail goes to the log.
+        ostrel::Log::error(ostrel::Log::Category::install, e.what());
+        io.err << "ostrel-hubctl could not finish. The log under com.ostrel.hub has the details.\n";
         return 1;
     }
 }

@@ -1,6 +1,5 @@
 #include "TempDir.h"
 #include "Util/Subprocess.h"
-#include "Verify/InstallError.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -79,8 +78,9 @@ TEST(Subprocess, TimeOutFailsPromptlyAndLeavesNoProcess) {
         // The tool ignores the terminate request and starts a helper of its own.
         sh("trap '' TERM; sleep 30 & echo $! > '" + pidFile.string() + "'; while :; do sleep 0.01; done", 0.3);
         FAIL() << "expected a time-out";
-    } catch (const InstallError& e) {
-        EXPECT_EQ(e, InstallError::toolFailed("sh", "timed out"));
+    } catch (const Subprocess::ToolFailed& e) {
+        EXPECT_EQ(e.tool(), "sh");
+        EXPECT_EQ(e.detail(), "timed out");
         EXPECT_STREQ(e.what(), "sh failed: timed out");
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
@@ -103,12 +103,13 @@ TEST(Subprocess, RunReturnsAnyStatusAndCheckThrowsTheTrimmedError) {
     try {
         Subprocess::check("/bin/sh", {"-c", "printf '  word \\n' >&2; exit 1"}, 30);
         FAIL() << "expected check to throw";
-    } catch (const InstallError& e) {
+    } catch (const Subprocess::ToolFailed& e) {
         EXPECT_STREQ(e.what(), "sh failed: word");
+        EXPECT_EQ(e.detail(), "word");
     }
     const auto quiet = Subprocess::check("/bin/sh", {"-c", "echo note >&2"}, 30);
     EXPECT_EQ(quiet.standardError, "note\n");
-    EXPECT_THROW(Subprocess::check("/bin/sh", {"-c", "exit 3"}, 30), InstallError);
+    EXPECT_THROW(Subprocess::check("/bin/sh", {"-c", "exit 3"}, 30), Subprocess::ToolFailed);
 }
 
 TEST(Subprocess, ToolSeesOnlyTheFourEnvironmentEntries) {
@@ -146,4 +147,57 @@ TEST(Subprocess, MissingExecutableThrowsALaunchError) {
         EXPECT_THAT(e.what(), ::testing::HasSubstr("tool"));
     }
     EXPECT_EQ(Subprocess::toolName("/usr/sbin/pkgutil"), "pkgutil");
+}
+
+TEST(Subprocess, StopRequestEndsTheToolAndItsHelpers) {
+    test::TempDir dir;
+    const auto pidFile = dir / "pid";
+    std::stop_source stop;
+    std::thread requester([&] {
+        for (int i = 0; i < 500 && !std::filesystem::exists(pidFile); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        stop.request_stop();
+    });
+    EXPECT_THROW(Subprocess::run("/bin/sh", {"-c", "sleep 30 & echo $! > '" + pidFile.string() + "'; wait"}, 60,
+                                 stop.get_token()),
+                 Cancelled);
+    requester.join();
+    EXPECT_EQ(zombieChildren(), 0);
+    const pid_t helper = std::stoi(test::readFile(pidFile));
+    for (int i = 0; i < 200 && processRuns(helper); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(processRuns(helper));
+}
+
+TEST(Subprocess, ToolDiesWithTheProcessThatStartedIt) {
+    test::TempDir dir;
+    const auto pidFile = dir / "pid";
+    const pid_t hub = ::fork();
+    ASSERT_GE(hub, 0);
+    if (hub == 0) {
+        // Stands in for a hub that is killed in the middle of an unpack.
+        Subprocess::run("/bin/sh", {"-c", "echo $$ > '" + pidFile.string() + "'; exec sleep 30"}, 60);
+        ::_exit(0);
+    }
+    for (int i = 0; i < 500 && test::readFile(pidFile).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const pid_t tool = std::stoi(test::readFile(pidFile));
+    ASSERT_TRUE(processRuns(tool));
+    ::kill(hub, SIGKILL);
+    ::waitpid(hub, nullptr, 0);
+    for (int i = 0; i < 100 && processRuns(tool); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(processRuns(tool)) << "the tool outlived the killed hub by a second";
+}
+
+TEST(Subprocess, ToolInheritsNoDescriptorOfTheHub) {
+    test::TempDir dir;
+    std::ofstream open(dir / "held-open"); // an ordinary descriptor without close-on-exec
+    const auto result = Subprocess::check("/bin/ls", {"/proc/self/fd"}, 30);
+    std::istringstream lines(result.standardOutput);
+    std::vector<std::string> fds;
+    for (std::string line; std::getline(lines, line);)
+        fds.push_back(line);
+    // 0-2, and the one ls itself opened to read the folder.
+    EXPECT_THAT(fds, UnorderedElementsAre("0", "1", "2", "3"));
 }

@@ -61,6 +61,13 @@ TEST(Version, OrderComparesNumbersThenPrereleases) {
     EXPECT_LT(Version("2.0-beta.2"), Version("2.0-beta.10"));
     EXPECT_LT(Version("1.9"), Version("1.10"));
     EXPECT_LT(Version("1.2"), Version("1.10"));
+    // A missing position counts as 0 on either side, so the longer list decides.
+    EXPECT_LT(Version("1.2"), Version("1.2.1"));
+    EXPECT_GT(Version("1.2.1"), Version("1.2"));
+    EXPECT_LT(Version("1.2"), Version("1.2.0.1"));
+    EXPECT_GT(Version("2"), Version("1.99.99"));
+    EXPECT_LT(Version("1.9.9"), Version("1.10"));
+    EXPECT_FALSE(Version("1.2.1") < Version("1.2"));
     EXPECT_EQ(Version("1.2"), Version("1.2.0"));
     EXPECT_EQ(Version("1.0"), Version("1.0.0"));
     EXPECT_EQ(Version("v2"), Version("2"));

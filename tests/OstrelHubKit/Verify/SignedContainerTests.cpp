@@ -1,8 +1,8 @@
 #include "DiskImageSigner.h"
+#include "Install/Extractor.h"
 #include "ReleasePackage.h"
 #include "SignedBundleFixture.h"
 #include "UdifImage.h"
-#include "Verify/Extractor.h"
 
 #include <gmock/gmock.h>
 

@@ -2,6 +2,8 @@
 // in, list the store and resolve a download, and the file passes the hub's own checks against
 // the demo's code-signing anchor.
 #include "DemoServices.h"
+#include "Install/BundleInstaller.h"
+#include "Install/Extractor.h"
 #include "Services/CurlTransport.h"
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/MoonbaseClient.h"
@@ -10,8 +12,6 @@
 #include "TempDir.h"
 #include "Util/AtomicFile.h"
 #include "Util/OpenSslPtr.h"
-#include "Verify/BundleInstaller.h"
-#include "Verify/Extractor.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "Verify/InstallError.h"
+#include "Install/InstallError.h"
 
 #include "Util/ByteCount.h"
 

@@ -1,4 +1,7 @@
-#include "Verify/BundleKind.h"
+#include "Install/BundleKind.h"
+
+#include "Util/PathSafety.h"
+#include "Util/Text.h"
 
 #include <algorithm>
 
@@ -46,9 +49,11 @@ std::optional<BundleKind> bundleKindOf(const std::filesystem::path& location) {
     if (extension.empty())
         return std::nullopt;
     extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return bundleKindFromRawValue(extension);
+    return bundleKindFromRawValue(Text::asciiLowercase(extension));
+}
+
+bool isAcceptableBundleName(const std::string& name) {
+    return PathSafety::isAcceptableFileName(name) && bundleKindOf(name).has_value();
 }
 
 std::optional<std::filesystem::path> systemDirectory(BundleKind kind) {

@@ -1,6 +1,6 @@
+#include "Install/BundleInstaller.h"
 #include "Platform/Trash.h"
 #include "SignedBundleFixture.h"
-#include "Verify/BundleInstaller.h"
 
 #include <algorithm>
 
@@ -76,8 +76,14 @@ TEST_F(BundleInstallerTest, RefusesBeforeMovingAnything) {
     EXPECT_EQ(installer().install({app.staged}).size(), 1u);
 }
 
-TEST_F(BundleInstallerTest, RefusesOlderReleasesUnlessAllowed) {
+TEST_F(BundleInstallerTest, RepairsWithTheSameReleaseButRefusesOlderOnesUnlessAllowed) {
     installer().install({echo("1.10", "installed").staged});
+    // The same release again is a repair: it lands, and the copy it replaces goes to the Trash.
+    const auto again = echo("1.10", "again");
+    EXPECT_EQ(installer().install({again.staged})[0].version, "1.10");
+    EXPECT_EQ(trashed(), std::vector<fs::path>{Trash::homeTrash() / "files/Echo.vst3"});
+    EXPECT_EQ(contentOf(Trash::homeTrash() / "files/Echo.vst3"), "com.ostrel.echo1.10");
+
     const auto older = echo("1.2", "older");
     EXPECT_EQ(refusal([&] { installer().install({older.staged}); }),
               "Echo.vst3 1.2 is older than the installed 1.10. Refused, so an old release cannot replace a newer "
@@ -215,6 +221,21 @@ TEST_F(BundleInstallerTest, UninstallLeavesChangedItemsInPlace) {
     EXPECT_FALSE(fs::exists(echoItems[0].path));
     EXPECT_TRUE(fs::exists(Trash::homeTrash() / "files/Echo.vst3"));
     EXPECT_TRUE(fs::exists(verbPath));
+}
+
+TEST_F(BundleInstallerTest, UninstallTakesOnlyTheSameIdentifierFromTheSameTeam) {
+    const auto placed = installer().install({echo().staged})[0];
+    // What is on disk verifies, but not as what the ledger remembers: another
+    // team's record, or another identifier, is not this bundle.
+    auto otherTeam = placed;
+    otherTeam.teamID = "Z9Z9Z9Z9Z9";
+    auto otherIdentifier = placed;
+    otherIdentifier.identifier = "com.ostrel.other";
+    EXPECT_EQ(installer().uninstall({otherTeam}), std::vector<std::string>{"Echo.vst3"});
+    EXPECT_EQ(installer().uninstall({otherIdentifier}), std::vector<std::string>{"Echo.vst3"});
+    EXPECT_TRUE(fs::exists(placed.path));
+    EXPECT_EQ(installer().uninstall({placed}), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(placed.path));
 }
 
 } // namespace

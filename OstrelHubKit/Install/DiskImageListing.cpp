@@ -1,6 +1,6 @@
-#include "Verify/DiskImageListing.h"
+#include "Install/DiskImageListing.h"
 
-#include "Verify/InstallError.h"
+#include "Install/InstallError.h"
 
 #include <filesystem>
 #include <map>

@@ -22,6 +22,9 @@ std::string_view label(BundleKind kind);
 std::optional<BundleKind> bundleKindFromRawValue(std::string_view raw);
 // The kind named by the location's extension, compared without regard to case.
 std::optional<BundleKind> bundleKindOf(const std::filesystem::path& location);
+// A single file name that can be a bundle we install: a safe file name
+// (PathSafety::isAcceptableFileName) whose extension names a bundle kind.
+bool isAcceptableBundleName(const std::string& name);
 // The system-wide plug-in folder of the kind; apps have none.
 std::optional<std::filesystem::path> systemDirectory(BundleKind kind);
 // Where bundles of the kind go: the plug-in folder under `home`, or `applications` for apps.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Verify/BundleKind.h"
+#include "Install/BundleKind.h"
 
 #include <filesystem>
 #include <nlohmann/json_fwd.hpp>

@@ -1,14 +1,16 @@
-#include "Verify/Extractor.h"
+#include "Install/Extractor.h"
 
+#include "Install/DiskImageListing.h"
+#include "Install/InstallError.h"
+#include "Install/InstallTool.h"
+#include "Install/PackageInfoReader.h"
+#include "Install/Pbzx.h"
 #include "Util/AtomicFile.h"
+#include "Util/Log.h"
 #include "Util/PathSafety.h"
-#include "Util/Subprocess.h"
+#include "Util/Text.h"
 #include "Util/Unicode.h"
 #include "Util/Uuid.h"
-#include "Verify/DiskImageListing.h"
-#include "Verify/InstallError.h"
-#include "Verify/PackageInfoReader.h"
-#include "Verify/Pbzx.h"
 #include "Verify/Signature/PackageSignature.h"
 
 #include <algorithm>
@@ -36,7 +38,7 @@ constexpr size_t maxPackageInfoBytes = 1 << 20;
 // and absolute member paths and writing through links; owners are never
 // taken from the archive.
 void expand(const fs::path& archive, const fs::path& into) {
-    Subprocess::check(bsdtar, {"-x", "--no-same-owner", "-f", archive.string(), "-C", into.string()}, expandLimit);
+    InstallTool::check(bsdtar, {"-x", "--no-same-owner", "-f", archive.string(), "-C", into.string()}, expandLimit);
 }
 
 // The first run of digits of the first match, as a 64-bit number.
@@ -60,7 +62,7 @@ std::optional<int64_t> firstNumber(const std::string& text, const std::regex& pa
 // bsdtar quietly strips a leading "/" and stops at ".."; we refuse such an
 // archive outright, since no honest release has them.
 void refuseEscapingMemberNames(const fs::path& archive) {
-    const auto listing = Subprocess::check(bsdtar, {"-t", "-f", archive.string()}, listLimit);
+    const auto listing = InstallTool::check(bsdtar, {"-t", "-f", archive.string()}, listLimit);
     std::istringstream lines(Unicode::repairUtf8(listing.standardOutput));
     for (std::string name; std::getline(lines, name);) {
         const fs::path member(name);
@@ -94,12 +96,6 @@ std::optional<std::string> installLocationOf(const fs::path& component) {
     if (!text || text->size() > maxPackageInfoBytes || !reader.parse(*text))
         return std::nullopt;
     return reader.installLocation();
-}
-
-std::string asciiLowercase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 } // namespace
@@ -177,7 +173,7 @@ Extraction Extractor::expandPackage(const fs::path& package, const fs::path& wor
         const auto location = installLocationOf(component);
         const std::string name = location ? fs::path(*location).filename().string() : "";
         const auto kind = bundleKindOf(name);
-        if (location && PathSafety::isAcceptableBundleName(name) && kind) {
+        if (location && isAcceptableBundleName(name) && kind) {
             result.bundles.push_back(stage(payload, name, *kind, staging));
             continue;
         }
@@ -192,13 +188,13 @@ Extraction Extractor::copyFromDiskImage(const fs::path& image, const fs::path& w
     fs::create_directories(mount);
     // "Detaching" is removing the extracted volume, on every path out.
     RemoveOnExit detach{mount};
-    const auto listing = Subprocess::check(sevenZip, {"l", "-slt", "-snld", image.string()}, attachLimit);
+    const auto listing = InstallTool::check(sevenZip, {"l", "-slt", "-snld", image.string()}, attachLimit);
     const auto members = DiskImageListing::parse(Unicode::repairUtf8(listing.standardOutput));
     members.assertSafe();
     if (members.totalSize() > maxExpandedBytes)
         throw InstallError::tooLarge(members.totalSize());
     // -snld keeps links inside bundles; the listing proved none of them leaves the volume.
-    Subprocess::check(sevenZip, {"x", "-snld", "-y", "-bd", "-o" + mount.string(), image.string()}, attachLimit);
+    InstallTool::check(sevenZip, {"x", "-snld", "-y", "-bd", "-o" + mount.string(), image.string()}, attachLimit);
 
     const auto found = findBundles(mount, imageSearchDepth);
     int64_t total = 0;
@@ -211,7 +207,7 @@ Extraction Extractor::copyFromDiskImage(const fs::path& image, const fs::path& w
         const fs::path folder = staging / newUuidString();
         fs::create_directories(folder);
         const fs::path destination = folder / bundle.url.filename();
-        Subprocess::check(cp, {"-a", "--no-dereference", bundle.url.string(), destination.string()}, copyLimit);
+        InstallTool::check(cp, {"-a", "--no-dereference", bundle.url.string(), destination.string()}, copyLimit);
         result.bundles.push_back({destination, bundle.kind});
     }
     checkExpandedTree(staging);
@@ -238,7 +234,12 @@ void Extractor::expandPayload(const fs::path& component) const {
 }
 
 void Extractor::checkExpandedTree(const fs::path& root) const {
-    PathSafety::assertNoEscapingLinks(root);
+    try {
+        PathSafety::assertNoEscapingLinks(root);
+    } catch (const PathSafety::EscapingLink& link) {
+        Log::error(Log::Category::install, "refused " + root.string() + ": " + link.what());
+        throw InstallError::unsafeArchive(link.what());
+    }
     if (const int64_t size = PathSafety::treeSize(root); size > maxExpandedBytes)
         throw InstallError::tooLarge(size);
 }
@@ -261,7 +262,7 @@ void Extractor::checkPackageSize(const fs::path& package, const fs::path& work) 
 }
 
 void Extractor::checkZipSize(const fs::path& zip) const {
-    const auto listing = Subprocess::check(zipinfo, {"-t", zip.string()}, listLimit);
+    const auto listing = InstallTool::check(zipinfo, {"-t", zip.string()}, listLimit);
     static const std::regex total(R"((\d+) bytes uncompressed)");
     const auto bytes = firstNumber(Unicode::repairUtf8(listing.standardOutput), total);
     if (!bytes)
@@ -309,12 +310,12 @@ std::vector<Extractor::FoundBundle> Extractor::findBundles(const fs::path& root,
             continue;
         const std::string name = entry.path().filename().string();
         const auto dot = name.rfind('.');
-        const auto kind =
-            dot == std::string::npos ? std::nullopt : bundleKindFromRawValue(asciiLowercase(name.substr(dot + 1)));
+        const auto kind = dot == std::string::npos ? std::nullopt
+                                                   : bundleKindFromRawValue(Text::asciiLowercase(name.substr(dot + 1)));
         if (!kind)
             continue;
         walk.disable_recursion_pending();
-        if (PathSafety::isAcceptableBundleName(name))
+        if (isAcceptableBundleName(name))
             found.push_back({entry.path(), *kind});
     }
     std::sort(found.begin(), found.end(), [](const FoundBundle& a, const FoundBundle& b) {

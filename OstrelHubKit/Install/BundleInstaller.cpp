@@ -1,11 +1,11 @@
-#include "Verify/BundleInstaller.h"
+#include "Install/BundleInstaller.h"
 
+#include "Install/InstallError.h"
+#include "Install/InstallTool.h"
 #include "Platform/RunningApplications.h"
 #include "Platform/Trash.h"
-#include "Util/Subprocess.h"
 #include "Util/Uuid.h"
 #include "Util/Version.h"
-#include "Verify/InstallError.h"
 #include "Verify/Signature/BundleLayout.h"
 #include "Verify/VerificationFailure.h"
 
@@ -67,7 +67,11 @@ BundleInstaller::verifyAll(const std::vector<StagedBundle>& bundles) const {
 }
 
 std::vector<InstalledItem> BundleInstaller::install(const std::vector<StagedBundle>& bundles) const {
-    const auto verified = verifyAll(bundles);
+    return installVerified(verifyAll(bundles));
+}
+
+std::vector<InstalledItem>
+BundleInstaller::installVerified(const std::vector<std::pair<StagedBundle, VerifiedCode>>& verified) const {
     refuseRunningApps(verified);
     if (!allowDowngrade)
         refuseDowngrades(verified);
@@ -113,7 +117,7 @@ std::optional<fs::path> BundleInstaller::place(const fs::path& source, const fs:
     // Hidden, beside the destination on the same volume, so the last step is a rename.
     const fs::path temporary = destination.parent_path() / ("." + name + ".ostrel-" + newUuidString());
     try {
-        Subprocess::check("/usr/bin/cp", {"-a", "--no-dereference", source.string(), temporary.string()}, copyLimit);
+        InstallTool::check("/usr/bin/cp", {"-a", "--no-dereference", source.string(), temporary.string()}, copyLimit);
         if (verifier.verify(temporary).identifier != expected.identifier)
             throw InstallError::placementFailed("the copy of " + name + " does not match what was verified");
     } catch (...) {

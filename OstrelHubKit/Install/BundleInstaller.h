@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Install/InstalledItem.h"
+#include "Install/StagedBundle.h"
 #include "Verify/CodeVerifier.h"
-#include "Verify/InstalledItem.h"
-#include "Verify/StagedBundle.h"
 
 #include <filesystem>
 #include <functional>
@@ -40,6 +40,10 @@ public:
     // Verifies everything first, then places the bundles in order; on a failure the ones placed
     // so far are rolled back and the error is rethrown.
     std::vector<InstalledItem> install(const std::vector<StagedBundle>& bundles) const;
+    // The same for bundles verifyAll already accepted, so they are not hashed twice before
+    // placement (each is still verified again where it lands).
+    std::vector<InstalledItem>
+    installVerified(const std::vector<std::pair<StagedBundle, VerifiedCode>>& verified) const;
     // Places one verified bundle; returns where the copy it replaced now lies.
     std::optional<std::filesystem::path> place(const std::filesystem::path& source,
                                                const std::filesystem::path& destination,

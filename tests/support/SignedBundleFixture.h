@@ -2,10 +2,10 @@
 
 #include "BundleBuilder.h"
 #include "BundleSigner.h"
+#include "Install/InstallError.h"
+#include "Install/StagedBundle.h"
 #include "MachOBuilder.h"
-#include "Signature/SignedCodeFixture.h"
-#include "Verify/InstallError.h"
-#include "Verify/StagedBundle.h"
+#include "../OstrelHubKit/Verify/Signature/SignedCodeFixture.h"
 #include "Verify/VerificationFailure.h"
 
 #include <fstream>

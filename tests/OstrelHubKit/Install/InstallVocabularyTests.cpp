@@ -1,8 +1,8 @@
+#include "Install/ArtifactKind.h"
+#include "Install/BundleKind.h"
+#include "Install/InstallError.h"
+#include "Install/InstalledItem.h"
 #include "TempDir.h"
-#include "Verify/ArtifactKind.h"
-#include "Verify/BundleKind.h"
-#include "Verify/InstallError.h"
-#include "Verify/InstalledItem.h"
 
 #include <nlohmann/json.hpp>
 #include <unordered_set>
@@ -34,6 +34,15 @@ TEST(BundleKind, KindsKnowTheirNamesAndFolders) {
     EXPECT_EQ(bundleKindOf("/x/Tool.app"), BundleKind::app);
     EXPECT_EQ(bundleKindOf("/x/Readme.txt"), std::nullopt);
     EXPECT_EQ(bundleKindOf("/x/vst3"), std::nullopt);
+}
+
+TEST(BundleKind, AcceptableBundleNamesAreSafeNamesOfABundleKind) {
+    for (const char* good : {"Plug.vst3", "Tool.APP", "Synth.component", "Echo.clap", "Old.vst"})
+        EXPECT_TRUE(isAcceptableBundleName(good)) << good;
+    for (const char* bad : {"", ".hidden.vst3", "a/b.vst3", "..", "Readme.txt", "vst3", "Plug.vst3.zip"})
+        EXPECT_FALSE(isAcceptableBundleName(bad)) << bad;
+    EXPECT_TRUE(isAcceptableBundleName(std::string(250, 'x') + ".vst3"));
+    EXPECT_FALSE(isAcceptableBundleName(std::string(251, 'x') + ".vst3"));
 }
 
 TEST(ArtifactKind, SniffDecidesByContentNotName) {

@@ -1,4 +1,4 @@
-#include "Verify/ArtifactKind.h"
+#include "Install/ArtifactKind.h"
 
 #include "Util/UniqueFd.h"
 

@@ -1,9 +1,9 @@
+#include "Install/DiskImageListing.h"
+#include "Install/Extractor.h"
+#include "Install/InstallError.h"
 #include "Refusal.h"
 #include "TempDir.h"
 #include "UdifImage.h"
-#include "Verify/DiskImageListing.h"
-#include "Verify/Extractor.h"
-#include "Verify/InstallError.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -119,6 +119,17 @@ TEST(DiskImageListing, RefusesMembersThatWouldLandOutside) {
               "The download was refused: ../x would land outside the disk image's folder.");
     EXPECT_EQ(refusal([&] { DiskImageListing::parse(listingOf({"Path = /tmp/x\nSize = 1"})).assertSafe(); }),
               "The download was refused: /tmp/x would land outside the disk image's folder.");
+    // A sibling whose name merely starts with the volume's own is outside it.
+    EXPECT_EQ(refusal([&] {
+                  DiskImageListing::parse(
+                      listingOf({"Path = A.app/Peek\nMode = lrwxrwxrwx\nSymbolic Link = ../../volumeX/secret"}))
+                      .assertSafe();
+              }),
+              "The download was refused: Peek links outside the archive.");
+    EXPECT_EQ(refusal([&] {
+                  DiskImageListing::parse(listingOf({"Path = Up\nMode = lrwxrwxrwx\nSymbolic Link = .."})).assertSafe();
+              }),
+              "The download was refused: Up links outside the archive.");
     EXPECT_EQ(refusal([&] { DiskImageListing::parse(listingOf({"Path = x\nMode = drwx\nPath = y"})); }),
               "The download was refused: the disk image's contents could not be read (a member is described twice).");
     EXPECT_EQ(refusal([&] { DiskImageListing::parse(listingOf({"Path = x\nSize = -5"})); }),

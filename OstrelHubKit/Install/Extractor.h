@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Verify/ArtifactKind.h"
+#include "Install/ArtifactKind.h"
+#include "Install/StagedBundle.h"
 #include "Verify/CodeVerifier.h"
-#include "Verify/StagedBundle.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "Verify/InstalledItem.h"
+#include "Install/InstalledItem.h"
 
 #include <nlohmann/json.hpp>
 

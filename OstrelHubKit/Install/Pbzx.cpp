@@ -1,6 +1,6 @@
-#include "Verify/Pbzx.h"
+#include "Install/Pbzx.h"
 
-#include "Verify/InstallError.h"
+#include "Install/InstallError.h"
 
 #include <array>
 #include <cstring>

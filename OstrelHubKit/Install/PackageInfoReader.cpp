@@ -1,4 +1,4 @@
-#include "Verify/PackageInfoReader.h"
+#include "Install/PackageInfoReader.h"
 
 #include <climits>
 #include <cstring>

@@ -1,10 +1,10 @@
+#include "Install/Extractor.h"
+#include "Install/InstallError.h"
+#include "Install/PackageInfoReader.h"
+#include "Install/Pbzx.h"
 #include "Refusal.h"
 #include "TempDir.h"
 #include "Util/Subprocess.h"
-#include "Verify/Extractor.h"
-#include "Verify/InstallError.h"
-#include "Verify/PackageInfoReader.h"
-#include "Verify/Pbzx.h"
 
 #include <fstream>
 

@@ -1,0 +1,144 @@
+#include "Install/InstallPipeline.h"
+
+#include "Install/ArtifactKind.h"
+#include "Install/InstallError.h"
+#include "Util/Log.h"
+#include "Util/PathSafety.h"
+#include "Util/Version.h"
+#include "Util/XdgFolders.h"
+
+#include <chrono>
+#include <future>
+#include <set>
+
+namespace ostrel {
+namespace fs = std::filesystem;
+namespace {
+
+// Unpacking, signature checks and file moves run off the caller's thread, so
+// a caller that must stay responsive only waits.
+template <typename Work>
+auto offThread(Work&& work) {
+    return std::async(std::launch::async, std::forward<Work>(work)).get();
+}
+
+void report(const StageCallback& stage, InstallStage::Kind kind) {
+    if (stage)
+        stage(InstallStage{kind});
+}
+
+void throwIfStopped(const std::stop_token& stop) {
+    if (stop.stop_requested())
+        throw Cancelled();
+}
+
+} // namespace
+
+InstallPipeline::InstallPipeline(Extractor extractor, BundleInstaller installer, std::shared_ptr<InstallLedger> ledger,
+                                 fs::path workRoot)
+    : extractor_(std::move(extractor)), installer_(std::move(installer)), ledger_(std::move(ledger)),
+      workRoot_(std::move(workRoot)) {}
+
+fs::path InstallPipeline::workFolder(const InstallRequest& request) const {
+    return workRoot_ / PathSafety::sanitizedFileName(request.download.key, "download");
+}
+
+template <typename Body>
+auto InstallPipeline::withWorkDirectory(const InstallRequest& request, Body&& body) -> decltype(body(fs::path{})) {
+    const fs::path work = XdgFolders::makePrivate(workFolder(request));
+    struct Remover {
+        fs::path folder;
+        ~Remover() {
+            std::error_code ignored;
+            fs::remove_all(folder, ignored);
+        }
+    } remover{work};
+    return body(work);
+}
+
+void InstallPipeline::checkSize(const fs::path& file, int64_t expected) {
+    const auto actual = static_cast<int64_t>(fs::file_size(file));
+    if (expected > 0 && actual != expected)
+        throw InstallError::sizeMismatch(expected, actual);
+}
+
+void InstallPipeline::refuseBelowFloors(const std::vector<std::pair<StagedBundle, VerifiedCode>>& verified) const {
+    for (const auto& [bundle, code] : verified) {
+        const auto floor = ledger_->floor(code.identifier);
+        if (floor && code.version && Version(*code.version) < Version(*floor))
+            throw InstallError::downgrade(bundle.name(), *floor, *code.version);
+    }
+}
+
+CheckedRelease InstallPipeline::checkRelease(const fs::path& file, int64_t expectedSize, const fs::path& work,
+                                             std::stop_token stop) const {
+    return offThread([&] {
+        checkSize(file, expectedSize);
+        const auto kind = sniffArtifactKind(file);
+        if (!kind)
+            throw InstallError::unknownFormat();
+        CheckedRelease checked{.extraction = extractor_.extract(file, *kind, work), .verified = {}};
+        throwIfStopped(stop);
+        checked.verified = installer_.verifyAll(checked.extraction.bundles);
+        refuseBelowFloors(checked.verified);
+        return checked;
+    });
+}
+
+InstallRecord InstallPipeline::placeAndRecord(const InstallRequest& request, const CheckedRelease& checked,
+                                              const StageCallback& stage) {
+    report(stage, InstallStage::Kind::installing);
+    auto items = offThread([&] { return installer_.installVerified(checked.verified); });
+    if (const auto previous = ledger_->record(request.productId)) {
+        std::set<std::string> kept;
+        for (const auto& item : items)
+            kept.insert(item.path);
+        std::vector<InstalledItem> dropped;
+        for (const auto& item : previous->items)
+            if (!kept.contains(item.path))
+                dropped.push_back(item);
+        installer_.uninstall(dropped);
+    }
+    InstallRecord record{request.productId,
+                         request.productName,
+                         request.version,
+                         request.download.key,
+                         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()),
+                         std::move(items),
+                         checked.extraction.notes};
+    ledger_->save(record);
+    Log::info(Log::Category::install, "installed " + request.productId + " " + request.version);
+    report(stage, InstallStage::Kind::installed);
+    return record;
+}
+
+InstallRecord InstallPipeline::installFile(const InstallRequest& request, const fs::path& file,
+                                           const StageCallback& stage, std::stop_token stop) {
+    return withWorkDirectory(request, [&](const fs::path& work) {
+        report(stage, InstallStage::Kind::verifying);
+        const CheckedRelease checked = checkRelease(file, request.download.size, work, stop);
+        throwIfStopped(stop);
+        return placeAndRecord(request, checked, stage);
+    });
+}
+
+CheckedRelease InstallPipeline::verifyFile(const InstallRequest& request, const fs::path& file,
+                                           const StageCallback& stage, std::stop_token stop) {
+    return withWorkDirectory(request, [&](const fs::path& work) {
+        report(stage, InstallStage::Kind::verifying);
+        CheckedRelease checked = checkRelease(file, request.download.size, work, stop);
+        report(stage, InstallStage::Kind::installed);
+        return checked;
+    });
+}
+
+std::vector<std::string> InstallPipeline::uninstall(const std::string& productId) {
+    const auto record = ledger_->record(productId);
+    if (!record)
+        return {};
+    auto left = installer_.uninstall(record->items);
+    ledger_->remove(productId);
+    return left;
+}
+
+} // namespace ostrel

@@ -1,0 +1,64 @@
+#include "Pipeline.h"
+
+#include "Install/AppDirectories.h"
+#include "Locations.h"
+#include "VerifierOptions.h"
+
+namespace ostrel::hubctl {
+namespace fs = std::filesystem;
+namespace {
+
+int64_t publishedSize(const CommandLine& line) {
+    const auto text = line.value("size");
+    if (!text)
+        return 0;
+    try {
+        size_t used = 0;
+        const long long bytes = std::stoll(*text, &used);
+        if (used == text->size() && bytes > 0)
+            return bytes;
+    } catch (const std::exception&) {
+    }
+    throw UsageError("--size needs a number of bytes.");
+}
+
+} // namespace
+
+InstallPipeline pipelineFor(const CommandLine& line) {
+    const CodeVerifier verifier = verifierFor(line);
+    return InstallPipeline(Extractor{.verifier = verifier},
+                           BundleInstaller{.verifier = verifier,
+                                           .home = homeFolder(line),
+                                           .applications = applicationsFolder(line)},
+                           std::make_shared<InstallLedger>(dataFolder(line)), AppDirectories::work());
+}
+
+InstallRequest requestFor(const fs::path& file, const CommandLine& line) {
+    InstallRequest request{.productId = line.value("product").value_or(""),
+                           .productName = line.value("name").value_or(""),
+                           .version = line.value("version").value_or(""),
+                           .download = {}};
+    request.download.name = file.filename().string();
+    // A work folder of its own, so two checks of one file never share one.
+    request.download.key = file.filename().string() + "-" + std::to_string(::getpid());
+    request.download.platform = Platform::mac;
+    request.download.size = publishedSize(line);
+    return request;
+}
+
+void print(std::ostream& out, const CheckedRelease& checked) {
+    for (const auto& [bundle, code] : checked.verified)
+        out << bundle.name() << "  " << label(bundle.kind) << "  " << code.identifier << "  " << code.teamID << "  "
+            << code.version.value_or("(no version)") << "  " << (code.notarized ? "notarised" : "not notarised")
+            << "\n";
+    for (const auto& note : checked.extraction.notes)
+        out << "Note: " << note << "\n";
+}
+
+std::set<std::string> releaseOptions() {
+    std::set<std::string> options = verifierOptions;
+    options.insert({"size", "home", "applications", "data"});
+    return options;
+}
+
+} // namespace ostrel::hubctl
