@@ -20,6 +20,9 @@ class BundleInstallerTest : public SignedBundleFixture {
 protected:
     fs::path home = dir_ / "home";
 
+    // The Trash belongs to the test program, not to one test.
+    void SetUp() override { fs::remove_all(Trash::homeTrash()); }
+
     BundleInstaller installer() const {
         return {.verifier = CodeVerifier(policy(), trust()), .home = home, .applications = home / "Applications"};
     }
