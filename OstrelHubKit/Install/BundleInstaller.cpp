@@ -4,10 +4,17 @@
 #include "Install/InstallTool.h"
 #include "Platform/RunningApplications.h"
 #include "Platform/Trash.h"
+#include "Util/FileIdentity.h"
 #include "Util/Uuid.h"
 #include "Util/Version.h"
 #include "Verify/Signature/BundleLayout.h"
 #include "Verify/VerificationFailure.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <stdio.h>
 
 namespace ostrel {
 namespace fs = std::filesystem;
@@ -42,14 +49,20 @@ std::string nameWithoutExtension(const fs::path& path) {
     return path.stem().string();
 }
 
+// Hidden, beside the destination on the same volume, so the last step is a rename.
+PlacementStep stepTo(const fs::path& destination) {
+    const std::string name = destination.filename().string();
+    return {destination.string(), (destination.parent_path() / ("." + name + ".ostrel-" + newUuidString())).string()};
+}
+
 bool notarisationRequired(BundleKind kind, const SignaturePolicy& policy) {
     return kind == BundleKind::app ? policy.requireNotarizedApps : policy.requireNotarizedPlugIns;
 }
 
 } // namespace
 
-std::optional<fs::path> BundleInstaller::moveToTrash(const fs::path& item) {
-    return Trash::moveToTrash(item);
+std::optional<fs::path> BundleInstaller::moveToTrash(const fs::path& item, const fs::path& recordedAs) {
+    return Trash::moveToTrash(item, recordedAs);
 }
 
 std::vector<std::pair<StagedBundle, VerifiedCode>>
@@ -70,26 +83,39 @@ std::vector<InstalledItem> BundleInstaller::install(const std::vector<StagedBund
     return installVerified(verifyAll(bundles));
 }
 
-std::vector<InstalledItem>
-BundleInstaller::installVerified(const std::vector<std::pair<StagedBundle, VerifiedCode>>& verified) const {
+std::vector<InstalledItem> BundleInstaller::installVerified(const Verified& verified) const {
+    auto steps = plan(verified);
+    return installVerified(verified, steps);
+}
+
+std::vector<PlacementStep> BundleInstaller::plan(const Verified& verified) const {
+    std::vector<PlacementStep> steps;
+    for (const auto& [bundle, code] : verified)
+        steps.push_back(stepTo(destination(bundle)));
+    return steps;
+}
+
+std::vector<InstalledItem> BundleInstaller::itemsFor(const Verified& verified) const {
+    std::vector<InstalledItem> items;
+    for (const auto& [bundle, code] : verified)
+        items.push_back({destination(bundle).string(), bundle.kind, code.identifier, code.teamID, code.version});
+    return items;
+}
+
+std::vector<InstalledItem> BundleInstaller::installVerified(const Verified& verified, std::vector<PlacementStep>& steps,
+                                                            const StepRecorder& record) const {
     refuseRunningApps(verified);
     if (!allowDowngrade)
         refuseDowngrades(verified);
-
-    std::vector<Placement> placed;
-    std::vector<InstalledItem> items;
+    size_t placed = 0;
     try {
-        for (const auto& [bundle, code] : verified) {
-            const fs::path target = destination(bundle);
-            const auto previous = place(bundle.url, target, code);
-            placed.emplace_back(target, previous);
-            items.push_back({target.string(), bundle.kind, code.identifier, code.teamID, code.version});
-        }
+        for (; placed < verified.size(); ++placed)
+            placeStep(verified[placed].first.url, steps[placed], verified[placed].second, record);
     } catch (...) {
-        rollBack(placed);
+        rollBack({steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(placed)});
         throw;
     }
-    return items;
+    return itemsFor(verified);
 }
 
 void BundleInstaller::refuseRunningApps(const std::vector<std::pair<StagedBundle, VerifiedCode>>& verified) const {
@@ -112,52 +138,102 @@ void BundleInstaller::refuseDowngrades(const std::vector<std::pair<StagedBundle,
 
 std::optional<fs::path> BundleInstaller::place(const fs::path& source, const fs::path& destination,
                                                const VerifiedCode& expected) const {
-    fs::create_directories(destination.parent_path());
-    const std::string name = destination.filename().string();
-    // Hidden, beside the destination on the same volume, so the last step is a rename.
-    const fs::path temporary = destination.parent_path() / ("." + name + ".ostrel-" + newUuidString());
-    try {
-        InstallTool::check("/usr/bin/cp", {"-a", "--no-dereference", source.string(), temporary.string()}, copyLimit);
-        if (verifier.verify(temporary).identifier != expected.identifier)
-            throw InstallError::placementFailed("the copy of " + name + " does not match what was verified");
-    } catch (...) {
-        removeQuietly(temporary);
-        throw;
-    }
-    const auto previous = takeAwayOccupant(destination, expected, temporary);
-
-    std::error_code renameError;
-    fs::rename(temporary, destination, renameError);
-    if (renameError) {
-        restoreQuietly(previous, destination);
-        removeQuietly(temporary);
-        throw InstallError::placementFailed(renameError.message());
-    }
-    try {
-        verifier.verify(destination);
-    } catch (...) {
-        removeQuietly(destination);
-        restoreQuietly(previous, destination);
-        throw;
-    }
-    return previous;
+    PlacementStep step = stepTo(destination);
+    placeStep(source, step, expected, {});
+    if (!step.trashedTo)
+        return std::nullopt;
+    return fs::path(*step.trashedTo);
 }
 
-std::optional<fs::path> BundleInstaller::takeAwayOccupant(const fs::path& destination, const VerifiedCode& expected,
-                                                          const fs::path& temporary) const {
-    if (!occupied(destination))
-        return std::nullopt;
-    const std::string name = destination.filename().string();
-    if (!holdsSameProduct(destination, expected.identifier, expected.teamID)) {
-        removeQuietly(temporary);
-        throw InstallError::occupied(name);
-    }
+// Copies the bundle in under its hidden name and proves the copy is what was verified.
+void BundleInstaller::copyIn(const fs::path& source, PlacementStep& step, const VerifiedCode& expected) const {
+    const fs::path incoming = step.incoming;
+    const std::string name = fs::path(step.destination).filename().string();
     try {
-        return trash(destination);
+        reach(checkpoint, "copy");
+        fs::create_directories(incoming.parent_path());
+        InstallTool::check("/usr/bin/cp", {"-a", "--no-dereference", source.string(), incoming.string()}, copyLimit);
+        if (verifier.verify(incoming).identifier != expected.identifier)
+            throw InstallError::placementFailed("the copy of " + name + " does not match what was verified");
     } catch (...) {
-        removeQuietly(temporary);
-        throw InstallError::placementFailed("could not move the old " + name + " to the Trash");
+        removeQuietly(incoming);
+        throw;
     }
+    step.newCopy = FileIdentity::of(incoming).value_or(FileIdentity{});
+}
+
+// Puts the new copy at the destination in one step where the file system can
+// swap two names; the copy it replaces then waits under the hidden name.
+// Elsewhere the old copy steps aside first, leaving a moment with nothing in place.
+void BundleInstaller::swapIn(const PlacementStep& step) const {
+    const fs::path destination = step.destination;
+    reach(checkpoint, "swap");
+    if (!step.previousCopy.known()) {
+        if (::renameat2(AT_FDCWD, step.incoming.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0)
+            throw InstallError::placementFailed(std::strerror(errno));
+        return;
+    }
+    if (::renameat2(AT_FDCWD, step.incoming.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) == 0)
+        return;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        throw InstallError::placementFailed(std::strerror(errno));
+    if (::rename(destination.c_str(), step.outgoing().c_str()) != 0)
+        throw InstallError::placementFailed(std::strerror(errno));
+    reach(checkpoint, "swap-second-half");
+    if (::rename(step.incoming.c_str(), destination.c_str()) != 0)
+        throw InstallError::placementFailed(std::strerror(errno));
+}
+
+void BundleInstaller::placeStep(const fs::path& source, PlacementStep& step, const VerifiedCode& expected,
+                                const StepRecorder& record) const {
+    const fs::path destination = step.destination;
+    const std::string name = destination.filename().string();
+    copyIn(source, step, expected);
+    if (occupied(destination)) {
+        if (!holdsSameProduct(destination, expected.identifier, expected.teamID)) {
+            removeQuietly(step.incoming);
+            throw InstallError::occupied(name);
+        }
+        step.previousCopy = FileIdentity::of(destination).value_or(FileIdentity{});
+    }
+    // Both copies are known before either moves, so a crash from here on can be undone.
+    if (record)
+        record();
+    try {
+        swapIn(step);
+        verifier.verify(destination);
+        finish(step);
+    } catch (...) {
+        rollBackStep(step);
+        throw;
+    }
+    if (record)
+        record();
+}
+
+void BundleInstaller::finish(PlacementStep& step) const {
+    if (!step.previousCopy.known() || step.trashedTo)
+        return;
+    const std::string name = fs::path(step.destination).filename().string();
+    for (const fs::path& parked : {fs::path(step.incoming), step.outgoing()}) {
+        if (!holds(parked, step.previousCopy))
+            continue;
+        std::optional<fs::path> trashed;
+        try {
+            reach(checkpoint, "trash-previous");
+            trashed = trash(parked, step.destination);
+        } catch (...) {
+        }
+        // A Trash that claims to have taken the copy but left it has not taken it.
+        if (occupied(parked))
+            throw InstallError::placementFailed("could not move the old " + name + " to the Trash");
+        step.trashedTo = trashed.value_or(fs::path()).string();
+        return;
+    }
+}
+
+bool BundleInstaller::isInPlace(const PlacementStep& step) {
+    return holds(step.destination, step.newCopy);
 }
 
 bool BundleInstaller::holdsSameProduct(const fs::path& bundle, const std::string& identifier,
@@ -170,10 +246,41 @@ bool BundleInstaller::holdsSameProduct(const fs::path& bundle, const std::string
     }
 }
 
-void BundleInstaller::rollBack(const std::vector<Placement>& placements) const noexcept {
-    for (auto it = placements.rbegin(); it != placements.rend(); ++it) {
-        removeQuietly(it->first);
-        restoreQuietly(it->second, it->first);
+void BundleInstaller::rollBack(const std::vector<PlacementStep>& steps) const noexcept {
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        try {
+            rollBackStep(*it);
+        } catch (...) {
+            // Nothing better to do; recovery looks again at the next start.
+        }
+    }
+}
+
+void BundleInstaller::rollBackStep(const PlacementStep& step) const {
+    const fs::path destination = step.destination;
+    const fs::path incoming = step.incoming;
+    if (isInPlace(step)) {
+        // Swap back when the old copy still waits under the hidden name; the new one then goes.
+        if (holds(incoming, step.previousCopy))
+            ::renameat2(AT_FDCWD, incoming.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE);
+        else
+            removeQuietly(destination);
+    }
+    // The hidden name holds the new copy, or a copy that never finished.
+    if (occupied(incoming) && !holds(incoming, step.previousCopy))
+        removeQuietly(incoming);
+    if (!step.previousCopy.known() || holds(destination, step.previousCopy))
+        return;
+    std::vector<fs::path> places{step.outgoing(), incoming};
+    if (step.trashedTo && !step.trashedTo->empty())
+        places.emplace_back(*step.trashedTo);
+    for (const auto& trashed : Trash::itemsFrom(destination))
+        places.push_back(trashed);
+    for (const auto& place : places) {
+        if (holds(place, step.previousCopy)) {
+            restoreQuietly(place, destination);
+            return;
+        }
     }
 }
 
@@ -190,7 +297,8 @@ std::vector<std::string> BundleInstaller::uninstall(const std::vector<InstalledI
         try {
             if (item.kind == BundleKind::app)
                 refuseIfRunning(item.url());
-            trash(item.url());
+            reach(checkpoint, "trash-item");
+            trash(item.url(), item.url());
         } catch (...) {
             leftInPlace.push_back(item.name());
         }

@@ -2,6 +2,7 @@
 
 #include "Install/AppDirectories.h"
 #include "Util/AtomicFile.h"
+#include "Util/Log.h"
 #include "Util/Version.h"
 
 #include <algorithm>
@@ -21,6 +22,13 @@ std::optional<T> decodeFile(const std::filesystem::path& file) {
     } catch (const nlohmann::json::exception&) {
         return std::nullopt;
     }
+}
+
+// A file that is there but does not decode as T.
+template <typename T>
+bool undecodable(const std::filesystem::path& file) {
+    std::error_code error;
+    return std::filesystem::exists(file, error) && !decodeFile<T>(file);
 }
 
 std::string encode(const nlohmann::json& json, int indent) {
@@ -46,7 +54,33 @@ InstallLedger::Floors InstallLedger::loadFloors() const {
 
 void InstallLedger::persistRecords() const {
     // std::map keeps the keys sorted, at every level of the pretty-printed file.
-    AtomicFile::write(file_, encode(nlohmann::json(records_), 2) + "\n");
+    persist(file_, encode(nlohmann::json(records_), 2) + "\n", "ledger-records");
+}
+
+void InstallLedger::persist(const std::filesystem::path& file, const std::string& text, std::string_view step) const {
+    const bool keepCopy = file == file_ ? undecodable<Records>(file) : undecodable<Floors>(file);
+    if (keepCopy) {
+        const auto copy = damagedCopy(file);
+        std::filesystem::copy_file(file, copy);
+        Log::warning(Log::Category::install, "kept the damaged " + file.string() + " as " + copy.string());
+    }
+    reach(checkpoint, step);
+    AtomicFile::write(file, text);
+}
+
+std::filesystem::path InstallLedger::damagedCopy(const std::filesystem::path& file) {
+    std::error_code error;
+    for (int attempt = 1;; ++attempt) {
+        auto candidate = file;
+        candidate += attempt == 1 ? ".damaged" : ".damaged-" + std::to_string(attempt);
+        if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error)))
+            return candidate;
+    }
+}
+
+bool InstallLedger::damaged() const {
+    std::lock_guard guard(lock_);
+    return undecodable<Records>(file_) || undecodable<Floors>(floorsFile_);
 }
 
 std::optional<InstallRecord> InstallLedger::record(const std::string& productId) const {
@@ -94,7 +128,7 @@ void InstallLedger::save(const InstallRecord& record) {
         if (it == floors.end() || Version(it->second) < Version(*item.version))
             floors[item.identifier] = *item.version;
     }
-    AtomicFile::write(floorsFile_, encode(nlohmann::json(floors), -1));
+    persist(floorsFile_, encode(nlohmann::json(floors), -1), "ledger-floors");
 }
 
 void InstallLedger::remove(const std::string& productId) {

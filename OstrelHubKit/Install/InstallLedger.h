@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Install/Checkpoint.h"
 #include "Install/InstallRecord.h"
 
 #include <filesystem>
@@ -41,6 +42,15 @@ public:
     // Reads the records again, to see what another process wrote.
     void reload();
 
+    // Whether a ledger file is there but cannot be read as one. Such a file
+    // counts as empty, and before it is replaced a copy is kept beside it
+    // (damagedCopy) so nothing is lost for good.
+    bool damaged() const;
+    static std::filesystem::path damagedCopy(const std::filesystem::path& file);
+
+    // Called before each file write; crash tests stop the process there.
+    Checkpoint checkpoint{};
+
     const std::filesystem::path& file() const { return file_; }
     const std::filesystem::path& floorsFile() const { return floorsFile_; }
 
@@ -51,6 +61,7 @@ private:
     Records loadRecords() const;
     Floors loadFloors() const;
     void persistRecords() const;
+    void persist(const std::filesystem::path& file, const std::string& text, std::string_view step) const;
 
     std::filesystem::path file_;
     std::filesystem::path floorsFile_;

@@ -2,14 +2,19 @@
 
 #include "Install/ArtifactKind.h"
 #include "Install/InstallError.h"
+#include "Install/InstallRecovery.h"
 #include "Util/Log.h"
 #include "Util/PathSafety.h"
+#include "Util/UniqueFd.h"
 #include "Util/Version.h"
 #include "Util/XdgFolders.h"
 
 #include <chrono>
 #include <future>
 #include <set>
+
+#include <fcntl.h>
+#include <sys/file.h>
 
 namespace ostrel {
 namespace fs = std::filesystem;
@@ -37,7 +42,17 @@ void throwIfStopped(const std::stop_token& stop) {
 InstallPipeline::InstallPipeline(Extractor extractor, BundleInstaller installer, std::shared_ptr<InstallLedger> ledger,
                                  fs::path workRoot)
     : extractor_(std::move(extractor)), installer_(std::move(installer)), ledger_(std::move(ledger)),
-      workRoot_(std::move(workRoot)) {}
+      workRoot_(std::move(workRoot)), journals_(ledger_->file().parent_path()) {}
+
+void InstallPipeline::setCheckpoint(Checkpoint checkpoint) {
+    checkpoint_ = checkpoint;
+    installer_.checkpoint = checkpoint;
+    ledger_->checkpoint = std::move(checkpoint);
+}
+
+std::vector<std::string> InstallPipeline::recover() {
+    return InstallRecovery(installer_, *ledger_, workRoot_).run();
+}
 
 fs::path InstallPipeline::workFolder(const InstallRequest& request) const {
     return workRoot_ / PathSafety::sanitizedFileName(request.download.key, "download");
@@ -45,14 +60,21 @@ fs::path InstallPipeline::workFolder(const InstallRequest& request) const {
 
 template <typename Body>
 auto InstallPipeline::withWorkDirectory(const InstallRequest& request, Body&& body) -> decltype(body(fs::path{})) {
+    reach(checkpoint_, "work-folder");
     const fs::path work = XdgFolders::makePrivate(workFolder(request));
+    // Held while the folder is in use, so a recovery run by another process leaves it alone.
+    UniqueFd inUse(::open((work / InstallRecovery::inUseName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (inUse)
+        ::flock(inUse.get(), LOCK_EX);
     struct Remover {
         fs::path folder;
+        const Checkpoint& checkpoint;
         ~Remover() {
             std::error_code ignored;
+            reach(checkpoint, "remove-work-folder");
             fs::remove_all(folder, ignored);
         }
-    } remover{work};
+    } remover{work, checkpoint_};
     return body(work);
 }
 
@@ -77,6 +99,7 @@ CheckedRelease InstallPipeline::checkRelease(const fs::path& file, int64_t expec
         const auto kind = sniffArtifactKind(file);
         if (!kind)
             throw InstallError::unknownFormat();
+        reach(checkpoint_, "extract");
         CheckedRelease checked{.extraction = extractor_.extract(file, *kind, work), .verified = {}};
         throwIfStopped(stop);
         checked.verified = installer_.verifyAll(checked.extraction.bundles);
@@ -85,31 +108,57 @@ CheckedRelease InstallPipeline::checkRelease(const fs::path& file, int64_t expec
     });
 }
 
+std::vector<InstalledItem> InstallPipeline::leftoversOf(const std::string& productId,
+                                                        const std::vector<InstalledItem>& items) const {
+    const auto previous = ledger_->record(productId);
+    if (!previous)
+        return {};
+    std::set<std::string> kept;
+    for (const auto& item : items)
+        kept.insert(item.path);
+    std::vector<InstalledItem> dropped;
+    for (const auto& item : previous->items)
+        if (!kept.contains(item.path))
+            dropped.push_back(item);
+    return dropped;
+}
+
+// The journal is written before the first bundle moves and follows every
+// step, so whatever instant the process dies at, recovery can finish the
+// install or undo it. It goes only once the ledger and floors agree with the disk.
 InstallRecord InstallPipeline::placeAndRecord(const InstallRequest& request, const CheckedRelease& checked,
                                               const StageCallback& stage) {
     report(stage, InstallStage::Kind::installing);
-    auto items = offThread([&] { return installer_.installVerified(checked.verified); });
-    if (const auto previous = ledger_->record(request.productId)) {
-        std::set<std::string> kept;
-        for (const auto& item : items)
-            kept.insert(item.path);
-        std::vector<InstalledItem> dropped;
-        for (const auto& item : previous->items)
-            if (!kept.contains(item.path))
-                dropped.push_back(item);
-        installer_.uninstall(dropped);
+    InstallJournal journal{.operation = InstallJournal::Operation::install, .productId = request.productId};
+    journal.steps = installer_.plan(checked.verified);
+    auto items = installer_.itemsFor(checked.verified);
+    journal.leftovers = leftoversOf(request.productId, items);
+    journal.record = InstallRecord{request.productId,
+                                   request.productName,
+                                   request.version,
+                                   request.download.key,
+                                   std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()),
+                                   std::move(items),
+                                   checked.extraction.notes};
+    const auto writeJournal = [&] {
+        reach(checkpoint_, "journal");
+        journals_.write(journal);
+    };
+    writeJournal();
+    try {
+        offThread([&] { installer_.installVerified(checked.verified, journal.steps, writeJournal); });
+    } catch (...) {
+        journals_.remove(request.productId);
+        throw;
     }
-    InstallRecord record{request.productId,
-                         request.productName,
-                         request.version,
-                         request.download.key,
-                         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()),
-                         std::move(items),
-                         checked.extraction.notes};
-    ledger_->save(record);
+    installer_.uninstall(journal.leftovers);
+    journal.record->installedAt = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    ledger_->save(*journal.record);
+    reach(checkpoint_, "journal-done");
+    journals_.remove(request.productId);
     Log::info(Log::Category::install, "installed " + request.productId + " " + request.version);
     report(stage, InstallStage::Kind::installed);
-    return record;
+    return *journal.record;
 }
 
 InstallRecord InstallPipeline::installFile(const InstallRequest& request, const fs::path& file,
@@ -136,8 +185,13 @@ std::vector<std::string> InstallPipeline::uninstall(const std::string& productId
     const auto record = ledger_->record(productId);
     if (!record)
         return {};
+    reach(checkpoint_, "journal");
+    journals_.write(
+        {.operation = InstallJournal::Operation::uninstall, .productId = productId, .removals = record->items});
     auto left = installer_.uninstall(record->items);
     ledger_->remove(productId);
+    reach(checkpoint_, "journal-done");
+    journals_.remove(productId);
     return left;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Install/BundleInstaller.h"
 #include "Install/Extractor.h"
+#include "Install/InstallJournal.h"
 #include "Install/InstallLedger.h"
 #include "Install/InstallRequest.h"
 #include "Install/InstallStage.h"
@@ -46,11 +47,18 @@ public:
     // the names of the items left in place because they changed since install.
     std::vector<std::string> uninstall(const std::string& productId);
 
+    // Puts right what an interrupted install or uninstall left (see InstallRecovery); the
+    // caller holds the install lock. Returns what it did, one sentence each.
+    std::vector<std::string> recover();
+
     // Refuses a file whose size differs from a published size above zero.
     static void checkSize(const std::filesystem::path& file, int64_t expected);
 
     const InstallLedger& ledger() const { return *ledger_; }
     const BundleInstaller& installer() const { return installer_; }
+
+    // Called before each change on disk; crash tests stop the process there.
+    void setCheckpoint(Checkpoint checkpoint);
 
 private:
     // Size, kind, unpacking, every bundle's signature, the version floors.
@@ -60,6 +68,8 @@ private:
     // Places the checked bundles, clears the previous release's leftovers and writes the ledger entry.
     InstallRecord placeAndRecord(const InstallRequest& request, const CheckedRelease& checked,
                                  const StageCallback& stage);
+    // The previous record's items that the new ones no longer include.
+    std::vector<InstalledItem> leftoversOf(const std::string& productId, const std::vector<InstalledItem>& items) const;
     std::filesystem::path workFolder(const InstallRequest& request) const;
 
     // Runs the body in the request's work folder and removes the folder afterwards.
@@ -70,6 +80,8 @@ private:
     BundleInstaller installer_;
     std::shared_ptr<InstallLedger> ledger_;
     std::filesystem::path workRoot_;
+    JournalFolder journals_;
+    Checkpoint checkpoint_{};
 };
 
 } // namespace ostrel

@@ -1,5 +1,6 @@
 #include "Platform/Trash.h"
 
+#include "Util/AtomicFile.h"
 #include "Util/UniqueFd.h"
 #include "Util/Url.h"
 #include "Util/XdgFolders.h"
@@ -116,6 +117,35 @@ fs::path infoFileOf(const fs::path& trashed) {
     return trashed.parent_path().parent_path() / "info" / (trashed.filename().string() + ".trashinfo");
 }
 
+// The original path an info file records, or nothing when it names none.
+std::optional<fs::path> recordedPath(const fs::path& info) {
+    const auto text = AtomicFile::read(info);
+    if (!text || text->size() > 64 * 1024)
+        return std::nullopt;
+    const std::string key = "\nPath=";
+    const auto start = text->find(key);
+    if (start == std::string::npos)
+        return std::nullopt;
+    const auto end = text->find('\n', start + key.size());
+    return fs::path(percentDecode(text->substr(start + key.size(), end - start - key.size())));
+}
+
+// The Trash folders an item of this place could have gone to.
+std::vector<fs::path> trashesFor(const fs::path& place) {
+    std::vector<fs::path> trashes{Trash::homeTrash()};
+    std::error_code error;
+    fs::path existing = place;
+    while (!existing.empty() && !fs::exists(existing, error))
+        existing = existing.parent_path();
+    try {
+        const fs::path volume = mountTop(existing) / (".Trash-" + std::to_string(::getuid()));
+        if (volume != trashes.front())
+            trashes.push_back(volume);
+    } catch (const fs::filesystem_error&) {
+    }
+    return trashes;
+}
+
 } // namespace
 
 fs::path Trash::homeTrash() {
@@ -123,8 +153,12 @@ fs::path Trash::homeTrash() {
 }
 
 fs::path Trash::moveToTrash(const fs::path& item) {
+    return moveToTrash(item, item);
+}
+
+fs::path Trash::moveToTrash(const fs::path& item, const fs::path& recordedAs) {
     const fs::path absolute = fs::absolute(item).lexically_normal();
-    const Reservation place = reserve(trashFor(absolute), absolute);
+    const Reservation place = reserve(trashFor(absolute), fs::absolute(recordedAs).lexically_normal());
     if (::rename(absolute.c_str(), place.target.c_str()) != 0) {
         const int error = errno;
         ::unlink(place.info.c_str());
@@ -132,6 +166,41 @@ fs::path Trash::moveToTrash(const fs::path& item) {
         throwFileError("could not move the item to the Trash", absolute);
     }
     return place.target;
+}
+
+std::vector<fs::path> Trash::itemsFrom(const fs::path& original) {
+    const fs::path wanted = fs::absolute(original).lexically_normal();
+    std::vector<fs::path> items;
+    for (const auto& trash : trashesFor(wanted)) {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(trash / "info", error)) {
+            const std::string name = entry.path().filename().string();
+            if (!name.ends_with(".trashinfo") || recordedPath(entry.path()) != wanted)
+                continue;
+            const fs::path item = trash / "files" / name.substr(0, name.size() - std::string(".trashinfo").size());
+            if (fs::exists(fs::symlink_status(item, error)))
+                items.push_back(item);
+        }
+    }
+    return items;
+}
+
+std::vector<fs::path> Trash::removeOrphanedRecords(const std::function<bool(const fs::path&)>& ours) {
+    std::vector<fs::path> removed;
+    const fs::path trash = homeTrash();
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(trash / "info", error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.ends_with(".trashinfo"))
+            continue;
+        const fs::path item = trash / "files" / name.substr(0, name.size() - std::string(".trashinfo").size());
+        if (fs::exists(fs::symlink_status(item, error)))
+            continue;
+        const auto original = recordedPath(entry.path());
+        if (original && ours(*original) && ::unlink(entry.path().c_str()) == 0)
+            removed.push_back(entry.path());
+    }
+    return removed;
 }
 
 void Trash::putBack(const fs::path& trashed, const fs::path& destination) {

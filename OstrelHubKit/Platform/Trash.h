@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 namespace ostrel {
 
@@ -17,6 +19,19 @@ public:
     // Moves the item (file, folder or link, not followed) to the Trash and
     // returns its new location. A name already in the Trash gets a number.
     static std::filesystem::path moveToTrash(const std::filesystem::path& item);
+    // The same, but the Trash remembers `recordedAs` as where the item came
+    // from: a copy parked under a hidden name goes back to its real place.
+    static std::filesystem::path moveToTrash(const std::filesystem::path& item,
+                                             const std::filesystem::path& recordedAs);
+
+    // Items in the Trash that came from `original`, oldest name first.
+    static std::vector<std::filesystem::path> itemsFrom(const std::filesystem::path& original);
+
+    // Drops records of the home Trash whose item is gone (a move that never
+    // happened leaves its record behind) when `ours` accepts the path they
+    // name. Returns the records removed.
+    static std::vector<std::filesystem::path>
+    removeOrphanedRecords(const std::function<bool(const std::filesystem::path&)>& ours);
 
     // Moves an item out of the Trash to `destination` and forgets its record.
     // Refuses when something already is at `destination`.

@@ -40,6 +40,13 @@ struct TemporaryFile {
     }
 };
 
+// A rename or unlink is durable only once the folder holding it is flushed.
+void syncFolder(const fs::path& folder) {
+    UniqueFd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd || ::fsync(fd.get()) != 0)
+        throwFileError("could not flush the folder", folder);
+}
+
 } // namespace
 
 void write(const fs::path& file, std::string_view bytes, fs::perms permissions) {
@@ -62,6 +69,23 @@ void write(const fs::path& file, std::string_view bytes, fs::perms permissions) 
     temporary.kept = true;
     if (::chmod(file.c_str(), mode) != 0)
         throwFileError("could not set permissions", file);
+    syncFolder(file.parent_path());
+}
+
+void remove(const fs::path& file) {
+    if (::unlink(file.c_str()) != 0) {
+        if (errno == ENOENT)
+            return;
+        throwFileError("could not remove", file);
+    }
+    syncFolder(file.parent_path());
+}
+
+bool isTemporaryOf(const fs::path& candidate, const fs::path& file) {
+    const std::string name = candidate.filename().string();
+    const std::string prefix = "." + file.filename().string() + ".";
+    return candidate.parent_path() == file.parent_path() && name.size() == prefix.size() + 6 &&
+           name.starts_with(prefix);
 }
 
 std::optional<std::string> read(const fs::path& file) {

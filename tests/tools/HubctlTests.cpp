@@ -46,6 +46,26 @@ TEST(Hubctl, LedgerListsRecordsMissingItemsAndFloors) {
     EXPECT_EQ(result.standardError, "");
 }
 
+TEST(Hubctl, ADamagedLedgerIsReportedAndKeptAndRecoverySaysWhatItDid) {
+    test::TempDir dir;
+    const std::string data = (dir / "data").string();
+    test::writeFile(dir / "data/installed.json", "{\"echo\": {\"productId\": \"ec");
+    const auto damaged = hubctl({"ledger", "--data", data});
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_EQ(damaged.standardOutput, "");
+    EXPECT_THAT(damaged.standardError, HasSubstr("is damaged and cannot be read"));
+    EXPECT_EQ(test::readFile(dir / "data/installed.json"), "{\"echo\": {\"productId\": \"ec");
+
+    test::writeFile(dir / "data/.installed.json.Zq81xA", "half a ledger");
+    const std::string home = (dir / "home").string();
+    const auto recovered = hubctl({"recover", "--data", data, "--home", home});
+    EXPECT_EQ(recovered.status, 0);
+    EXPECT_THAT(recovered.standardError, HasSubstr("Removed the unfinished file"));
+    EXPECT_EQ(recovered.standardOutput, "The ledger, the version floors and the installed files agree.\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "data/.installed.json.Zq81xA"));
+    EXPECT_EQ(hubctl({"recover", "--data", data, "--home", home}).standardError, "") << "nothing left to do";
+}
+
 TEST(Hubctl, UsageMistakesGoToStandardErrorWithStatusTwo) {
     const auto unknown = hubctl({"ledger", "--bogus"});
     EXPECT_EQ(unknown.status, 2);
@@ -75,7 +95,8 @@ TEST(Hubctl, VerifyPrintsAcceptedCodeOrTheRefusal) {
 
     const auto foreign = hubctl({"verify", out + "/Echo.clap", "--anchors", anchors, "--team", "Q9W8E7R6T5"});
     EXPECT_EQ(foreign.status, 1);
-    EXPECT_EQ(foreign.standardOutput, "Echo.clap is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.\n");
+    EXPECT_EQ(foreign.standardOutput,
+              "Echo.clap is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.\n");
     // Apple's own roots do not trust the test PKI.
     const auto untrusted = hubctl({"verify", out + "/Echo.vst"});
     EXPECT_EQ(untrusted.status, 1);

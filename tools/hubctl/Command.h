@@ -33,6 +33,7 @@ const std::vector<Command>& commands();
 Command checkCommand();
 Command installCommand();
 Command ledgerCommand();
+Command recoverCommand();
 Command uninstallCommand();
 Command verifyCommand();
 

@@ -5,7 +5,6 @@
 #include "Util/Error.h"
 #include "VerifierOptions.h"
 
-
 namespace ostrel::hubctl {
 namespace {
 
@@ -14,6 +13,16 @@ class LockTaken : public Error {
 public:
     LockTaken() : Error("A background update is running. Try again in a minute.") {}
 };
+
+// Takes the install lock and first puts right whatever an interrupted run left, saying what it did.
+InstallLock lockAndRecover(InstallPipeline& pipeline, const CommandLine& line, Output io) {
+    InstallLock lock(dataFolder(line));
+    if (!lock.tryLock())
+        throw LockTaken();
+    for (const auto& action : pipeline.recover())
+        io.err << action << "\n";
+    return lock;
+}
 
 std::string required(const CommandLine& line, const std::string& option) {
     const auto value = line.value(option);
@@ -26,11 +35,10 @@ int install(const CommandLine& line, Output io) {
     line.expectArguments(1, "the release file to install");
     for (const char* option : {"product", "name", "version"})
         required(line, option);
-    InstallLock lock(dataFolder(line));
-    if (!lock.tryLock())
-        throw LockTaken();
+    auto pipeline = pipelineFor(line);
+    const auto lock = lockAndRecover(pipeline, line, io);
     const std::filesystem::path file = line.arguments()[0];
-    const auto record = pipelineFor(line).installFile(requestFor(file, line), file, {});
+    const auto record = pipeline.installFile(requestFor(file, line), file, {});
     for (const auto& item : record.items)
         io.out << "Installed " << item.path << "\n";
     return 0;
@@ -39,10 +47,8 @@ int install(const CommandLine& line, Output io) {
 int uninstall(const CommandLine& line, Output io) {
     line.expectArguments(1, "the product identifier");
     const auto& product = line.arguments()[0];
-    InstallLock lock(dataFolder(line));
-    if (!lock.tryLock())
-        throw LockTaken();
     auto pipeline = pipelineFor(line);
+    const auto lock = lockAndRecover(pipeline, line, io);
     if (!pipeline.ledger().record(product)) {
         io.err << "Nothing is installed as " << product << ".\n";
         return 1;
@@ -59,7 +65,30 @@ int uninstall(const CommandLine& line, Output io) {
     return 0;
 }
 
+int recover(const CommandLine& line, Output io) {
+    line.expectArguments(0, "nothing");
+    auto pipeline = pipelineFor(line);
+    const auto lock = lockAndRecover(pipeline, line, io);
+    io.out << "The ledger, the version floors and the installed files agree.\n";
+    return 0;
+}
+
 } // namespace
+
+Command recoverCommand() {
+    auto options = verifierOptions;
+    options.insert({"data", "home", "applications"});
+    return {"recover",
+            "finish or undo an install or uninstall that was interrupted",
+            "ostrel-hubctl recover [--data DIR] [--home DIR] [--applications DIR] [--team ID] [--anchors PEM]\n\n"
+            "Finishes an install whose new bundles are all in place, or puts the previous release\n"
+            "back; finishes an interrupted uninstall; removes unfinished copies, work folders and\n"
+            "temporary files. install and uninstall do this first by themselves. Says on standard\n"
+            "error what it did.\n",
+            options,
+            {},
+            recover};
+}
 
 Command installCommand() {
     auto options = releaseOptions();
@@ -83,10 +112,10 @@ Command installCommand() {
 
 Command uninstallCommand() {
     auto options = verifierOptions;
-    options.insert("data");
+    options.insert({"data", "home", "applications"});
     return {"uninstall",
             "move an installed product's bundles to the Trash",
-            "ostrel-hubctl uninstall ID [--data DIR] [--team ID] [--anchors PEM]\n\n"
+            "ostrel-hubctl uninstall ID [--data DIR] [--home DIR] [--applications DIR] [--team ID] [--anchors PEM]\n\n"
             "Moves the product's bundles to the Trash, leaving in place any that changed since\n"
             "install, and drops the product from the ledger (its version floors stay).\n",
             options,

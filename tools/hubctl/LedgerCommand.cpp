@@ -25,6 +25,13 @@ void printRecord(const InstallRecord& record, std::ostream& out) {
 int run(const CommandLine& line, Output io) {
     line.expectArguments(0, "nothing");
     const InstallLedger ledger(dataFolder(line));
+    if (ledger.damaged()) {
+        // Reading on as if empty would say "Nothing installed." of a ledger that holds products.
+        io.err << "The install ledger in " << ledger.file().parent_path().string()
+               << " is damaged and cannot be read. It is kept as it is; the next install saves a copy of it beside "
+                  "the new one.\n";
+        return 1;
+    }
     const auto records = ledger.all();
     if (records.empty())
         io.out << "Nothing installed.\n";

@@ -26,11 +26,10 @@ int64_t publishedSize(const CommandLine& line) {
 
 InstallPipeline pipelineFor(const CommandLine& line) {
     const CodeVerifier verifier = verifierFor(line);
-    return InstallPipeline(Extractor{.verifier = verifier},
-                           BundleInstaller{.verifier = verifier,
-                                           .home = homeFolder(line),
-                                           .applications = applicationsFolder(line)},
-                           std::make_shared<InstallLedger>(dataFolder(line)), AppDirectories::work());
+    return InstallPipeline(
+        Extractor{.verifier = verifier},
+        BundleInstaller{.verifier = verifier, .home = homeFolder(line), .applications = applicationsFolder(line)},
+        std::make_shared<InstallLedger>(dataFolder(line)), AppDirectories::work());
 }
 
 InstallRequest requestFor(const fs::path& file, const CommandLine& line) {

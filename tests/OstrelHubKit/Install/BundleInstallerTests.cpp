@@ -151,12 +151,16 @@ TEST_F(BundleInstallerTest, PlacementFailuresSayWhatWentWrong) {
 
     installer().place(made.staged.url, target, code);
     auto stuck = installer();
-    stuck.trash = [](const fs::path&) -> std::optional<fs::path> { throw std::runtime_error("Trash is full"); };
+    stuck.trash = [](const fs::path&, const fs::path&) -> std::optional<fs::path> {
+        throw std::runtime_error("Trash is full");
+    };
     EXPECT_EQ(refusal([&] { stuck.place(made.staged.url, target, code); }),
               "Could not put the files in place: could not move the old Echo.vst3 to the Trash");
-    // A Trash that claims to have taken the old copy but left it: the rename cannot replace a full folder.
+    // A Trash that claims to have taken the old copy but left it.
     auto liar = installer();
-    liar.trash = [](const fs::path& item) -> std::optional<fs::path> { return item.parent_path() / "gone"; };
+    liar.trash = [](const fs::path& item, const fs::path&) -> std::optional<fs::path> {
+        return item.parent_path() / "gone";
+    };
     EXPECT_THAT(refusal([&] { liar.place(made.staged.url, target, code); }),
                 ::testing::StartsWith("Could not put the files in place: "));
     EXPECT_TRUE(fs::exists(target / "Contents/Resources/data"));
@@ -168,20 +172,48 @@ TEST_F(BundleInstallerTest, ACopyThatChangesBeforeItLandsIsRemovedAndTheOldOneRe
     installer().install({echo("1.2", "old").staged});
     const auto newer = echo("1.3", "new");
     const auto code = installer().verifyAll({newer.staged})[0].second;
-    // Something changes the hidden copy after it was checked, while the old copy is taken away.
+    // Something changes the hidden copy after it was checked, just before it is swapped in.
     auto meddled = installer();
-    meddled.trash = [this](const fs::path& item) -> std::optional<fs::path> {
-        for (const auto& entry : fs::directory_iterator(item.parent_path()))
+    meddled.checkpoint = [this](std::string_view step) {
+        if (step != "swap")
+            return;
+        for (const auto& entry : fs::directory_iterator(vst3Folder()))
             if (entry.path().filename().string().starts_with(".Echo.vst3.ostrel-"))
                 writeFile(entry.path() / "Contents/Resources/data", "changed");
-        const fs::path aside = dir_ / "aside.vst3";
-        fs::rename(item, aside);
-        return aside;
     };
     EXPECT_THAT(refusal([&] { meddled.place(newer.staged.url, vst3Folder() / "Echo.vst3", code); }),
                 ::testing::StartsWith("Echo.vst3 failed signature validation ("));
     EXPECT_EQ(contentOf(vst3Folder() / "Echo.vst3"), "com.ostrel.echo1.2") << "the previous copy is back";
-    EXPECT_FALSE(fs::exists(dir_ / "aside.vst3"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(vst3Folder()), fs::directory_iterator()), 1) << "no copy left";
+    EXPECT_EQ(trashed(), std::vector<fs::path>{});
+}
+
+TEST_F(BundleInstallerTest, TheOldCopyIsSwappedOutAndComesBackFromTheTrashOnALaterFailure) {
+    installer().install(
+        {echo("1.2", "old").staged, bundle("Verb.clap", "com.ostrel.verb", "1.0", pki().application).staged});
+    const auto newEcho = echo("1.3", "new");
+    // The second bundle's place now holds another team's copy, so the install fails after Echo landed.
+    fs::remove_all(home / "Library/Audio/Plug-Ins/CLAP/Verb.clap");
+    fs::rename(bundle("Verb.clap", "com.ostrel.verb", "1.0", pki().otherApplication, "other").staged.url,
+               home / "Library/Audio/Plug-Ins/CLAP/Verb.clap");
+    const auto newVerb = bundle("Verb.clap", "com.ostrel.verb", "1.1", pki().application, "newverb");
+    std::vector<std::string> seen;
+    auto watched = installer();
+    watched.checkpoint = [&](std::string_view step) {
+        // The destination is never empty: at the swap the old copy is still in place.
+        if (step == "swap") {
+            EXPECT_TRUE(fs::exists(vst3Folder() / "Echo.vst3/Contents/Resources/data"));
+        }
+        seen.emplace_back(step);
+    };
+    EXPECT_EQ(refusal([&] {
+                  watched.install({newEcho.staged, newVerb.staged});
+              }),
+              "Something that is not this Ostrel product is already installed as Verb.clap. Nothing was replaced. "
+              "Move it aside to install.");
+    EXPECT_THAT(seen, ::testing::Contains("trash-previous"));
+    EXPECT_EQ(contentOf(vst3Folder() / "Echo.vst3"), "com.ostrel.echo1.2") << "brought back from the Trash";
+    EXPECT_EQ(trashed(), std::vector<fs::path>{});
 }
 
 TEST_F(BundleInstallerTest, RefusesToReplaceARunningApp) {

@@ -116,9 +116,31 @@ TEST(InstallLedger, MalformedFilesCountAsEmpty) {
     EXPECT_TRUE(ledger.all().empty());
     EXPECT_EQ(ledger.floor("com.ostrel.echo"), std::nullopt);
 
+    EXPECT_TRUE(ledger.damaged());
+
+    const std::string damagedRecords = test::readFile(dir / "installed.json");
     ledger.save(record("verb", "Verb", {item("com.ostrel.verb", "2.0")}));
     EXPECT_EQ(InstallLedger(dir.path()).all().size(), 1u) << "the next save writes only what it produced";
     EXPECT_EQ(ledger.floor("com.ostrel.verb"), "2.0");
+    // Nothing is lost for good: each damaged file was kept beside the new one first.
+    EXPECT_EQ(test::readFile(dir / "installed.json.damaged"), damagedRecords);
+    EXPECT_EQ(test::readFile(dir / "version-floors.json.damaged"), "{not json");
+    EXPECT_FALSE(ledger.damaged());
+}
+
+TEST(InstallLedger, ACopyOfADamagedFileNeverReplacesAnEarlierCopy) {
+    test::TempDir dir;
+    InstallLedger ledger(dir.path());
+    for (const char* damage : {"{\"echo\":", "[1,"}) {
+        test::writeFile(dir / "installed.json", damage);
+        ledger.remove("nothing");
+    }
+    EXPECT_EQ(test::readFile(dir / "installed.json.damaged"), "{\"echo\":");
+    EXPECT_EQ(test::readFile(dir / "installed.json.damaged-2"), "[1,");
+    EXPECT_EQ(test::readFile(dir / "installed.json"), "{}\n");
+    // A missing file is not damage.
+    fs::remove(dir / "installed.json");
+    EXPECT_FALSE(InstallLedger(dir.path()).damaged());
 }
 
 TEST(InstallLedger, AllIsSortedByNameInCodePointOrder) {
