@@ -88,7 +88,8 @@ TEST(MoonbaseError, MessagesAreTheStoreWording) {
 
 TEST(MoonbaseError, IdentityMessagesNameOstrelID) {
     using Service = MoonbaseError::Service;
-    EXPECT_STREQ(MoonbaseError::server(429, "Slow down", Service::identity).what(), "Ostrel ID returned 429. Slow down");
+    EXPECT_STREQ(MoonbaseError::server(429, "Slow down", Service::identity).what(),
+                 "Ostrel ID returned 429. Slow down");
     EXPECT_STREQ(MoonbaseError::decoding("Missing value at token.", Service::identity).what(),
                  "Ostrel ID sent a response the app could not read. Missing value at token.");
     EXPECT_STREQ(MoonbaseError::invalidCredentials(Service::identity).what(),
