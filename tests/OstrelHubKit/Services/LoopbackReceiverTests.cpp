@@ -244,7 +244,7 @@ TEST(LoopbackReceiver, IdleConnectionsNeverKeepTheCallbackOut) {
     const uint16_t port = receiver.start();
     UniqueFd talking = connectTo(port);
     const std::string begun = "GET /cb?state=";
-    ASSERT_EQ(::send(talking.get(), begun.data(), begun.size(), 0), static_cast<ssize_t>(begun.size()));
+    ASSERT_EQ(::send(talking.get(), begun.data(), begun.size(), MSG_NOSIGNAL), static_cast<ssize_t>(begun.size()));
     waitForStatus(receiver, [](const auto& status) { return status.openConnections == 1; });
     std::vector<UniqueFd> idle;
     for (std::size_t i = 0; i < LoopbackReceiver::maxOpenConnections + 8; ++i)
@@ -254,7 +254,8 @@ TEST(LoopbackReceiver, IdleConnectionsNeverKeepTheCallbackOut) {
     EXPECT_FALSE(hasData(talking, 0ms));
     UniqueFd callback = connectTo(port);
     const std::string request = "GET /cb?state=" + receiver.state() + "&hub_code=late HTTP/1.1\r\n\r\n";
-    ASSERT_EQ(::send(callback.get(), request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+    ASSERT_EQ(::send(callback.get(), request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
     EXPECT_EQ(readAll(callback), signedInPage);
     EXPECT_EQ(receiver.wait(30s), LoopbackReceiver::Callback{"late"});
 }
@@ -266,7 +267,7 @@ TEST(LoopbackReceiver, ConnectionsThatOutstayTheirDeadlineAreClosed) {
     UniqueFd silent = connectTo(port);
     UniqueFd slow = connectTo(port);
     const std::string begun = "GET /cb?state=" + receiver.state() + "&hub_code=ab";
-    ASSERT_EQ(::send(slow.get(), begun.data(), begun.size(), 0), static_cast<ssize_t>(begun.size()));
+    ASSERT_EQ(::send(slow.get(), begun.data(), begun.size(), MSG_NOSIGNAL), static_cast<ssize_t>(begun.size()));
     EXPECT_TRUE(closedByReceiver(silent));
     EXPECT_TRUE(closedByReceiver(slow)); // no answer: its code may have been cut short
     const auto status = waitForStatus(receiver, [](const auto& s) { return s.openConnections == 0; });
@@ -284,10 +285,11 @@ TEST(LoopbackReceiver, ACallbackArrivingInPiecesIsReadWhole) {
     const std::vector<std::string> pieces = {"\r\nG", "ET /cb?state=" + receiver.state(), "&hub_code=abc",
                                              "def HTTP/1.1", "\r\nHost: 127.0.0.1\r\n\r\n"};
     for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
-        ASSERT_EQ(::send(fd.get(), pieces[i].data(), pieces[i].size(), 0), static_cast<ssize_t>(pieces[i].size()));
+        ASSERT_EQ(::send(fd.get(), pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(pieces[i].size()));
         EXPECT_FALSE(hasData(fd, 100ms)) << "answered after piece " << i;
     }
-    ASSERT_EQ(::send(fd.get(), pieces.back().data(), pieces.back().size(), 0),
+    ASSERT_EQ(::send(fd.get(), pieces.back().data(), pieces.back().size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(pieces.back().size()));
     EXPECT_EQ(readAll(fd), signedInPage);
     EXPECT_EQ(receiver.wait(30s), LoopbackReceiver::Callback{"abcdef"});
