@@ -2,6 +2,7 @@
 // service, reached through the production transport. Sessions are kept in the in-memory store,
 // and in one test in the secret store.
 #include "IdentityTestServer.h"
+#include "PrivateSessionBus.h"
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/KeychainTokenPersistence.h"
 #include "Services/LoopbackReceiver.h"
@@ -169,10 +170,9 @@ TEST_F(OstrelIDClientTest, RefusesAddressesThatAreNotHttpsToItsHost) {
     EXPECT_TRUE(plain.isSignedIn());
 }
 
-// The same with the session in the secret store (scripts/with-keyring provides one).
+// The same with the session in the secret store, on the private bus of scripts/with-keyring.
 TEST(OstrelIDClientKeychain, A401RemovesTheStoredItem) {
-    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr)
-        GTEST_SKIP() << "no D-Bus session bus; run the tests through scripts/with-keyring";
+    OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
     test::TempDir dir;
     Server server(dir / "tls");
     server.get("/id/auth/sessions", [](const Request&, Response& r) { answer(r, 401, ""); });
