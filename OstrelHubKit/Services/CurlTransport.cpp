@@ -214,8 +214,10 @@ public:
     Setter(CURL* easy, const std::string& host) : easy_(easy), host_(host) {}
     template <typename T>
     void operator()(CURLoption option, T value) const {
-        if (const auto code = curl_easy_setopt(easy_, option, value); code != CURLE_OK)
+        if (const auto code = curl_easy_setopt(easy_, option, value); code != CURLE_OK) {
+            Log::error(Log::Category::network, host_ + ": libcurl refused an option: " + curl_easy_strerror(code));
             throw TransportError(TransportError::Kind::failed, host_, curl_easy_strerror(code));
+        }
     }
 
 private:

@@ -47,6 +47,13 @@ Failure systemFailure(int error) {
     return Failure::listenerFailed(std::generic_category().message(error));
 }
 
+// The listener could not be made or started: said in the log, then thrown.
+[[noreturn]] void listenerFailed(int error, std::string_view doing) {
+    const auto failure = systemFailure(error);
+    Log::error(Log::Category::receiver, std::string(doing) + ": " + failure.reason());
+    throw failure;
+}
+
 // `count` bytes from the system's cryptographic random generator, in base64url.
 std::string randomBase64Url(int count) {
     std::string bytes(static_cast<std::size_t>(count), '\0');
@@ -321,16 +328,16 @@ LoopbackReceiver::LoopbackReceiver(Options options)
       options_(options) {
     wakeFd_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wakeFd_)
-        throw systemFailure(errno);
+        listenerFailed(errno, "making the receiver's wake-up descriptor");
     listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!listener_)
-        throw systemFailure(errno);
+        listenerFailed(errno, "making the listener's socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0; // any free port
     if (::bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        throw systemFailure(errno);
+        listenerFailed(errno, "binding the listener to 127.0.0.1");
 }
 
 LoopbackReceiver::~LoopbackReceiver() {
@@ -347,11 +354,8 @@ uint16_t LoopbackReceiver::start() {
     sockaddr_in address{};
     socklen_t length = sizeof address;
     if (::listen(listener_.get(), SOMAXCONN) != 0 ||
-        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        const auto failure = systemFailure(errno);
-        Log::error(Log::Category::receiver, "the listener could not start: " + failure.reason());
-        throw failure;
-    }
+        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        listenerFailed(errno, "starting the listener");
     port_ = ntohs(address.sin_port);
     publish(true, 0);
     server_ = std::jthread([this](std::stop_token stop) { serve(stop); });
@@ -454,8 +458,9 @@ void LoopbackReceiver::serve(std::stop_token stop) {
         if (::poll(watched.data(), watched.size(), untilEarliest(connections)) < 0) {
             if (errno == EINTR)
                 continue;
-            Log::error(Log::Category::receiver, "waiting for connections failed: " + systemFailure(errno).reason());
-            finish({std::nullopt, std::make_exception_ptr(systemFailure(errno))});
+            const auto failure = systemFailure(errno);
+            Log::error(Log::Category::receiver, "waiting for connections failed: " + failure.reason());
+            finish({std::nullopt, std::make_exception_ptr(failure)});
             break;
         }
         uint64_t wakeCount = 0;

@@ -227,12 +227,21 @@ void MoonbaseClient::forgetSession() {
     }
 }
 
+void MoonbaseClient::save(const SessionTokens& tokens) {
+    try {
+        persistence_.save(tokens);
+    } catch (const std::exception& e) {
+        Log::error(Log::Category::store, std::string("the session could not be saved: ") + e.what());
+        throw;
+    }
+}
+
 User MoonbaseClient::adopt(const HTTPResponse& response) {
     auto identity = decodeAnswer<IdentityResponse>(response.body);
     auto tokens = SessionTokens::issued(std::move(identity.accessToken), std::move(identity.refreshToken), now());
     const std::lock_guard guard(lock_);
     replaceSession(tokens);
-    persistence_.save(tokens); // a failure still leaves the session in memory for this run
+    save(tokens); // a failure still leaves the session in memory for this run
     return std::move(identity.user);
 }
 
@@ -295,7 +304,7 @@ MoonbaseClient::Session MoonbaseClient::settleRefresh(const std::shared_ptr<Refr
         return fresh;
     }
     tokens_ = fresh;
-    persistence_.save(*fresh);
+    save(*fresh);
     return fresh;
 }
 

@@ -116,6 +116,7 @@ private:
     Session& loadedTokens();
     void replaceSession(Session tokens);
     void forgetSession();
+    void save(const SessionTokens& tokens);
 
     const HostPolicy policy_;
     HTTPTransport& transport_;

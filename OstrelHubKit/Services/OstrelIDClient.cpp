@@ -115,7 +115,12 @@ void OstrelIDClient::adopt(const std::string& token) {
     const std::lock_guard guard(lock_);
     token_ = token;
     loaded_ = true;
-    persistence_->save(SessionTokens::issued(token, "", SessionTokens::Clock::now()));
+    try {
+        persistence_->save(SessionTokens::issued(token, "", SessionTokens::Clock::now()));
+    } catch (const std::exception& e) {
+        Log::error(Log::Category::identity, std::string("the session could not be saved: ") + e.what());
+        throw;
+    }
 }
 
 void OstrelIDClient::forget() noexcept {
