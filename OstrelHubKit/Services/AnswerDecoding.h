@@ -7,15 +7,16 @@
 
 namespace ostrel {
 
-// Decodes the body of a successful service answer. A body that is not JSON or
-// lacks the record's shape becomes MoonbaseError::decoding, whose sentence
-// names the place that broke, the way both service clients report it.
+// Decodes the body of a successful answer of `service`. A body that is not JSON or lacks the
+// record's shape becomes MoonbaseError::decoding, whose sentence names the place that broke;
+// the failure is logged under the service's category.
 template <class T>
-T decodeAnswer(std::string_view body) {
+T decodeAnswer(std::string_view body, MoonbaseError::Service service = MoonbaseError::Service::store) {
     try {
         return decodeJsonText<T>(body);
     } catch (const DecodingError& failure) {
-        throw MoonbaseError::decoding(failure);
+        throwLogged(MoonbaseError::decoding(failure, service),
+                    "an answer of " + std::to_string(body.size()) + " bytes did not decode: " + failure.what());
     }
 }
 

@@ -2,8 +2,12 @@
 
 #include "Services/ServiceConfig.h"
 #include "Services/TransportError.h"
+#include "Util/Log.h"
+#include "Util/Text.h"
 
 #include <array>
+#include <charconv>
+#include <cstdint>
 #include <mutex>
 #include <stdexcept>
 
@@ -49,11 +53,21 @@ void append(CurlListPtr& list, const std::string& line) {
     list.reset(grown);
 }
 
+// Why one of our callbacks ended a transfer.
+struct Refusal {
+    TransportError::Kind kind;
+    std::string detail;
+};
+
 // What one call needs inside libcurl's callbacks. It lives on the caller's stack for the call.
 struct Call {
     const PinnedTrust* trust;
     std::string host;
-    HTTPResponse response;
+    std::size_t maxBodyBytes;
+    bool expectsBody; // false for HEAD, whose announced length has no body behind it
+    std::stop_token stop;
+    HTTPResponse response = {};
+    std::optional<Refusal> refusal = {};
 };
 
 // The callbacks below run inside C code, so no exception may leave them: a failure refuses
@@ -75,35 +89,78 @@ CURLcode installPinning(CURL*, void* sslContext, void* argument) {
     return CURLE_OK;
 }
 
+// Bytes are counted as libcurl hands them over, after any decoding of its own, so no coding
+// can stretch an answer past its limit.
 size_t collectBody(char* data, size_t size, size_t count, void* argument) noexcept {
+    auto& call = *static_cast<Call*>(argument);
+    const size_t length = size * count;
     try {
-        static_cast<Call*>(argument)->response.body.append(data, size * count);
-        return size * count;
+        if (length > call.maxBodyBytes - call.response.body.size()) {
+            call.refusal = Refusal{TransportError::Kind::tooLarge,
+                                   "the body grew beyond " + std::to_string(call.maxBodyBytes) + " bytes"};
+            return 0;
+        }
+        call.response.body.append(data, length);
+        return length;
     } catch (...) {
         return 0;
     }
 }
 
-std::string trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
+bool announcesMoreThan(std::string_view length, std::size_t limit) {
+    uint64_t announced = 0;
+    const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), announced);
+    return error == std::errc::result_out_of_range || (error == std::errc{} && announced > limit);
+}
+
+// We never send TE, so "chunked" is the only transfer coding a server may use with us; any
+// other would have libcurl inflate a small answer into a huge one.
+std::optional<std::string> unrequestedCoding(std::string_view codings) {
+    while (!codings.empty()) {
+        const auto comma = std::min(codings.find(','), codings.size());
+        const auto coding = Text::trimmedAscii(codings.substr(0, comma));
+        if (!coding.empty() && !Text::equalsIgnoringAsciiCase(coding, "chunked"))
+            return std::string(coding);
+        codings.remove_prefix(std::min(comma + 1, codings.size()));
+    }
+    return std::nullopt;
+}
+
+// Refuses an answer by its head, before any of its body is read.
+std::optional<Refusal> judgeHeader(const Call& call, std::string_view name, std::string_view value) {
+    if (call.expectsBody && Text::equalsIgnoringAsciiCase(name, "Content-Length") &&
+        announcesMoreThan(value, call.maxBodyBytes))
+        return Refusal{TransportError::Kind::tooLarge, "the answer announced " + std::string(value) +
+                                                           " body bytes, more than " +
+                                                           std::to_string(call.maxBodyBytes)};
+    if (Text::equalsIgnoringAsciiCase(name, "Transfer-Encoding"))
+        if (const auto coding = unrequestedCoding(value))
+            return Refusal{TransportError::Kind::unacceptable, "the answer used the transfer coding " + *coding};
+    return std::nullopt;
 }
 
 size_t collectHeader(char* data, size_t size, size_t count, void* argument) noexcept {
-    auto& headers = static_cast<Call*>(argument)->response.headers;
+    auto& call = *static_cast<Call*>(argument);
     const std::string_view line(data, size * count);
     try {
-        if (line.starts_with("HTTP/"))
-            headers.clear(); // a new answer begins (after an interim 1xx)
-        else if (const auto colon = line.find(':'); colon != std::string_view::npos)
-            headers.push_back({trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1))});
+        if (line.starts_with("HTTP/")) {
+            call.response.headers.clear(); // a new answer begins (after an interim 1xx)
+        } else if (const auto colon = line.find(':'); colon != std::string_view::npos) {
+            const auto name = Text::trimmedAscii(line.substr(0, colon));
+            const auto value = Text::trimmedAscii(line.substr(colon + 1));
+            if ((call.refusal = judgeHeader(call, name, value)))
+                return 0;
+            call.response.headers.push_back({std::string(name), std::string(value)});
+        }
         return size * count;
     } catch (...) {
         return 0;
     }
+}
+
+// libcurl asks this at least once a second while a transfer runs; non-zero ends it.
+int checkStop(void* argument, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
+    return static_cast<const Call*>(argument)->stop.stop_requested() ? 1 : 0;
 }
 
 bool hasHeader(const HTTPRequest& request, std::string_view name) {
@@ -157,8 +214,10 @@ public:
     Setter(CURL* easy, const std::string& host) : easy_(easy), host_(host) {}
     template <typename T>
     void operator()(CURLoption option, T value) const {
-        if (const auto code = curl_easy_setopt(easy_, option, value); code != CURLE_OK)
+        if (const auto code = curl_easy_setopt(easy_, option, value); code != CURLE_OK) {
+            Log::error(Log::Category::network, host_ + ": libcurl refused an option: " + curl_easy_strerror(code));
             throw TransportError(TransportError::Kind::failed, host_, curl_easy_strerror(code));
+        }
     }
 
 private:
@@ -179,6 +238,8 @@ void setConnectionRules(const Setter& set, const CurlTransport::Options& options
     set(CURLOPT_SSL_VERIFYPEER, 1L);
     set(CURLOPT_SSL_VERIFYHOST, 2L);
     set(CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    // We never ask for a compressed answer, and libcurl must never inflate one.
+    set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
     if (options.caBundle) {
         set(CURLOPT_CAINFO, options.caBundle->c_str());
         set(CURLOPT_CAPATH, static_cast<const char*>(nullptr)); // instead of the system's, not as well
@@ -197,6 +258,32 @@ void setRequest(const Setter& set, const HTTPRequest& request, const std::string
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
         set(CURLOPT_POSTFIELDS, request.body.data());
     }
+}
+
+void setCallbacks(const Setter& set, Call& call) {
+    set(CURLOPT_WRITEFUNCTION, collectBody);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(&call));
+    set(CURLOPT_HEADERFUNCTION, collectHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(&call));
+    if (call.stop.stop_possible()) {
+        set(CURLOPT_NOPROGRESS, 0L);
+        set(CURLOPT_XFERINFOFUNCTION, checkStop);
+        set(CURLOPT_XFERINFODATA, static_cast<void*>(&call));
+    }
+}
+
+// Throws what ended a transfer, after logging its detail. The query is left out of the log:
+// it may carry a token.
+[[noreturn]] void fail(const HTTPRequest& request, const Call& call, std::string libraryText, CURLcode code) {
+    const auto where = request.method + " https://" + call.host + request.url.path();
+    if (code == CURLE_ABORTED_BY_CALLBACK && call.stop.stop_requested()) {
+        Log::info(Log::Category::network, where + ": cancelled");
+        throw Cancelled();
+    }
+    const auto error = call.refusal ? TransportError(call.refusal->kind, call.host, call.refusal->detail)
+                                    : TransportError(kindOf(code), call.host, std::move(libraryText));
+    Log::error(Log::Category::network, where + ": " + error.detail());
+    throw error;
 }
 
 } // namespace
@@ -245,7 +332,13 @@ void CurlTransport::returnHandle(HandlePtr handle) {
 }
 
 HTTPResponse CurlTransport::send(const HTTPRequest& request) {
-    Call call{.trust = &trust_, .host = request.url.host().value_or(""), .response = {}};
+    if (request.stop.stop_requested())
+        throw Cancelled();
+    Call call{.trust = &trust_,
+              .host = request.url.host().value_or(""),
+              .maxBodyBytes = request.maxBodyBytes,
+              .expectsBody = request.method != "HEAD",
+              .stop = request.stop};
     auto handle = takeHandle();
     CURL* easy = handle->easy.get();
     // Credentials in the address would make libcurl send an Authorization header of its own.
@@ -258,10 +351,7 @@ HTTPResponse CurlTransport::send(const HTTPRequest& request) {
     setRequest(set, request, url, headers.get());
     if (request.timeout && *request.timeout > std::chrono::milliseconds::zero())
         set(CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout->count()));
-    set(CURLOPT_WRITEFUNCTION, collectBody);
-    set(CURLOPT_WRITEDATA, static_cast<void*>(&call));
-    set(CURLOPT_HEADERFUNCTION, collectHeader);
-    set(CURLOPT_HEADERDATA, static_cast<void*>(&call));
+    setCallbacks(set, call);
     set(CURLOPT_ERRORBUFFER, errorText.data());
 
     const CURLcode code = curl_easy_perform(easy);
@@ -269,7 +359,7 @@ HTTPResponse CurlTransport::send(const HTTPRequest& request) {
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     returnHandle(std::move(handle));
     if (code != CURLE_OK)
-        throw TransportError(kindOf(code), call.host, errorText[0] ? errorText.data() : curl_easy_strerror(code));
+        fail(request, call, errorText[0] ? errorText.data() : curl_easy_strerror(code), code);
     call.response.status = static_cast<int>(status);
     return std::move(call.response);
 }

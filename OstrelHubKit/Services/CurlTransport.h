@@ -19,7 +19,9 @@ struct ServiceConfig;
 // The production transport: HTTPS only, no cookies, no cache, TLS 1.2 or later, a time limit
 // per request, redirects returned rather than followed, and every TLS connection accepted only
 // when PinnedTrust::accepts says so for its host (a host without pins can never be reached).
-// Failures without an HTTP answer are thrown as TransportError.
+// An answer body beyond the request's maxBodyBytes is refused, by its announced length before
+// it is read or as it arrives, and nothing is ever inflated: a transfer coding other than
+// chunked is refused. Failures without a usable answer are thrown as TransportError and logged.
 class CurlTransport : public HTTPTransport {
 public:
     struct Options {

@@ -3,7 +3,9 @@
 #include "Util/Url.h"
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +20,20 @@ struct HTTPHeader {
 
 // A request exactly as it goes out: the transport adds no header, body or authorisation.
 struct HTTPRequest {
+    // Enough for every JSON answer of the services; images and files set their own.
+    static constexpr std::size_t defaultMaxBodyBytes = std::size_t{8} * 1024 * 1024;
+
     Url url;
     std::string method = "GET";
     std::vector<HTTPHeader> headers = {};
     std::string body = {};
     // The whole request's time limit; the transport's own when absent.
     std::optional<std::chrono::milliseconds> timeout = {};
+    // The largest answer body accepted, whether announced by its length or counted as it
+    // arrives; a larger one is refused before or while it is read.
+    std::size_t maxBodyBytes = defaultMaxBodyBytes;
+    // Ends the request, sent or not, with ostrel::Cancelled once a stop is requested.
+    std::stop_token stop = {};
 };
 
 struct HTTPResponse {

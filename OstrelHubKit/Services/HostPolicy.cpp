@@ -1,17 +1,11 @@
 #include "Services/HostPolicy.h"
 
 #include "Services/ServiceConfig.h"
+#include "Util/Text.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace ostrel {
-
-std::string lowercasedHost(std::string host) {
-    std::transform(host.begin(), host.end(), host.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return host;
-}
 
 bool isSubdomain(const std::string& host, const std::string& domain) {
     return host.size() > domain.size() + 1 && host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.';
@@ -30,17 +24,17 @@ bool HostPolicy::isPlainHTTPS(const Url& url) {
 }
 
 bool HostPolicy::allowsAPI(const Url& url) const {
-    return isPlainHTTPS(url) && lowercasedHost(*url.host()) == apiHost;
+    return isPlainHTTPS(url) && Text::asciiLowercase(*url.host()) == apiHost;
 }
 
 bool HostPolicy::allowsImage(const Url& url) const {
-    return isPlainHTTPS(url) && assetHosts.contains(lowercasedHost(*url.host()));
+    return isPlainHTTPS(url) && assetHosts.contains(Text::asciiLowercase(*url.host()));
 }
 
 bool HostPolicy::allowsDownload(const Url& url) const {
     if (!isPlainHTTPS(url))
         return false;
-    const auto host = lowercasedHost(*url.host());
+    const auto host = Text::asciiLowercase(*url.host());
     return std::any_of(downloadDomains.begin(), downloadDomains.end(),
                        [&](const std::string& domain) { return isSubdomain(host, domain); });
 }

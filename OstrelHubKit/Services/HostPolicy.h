@@ -28,8 +28,6 @@ struct HostPolicy {
     bool operator==(const HostPolicy&) const = default;
 };
 
-// `host` in lower case (ASCII only: host names are ASCII on the wire).
-std::string lowercasedHost(std::string host);
 // Whether `host` is a proper subdomain of `domain` (ends in "." + domain).
 bool isSubdomain(const std::string& host, const std::string& domain);
 

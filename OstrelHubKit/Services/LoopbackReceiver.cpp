@@ -2,10 +2,14 @@
 
 #include "Util/Base64.h"
 #include "Util/Hex.h"
+#include "Util/Log.h"
+#include "Util/Unicode.h"
+#include "Util/Url.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -43,6 +47,13 @@ Failure systemFailure(int error) {
     return Failure::listenerFailed(std::generic_category().message(error));
 }
 
+// The listener could not be made or started: said in the log, then thrown.
+[[noreturn]] void listenerFailed(int error, std::string_view doing) {
+    const auto failure = systemFailure(error);
+    Log::error(Log::Category::receiver, std::string(doing) + ": " + failure.reason());
+    throw failure;
+}
+
 // `count` bytes from the system's cryptographic random generator, in base64url.
 std::string randomBase64Url(int count) {
     std::string bytes(static_cast<std::size_t>(count), '\0');
@@ -78,46 +89,12 @@ bool isWellFormed(std::string_view text, std::string_view extra) {
     return true;
 }
 
-bool isValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80           ? 1
-                             : (lead >> 5) == 0x6  ? 2
-                             : (lead >> 4) == 0xe  ? 3
-                             : (lead >> 3) == 0x1e ? 4
-                                                   : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        uint32_t point = length == 1 ? lead : lead & (0x7f >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xc0) != 0x80)
-                return false;
-            point = (point << 6) | (next & 0x3f);
-        }
-        constexpr uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (point < smallest[length] || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 // The text behind the percent escapes of a well-formed component; none unless it is UTF-8.
 std::optional<std::string> percentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%') {
-            out.push_back(static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    if (!isValidUtf8(out))
+    auto decoded = percentDecode(text);
+    if (!Unicode::isValidUtf8(decoded))
         return std::nullopt;
-    return out;
+    return decoded;
 }
 
 // The authority of "http://127.0.0.1" followed by a request target: [userinfo "@"] host [":" port].
@@ -280,6 +257,27 @@ LoopbackReceiver::Outcome LoopbackReceiver::parse(std::string_view request, std:
     return Callback{code->second};
 }
 
+bool LoopbackReceiver::canJudge(std::string_view received) {
+    if (received.size() >= maxRequestBytes)
+        return true;
+    const auto start = received.find_first_not_of("\r\n");
+    if (start == std::string_view::npos)
+        return false; // nothing but line breaks so far
+    auto line = received.substr(start);
+    if (line.find_first_of("\r\n") != std::string_view::npos)
+        return true; // the request line is complete, and nothing after it counts
+    const auto method = line.find_first_not_of(" \t");
+    if (method == std::string_view::npos)
+        return false;
+    line.remove_prefix(method);
+    // A line that can no longer begin with the piece "GET" is no callback, however it goes on.
+    constexpr std::string_view get = "GET";
+    const auto begun = line.substr(0, std::min(line.size(), get.size()));
+    if (begun != get.substr(0, begun.size()))
+        return true;
+    return line.size() > get.size() && line[get.size()] != ' ' && line[get.size()] != '\t';
+}
+
 bool LoopbackReceiver::constantTimeEqual(std::string_view a, std::string_view b) {
     // Both sides are padded with zero bytes to the longer length, so the comparison touches
     // every byte of both, and a length difference alone makes them unequal.
@@ -323,20 +321,23 @@ std::string LoopbackReceiver::response(const Outcome& outcome) {
 
 // ---- Lifecycle ------------------------------------------------------------------------------
 
-LoopbackReceiver::LoopbackReceiver()
-    : state_(randomBase64Url(24)), verifier_(randomBase64Url(32)), challenge_(challengeFor(verifier_)) {
+LoopbackReceiver::LoopbackReceiver() : LoopbackReceiver(Options{}) {}
+
+LoopbackReceiver::LoopbackReceiver(Options options)
+    : state_(randomBase64Url(24)), verifier_(randomBase64Url(32)), challenge_(challengeFor(verifier_)),
+      options_(options) {
     wakeFd_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wakeFd_)
-        throw systemFailure(errno);
+        listenerFailed(errno, "making the receiver's wake-up descriptor");
     listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!listener_)
-        throw systemFailure(errno);
+        listenerFailed(errno, "making the listener's socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0; // any free port
     if (::bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        throw systemFailure(errno);
+        listenerFailed(errno, "binding the listener to 127.0.0.1");
 }
 
 LoopbackReceiver::~LoopbackReceiver() {
@@ -354,8 +355,9 @@ uint16_t LoopbackReceiver::start() {
     socklen_t length = sizeof address;
     if (::listen(listener_.get(), SOMAXCONN) != 0 ||
         ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw systemFailure(errno);
+        listenerFailed(errno, "starting the listener");
     port_ = ntohs(address.sin_port);
+    publish(true, 0);
     server_ = std::jthread([this](std::stop_token stop) { serve(stop); });
     return port_;
 }
@@ -365,42 +367,132 @@ void LoopbackReceiver::wake() {
     [[maybe_unused]] auto ignored = ::write(wakeFd_.get(), &one, sizeof one);
 }
 
-// The one thread that accepts and answers connections. Connections are watched together, so a
-// browser's idle spare connection never holds up the one that carries the callback.
+LoopbackReceiver::Status LoopbackReceiver::status() {
+    std::lock_guard guard(lock_);
+    auto now = status_;
+    now.finished = result_.has_value();
+    return now;
+}
+
+void LoopbackReceiver::publish(bool listening, std::size_t openConnections) {
+    std::lock_guard guard(lock_);
+    status_ = {.port = port_, .listening = listening, .openConnections = openConnections, .finished = false};
+}
+
+namespace {
+
+// One accepted connection whose request is still arriving.
+struct Connection {
+    UniqueFd fd;
+    std::string received;
+    std::chrono::steady_clock::time_point deadline;
+};
+using Connections = std::vector<std::unique_ptr<Connection>>;
+
+enum class Arrival { waiting, complete, broken };
+
+// Reads what has arrived, up to maxRequestBytes in all. Complete once the request can be judged
+// or its sender has stopped sending.
+Arrival readMore(Connection& connection) {
+    const auto had = connection.received.size();
+    connection.received.resize(LoopbackReceiver::maxRequestBytes);
+    const ssize_t count =
+        ::recv(connection.fd.get(), connection.received.data() + had, LoopbackReceiver::maxRequestBytes - had, 0);
+    const int error = errno;
+    connection.received.resize(had + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+    if (count < 0 && (error == EAGAIN || error == EWOULDBLOCK || error == EINTR))
+        return Arrival::waiting;
+    if (count < 0) {
+        Log::info(Log::Category::receiver, "a connection failed: " + systemFailure(error).reason());
+        return Arrival::broken;
+    }
+    return count == 0 || LoopbackReceiver::canJudge(connection.received) ? Arrival::complete : Arrival::waiting;
+}
+
+// Milliseconds until the earliest deadline, for poll(); -1 when there is none.
+int untilEarliest(const Connections& connections) {
+    if (connections.empty())
+        return -1;
+    const auto earliest = std::min_element(connections.begin(), connections.end(),
+                                           [](const auto& a, const auto& b) { return a->deadline < b->deadline; });
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>((*earliest)->deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<int64_t>(left.count(), 0, 60'000));
+}
+
+// Makes room for one more: the oldest connection that has sent nothing, else the oldest.
+void evictOne(Connections& connections) {
+    auto victim = std::find_if(connections.begin(), connections.end(),
+                               [](const auto& connection) { return connection->received.empty(); });
+    if (victim == connections.end())
+        victim = connections.begin();
+    Log::warning(Log::Category::receiver, "too many open connections; closing the oldest " +
+                                              std::string((*victim)->received.empty() ? "idle " : "") + "one");
+    connections.erase(victim);
+}
+
+// Closes, without an answer, every connection that did not send its request line in time.
+void closeOverdue(Connections& connections) {
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(connections, [&](const auto& connection) {
+        if (connection->deadline > now)
+            return false;
+        Log::info(Log::Category::receiver, "closing a connection that sent " +
+                                               std::to_string(connection->received.size()) +
+                                               " bytes and no request line in time");
+        return true;
+    });
+}
+
+} // namespace
+
+// The one thread that accepts connections and answers them. Connections are watched together,
+// so a browser's idle spare connection never holds up the one that carries the callback.
 void LoopbackReceiver::serve(std::stop_token stop) {
-    std::vector<UniqueFd> connections;
+    Connections connections;   // oldest first
     bool acceptPaused = false; // the process ran out of descriptors; retry once one is freed
     while (!stop.stop_requested() && !finished()) {
-        const bool accepting = connections.size() < maxOpenConnections && !acceptPaused;
-        std::vector<pollfd> watched{{wakeFd_.get(), POLLIN, 0}, {accepting ? listener_.get() : -1, POLLIN, 0}};
+        std::vector<pollfd> watched{{wakeFd_.get(), POLLIN, 0}, {acceptPaused ? -1 : listener_.get(), POLLIN, 0}};
         for (const auto& connection : connections)
-            watched.push_back({connection.get(), POLLIN, 0});
-        if (::poll(watched.data(), watched.size(), -1) < 0) {
+            watched.push_back({connection->fd.get(), POLLIN, 0});
+        if (::poll(watched.data(), watched.size(), untilEarliest(connections)) < 0) {
             if (errno == EINTR)
                 continue;
-            finish({std::nullopt, std::make_exception_ptr(systemFailure(errno))});
+            const auto failure = systemFailure(errno);
+            Log::error(Log::Category::receiver, "waiting for connections failed: " + failure.reason());
+            finish({std::nullopt, std::make_exception_ptr(failure)});
             break;
         }
         uint64_t wakeCount = 0;
         [[maybe_unused]] auto ignored = ::read(wakeFd_.get(), &wakeCount, sizeof wakeCount);
         for (std::size_t i = connections.size(); i-- > 0;) {
-            if (watched[i + 2].revents == 0)
+            const auto arrival = watched[i + 2].revents != 0 ? readMore(*connections[i]) : Arrival::waiting;
+            if (arrival == Arrival::waiting)
                 continue;
-            answer(connections[i].get());
-            closeGently(std::move(connections[i]));
+            if (arrival == Arrival::complete) {
+                answer(connections[i]->fd.get(), connections[i]->received);
+                closeGently(std::move(connections[i]->fd));
+            }
             connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
             acceptPaused = false;
         }
+        closeOverdue(connections);
         if (watched[1].revents & POLLIN) {
-            UniqueFd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-            if (connection)
-                connections.push_back(std::move(connection));
+            if (connections.size() >= maxOpenConnections)
+                evictOne(connections);
+            UniqueFd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+            if (fd)
+                connections.push_back(std::make_unique<Connection>(
+                    Connection{std::move(fd), {}, std::chrono::steady_clock::now() + options_.connectionTimeout}));
             else
                 acceptPaused = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
         }
+        publish(true, connections.size());
     }
     // From here on the system refuses new connections.
+    connections.clear();
     listener_.reset();
+    publish(false, 0);
 }
 
 bool LoopbackReceiver::finished() {
@@ -408,16 +500,15 @@ bool LoopbackReceiver::finished() {
     return result_.has_value();
 }
 
-// Reads a connection's request once, answers it, and passes on what it decided.
-void LoopbackReceiver::answer(int connection) {
-    std::string request(maxRequestBytes, '\0');
-    ssize_t received = ::recv(connection, request.data(), request.size(), 0);
-    request.resize(received > 0 ? static_cast<std::size_t>(received) : 0);
+// Answers a request and passes on what it decided.
+void LoopbackReceiver::answer(int connection, std::string_view request) {
     Outcome outcome = parse(request, state_);
     sendAll(connection, response(outcome));
     if (const auto* callback = std::get_if<Callback>(&outcome)) {
+        Log::info(Log::Category::receiver, "the browser's callback arrived");
         finish({*callback, nullptr});
     } else if (const auto* failure = std::get_if<Failure>(&outcome)) {
+        Log::warning(Log::Category::receiver, std::string("a callback was refused: ") + failure->what());
         // A stray callback from another window must not end this sign-in.
         if (failure->kind() != Failure::Kind::stateMismatch)
             finish({std::nullopt, std::make_exception_ptr(*failure)});
@@ -445,10 +536,12 @@ LoopbackReceiver::Callback LoopbackReceiver::wait(std::chrono::duration<double> 
     bool done = timeout >= longestTimeout ? changed_.wait(guard, stop, ready)
                                           : changed_.wait_until(guard, stop, deadlineAfter(timeout), ready);
     if (!done) {
-        if (stop.stop_requested())
+        if (stop.stop_requested()) {
             result_ = Result{std::nullopt, std::make_exception_ptr(Cancelled())};
-        else
+        } else {
+            Log::warning(Log::Category::receiver, "no callback came before the sign-in's time-out");
             result_ = Result{std::nullopt, std::make_exception_ptr(Failure::timedOut())};
+        }
         changed_.notify_all();
         wake();
     }

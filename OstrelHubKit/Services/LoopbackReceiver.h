@@ -59,12 +59,28 @@ public:
 
     // Bytes of a request looked at; anything after them is ignored.
     static constexpr std::size_t maxRequestBytes = 16384;
-    // Connections kept open at once while they have not sent their request. Further ones wait in
-    // the system's queue until a place frees up.
+    // Connections kept open at once while their request is still arriving. When one more comes,
+    // the oldest that has sent nothing yet (else simply the oldest) is closed to make room, so
+    // silent connections can never keep the browser's callback out.
     static constexpr std::size_t maxOpenConnections = 32;
+
+    struct Options {
+        // How long a connection may take, from being accepted, to send its request line.
+        std::chrono::milliseconds connectionTimeout = std::chrono::seconds(10);
+    };
+
+    // What the receiver is doing; all of it at one moment.
+    struct Status {
+        uint16_t port = 0;               // 0 until start()
+        bool listening = false;          // connections are being accepted
+        std::size_t openConnections = 0; // accepted, with their request not yet judged
+        bool finished = false;           // the attempt has its one result
+        bool operator==(const Status&) const = default;
+    };
 
     // Makes the random values and binds the listener. Throws Failure::listenerFailed.
     LoopbackReceiver();
+    explicit LoopbackReceiver(Options options);
     LoopbackReceiver(const LoopbackReceiver&) = delete;
     LoopbackReceiver& operator=(const LoopbackReceiver&) = delete;
     ~LoopbackReceiver();
@@ -89,8 +105,14 @@ public:
     // Ends the attempt with ostrel::Cancelled (unless it has already ended).
     void cancel();
 
+    Status status();
+
     // Judges the text of one request against the expected state.
     static Outcome parse(std::string_view request, std::string_view expectedState);
+    // Whether the first bytes of a request are enough to judge it: its request line has ended,
+    // they fill maxRequestBytes, or they can no longer begin a GET. More bytes never change
+    // what parse() makes of bytes that are enough.
+    static bool canJudge(std::string_view received);
     // Equality of two texts in time that depends only on their lengths, not on their contents.
     static bool constantTimeEqual(std::string_view a, std::string_view b);
     // The S256 challenge of a PKCE verifier.
@@ -107,9 +129,10 @@ private:
 
     void serve(std::stop_token stop);
     bool finished();
-    void answer(int connection);
+    void answer(int connection, std::string_view request);
     void finish(Result result);
     void wake();
+    void publish(bool listening, std::size_t openConnections);
 
     std::string state_;
     std::string verifier_;
@@ -117,10 +140,12 @@ private:
     UniqueFd listener_;
     UniqueFd wakeFd_;
     uint16_t port_ = 0;
+    const Options options_;
 
     std::mutex lock_;
     std::condition_variable_any changed_;
     std::optional<Result> result_; // set once, by the first result that ends the attempt
+    Status status_;                // guarded by lock_
     std::jthread server_;
 };
 

@@ -5,15 +5,14 @@
 #include "Services/MoonbaseError.h"
 #include "Services/Paged.h"
 #include "Services/Problem.h"
+#include "Util/Log.h"
+#include "Util/Text.h"
 
 #include <algorithm>
 
 namespace ostrel {
 
 namespace {
-
-// Every store request may take up to a minute, longer than the transport's default.
-constexpr std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
 
 // The store's answer to a download-link request.
 struct DownloadLink {
@@ -35,12 +34,19 @@ std::string pathPiece(std::string_view piece) {
 
 // A code pasted from an e-mail may have lost its "+" to a blank on the way.
 std::string pastedCode(std::string_view code) {
-    const auto first = code.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    std::string trimmed(code.substr(first, code.find_last_not_of(" \t") - first + 1));
+    std::string trimmed(Text::trimmedAscii(code));
     std::replace(trimmed.begin(), trimmed.end(), ' ', '+');
     return trimmed;
+}
+
+// What the log may say about a request: its method and path, never its query, which can carry
+// an address or a token.
+std::string described(const std::string& method, std::string_view path) {
+    return method + " " + std::string(path.substr(0, path.find('?')));
+}
+
+bool isSuccess(int status) {
+    return status >= 200 && status < 300;
 }
 
 std::vector<HTTPHeader> storeHeaders(std::string contentType) {
@@ -59,23 +65,25 @@ struct MoonbaseClient::Refresh {
     std::shared_future<Session> result = promise.get_future().share();
 };
 
-MoonbaseClient::MoonbaseClient(HostPolicy policy, HTTPTransport& transport, TokenPersistence& persistence)
-    : policy_(std::move(policy)), transport_(transport), persistence_(persistence) {}
+MoonbaseClient::MoonbaseClient(HostPolicy policy, HTTPTransport& transport, TokenPersistence& persistence,
+                               OperationTiming timing)
+    : policy_(std::move(policy)), transport_(transport), persistence_(persistence), timing_(std::move(timing)) {}
 
 MoonbaseClient::~MoonbaseClient() = default;
 
 // MARK: Account
 
 User MoonbaseClient::signIn(std::string_view email, std::string_view password) {
-    const auto response = transport_.send(request({
+    const Call call{
         .path = "/api/customer/identity/sign-in?email=" + queryValue(email) + "&scheme=JWT",
         .method = "POST",
         .body = std::string(password),
         .contentType = "text/plain",
-    }));
+    };
+    const auto response = transport_.send(request(call, begin(), true));
     if (response.status == 400 || response.status == 401 || response.status == 404)
-        throw MoonbaseError::invalidCredentials();
-    checkStatus(response);
+        throwLogged(MoonbaseError::invalidCredentials(), "sign-in answered " + std::to_string(response.status));
+    checkStatus(response, call);
     return adopt(response);
 }
 
@@ -88,55 +96,58 @@ User MoonbaseClient::signUp(std::string_view name, std::string_view email, std::
         {"acceptedPrivacyPolicy", true},
         {"acceptedTermsAndConditions", true},
     };
-    const auto response = transport_.send(request({
+    const Call call{
         .path = std::string("/api/customer/identity/sign-up?scheme=JWT&communicationOptIn=") +
                 (newsletter ? "true" : "false"),
         .method = "POST",
         .body = body.dump(),
-    }));
-    checkStatus(response);
+    };
+    const auto response = transport_.send(request(call, begin(), true));
+    checkStatus(response, call);
     return adopt(response);
 }
 
 void MoonbaseClient::confirmAccount(std::string_view email, std::string_view code) {
-    send({
-        .path = "/api/customer/identity/confirm-account?email=" + queryValue(email) +
-                "&code=" + queryValue(pastedCode(code)),
-        .method = "POST",
-    });
+    send(
+        {
+            .path = "/api/customer/identity/confirm-account?email=" + queryValue(email) +
+                    "&code=" + queryValue(pastedCode(code)),
+            .method = "POST",
+        },
+        begin());
 }
 
 void MoonbaseClient::forgotPassword(std::string_view email) {
-    send({.path = "/api/customer/identity/forgot-password?email=" + queryValue(email), .method = "POST"});
+    send({.path = "/api/customer/identity/forgot-password?email=" + queryValue(email), .method = "POST"}, begin());
 }
 
 User MoonbaseClient::currentUser() {
-    return decodeAnswer<User>(send({.path = "/api/customer/meta/user", .authenticated = true}).body);
+    return fetch<User>({.path = "/api/customer/meta/user", .authenticated = true});
 }
 
 // MARK: Catalog and inventory
 
 Storefront MoonbaseClient::storefront() {
-    return decodeAnswer<Storefront>(send({.path = "/api/customer/storefront"}).body);
+    return fetch<Storefront>({.path = "/api/customer/storefront"});
 }
 
 ProductSummary MoonbaseClient::product(std::string_view productId) {
-    return decodeAnswer<ProductSummary>(
-        send({.path = "/api/customer/inventory/products/" + pathPiece(productId)}).body);
+    return fetch<ProductSummary>({.path = "/api/customer/inventory/products/" + pathPiece(productId)});
 }
 
-std::vector<ProductSummary> MoonbaseClient::ownedProducts() {
+std::vector<ProductSummary> MoonbaseClient::ownedProducts(std::stop_token stop) {
+    const auto operation = begin(std::move(stop));
     std::vector<ProductSummary> all;
     std::string path = "/api/customer/inventory/products";
     for (std::size_t pages = 1;; ++pages) {
-        auto page = decodeAnswer<Paged<ProductSummary>>(send({.path = path, .authenticated = true}).body);
+        auto page = decodeAnswer<Paged<ProductSummary>>(send({.path = path, .authenticated = true}, operation).body);
         std::move(page.items.begin(), page.items.end(), std::back_inserter(all));
         if (!page.hasMore || !page.next)
             return all;
         // A token or a relative address is taken as the next path; an absolute one must stay on the store.
         const auto next = Url::parse(*page.next);
         if (next && next->host() && !policy_.allowsAPI(*next))
-            throw MoonbaseError::blockedURL(*page.next);
+            throwLogged(MoonbaseError::blockedURL(*page.next), "the next page lies off the store");
         path = next && next->host() ? next->pathAndQuery() : *page.next;
         if (pages == maxPages)
             return all;
@@ -146,14 +157,15 @@ std::vector<ProductSummary> MoonbaseClient::ownedProducts() {
 Url MoonbaseClient::resolveDownload(const Download& download) {
     const auto stored = download.path ? Url::parse(*download.path) : std::nullopt;
     if (!stored || !policy_.allowsAPI(*stored))
-        throw MoonbaseError::blockedURL(download.path.value_or("(no path)"));
+        throwLogged(MoonbaseError::blockedURL(download.path.value_or("(no path)")),
+                    "the download path of " + download.key + " lies off the store");
     const auto linkRequest = stored->appendingQueryItem("redirect", "false");
-    const auto link =
-        decodeAnswer<DownloadLink>(send({.path = linkRequest.pathAndQuery(), .authenticated = true}).body);
+    const auto link = fetch<DownloadLink>({.path = linkRequest.pathAndQuery(), .authenticated = true});
     // The store hands out addresses with raw blanks now and then; escape only what is illegal.
     const auto location = Url::parse(percentEncode(link.location, AllowedCharacters::downloadLocation()));
     if (!location || !policy_.allowsDownload(*location))
-        throw MoonbaseError::blockedURL(link.location);
+        throwLogged(MoonbaseError::blockedURL(link.location),
+                    "the download link of " + download.key + " lies off the download domains");
     return *location;
 }
 
@@ -162,17 +174,16 @@ Url MoonbaseClient::resolveDownload(const Download& download) {
 Order MoonbaseClient::pushOrder(std::string_view orderId, std::string_view currency,
                                 const std::vector<OrderLineItem>& items, const Url& returnURL) {
     const nlohmann::json body = {{"currency", currency}, {"items", items}};
-    return decodeAnswer<Order>(send({
-                                        .path = "/api/customer/orders/" + pathPiece(orderId) +
-                                                "?checkout=true&returnUrl=" + queryValue(returnURL.text()),
-                                        .method = "PATCH",
-                                        .body = body.dump(),
-                                    })
-                                   .body);
+    return fetch<Order>({
+        .path =
+            "/api/customer/orders/" + pathPiece(orderId) + "?checkout=true&returnUrl=" + queryValue(returnURL.text()),
+        .method = "PATCH",
+        .body = body.dump(),
+    });
 }
 
 Order MoonbaseClient::order(std::string_view orderId) {
-    return decodeAnswer<Order>(send({.path = "/api/customer/orders/" + pathPiece(orderId)}).body);
+    return fetch<Order>({.path = "/api/customer/orders/" + pathPiece(orderId)});
 }
 
 // MARK: Session
@@ -216,31 +227,40 @@ void MoonbaseClient::forgetSession() {
     }
 }
 
+void MoonbaseClient::save(const SessionTokens& tokens) {
+    try {
+        persistence_.save(tokens);
+    } catch (const std::exception& e) {
+        Log::error(Log::Category::store, std::string("the session could not be saved: ") + e.what());
+        throw;
+    }
+}
+
 User MoonbaseClient::adopt(const HTTPResponse& response) {
     auto identity = decodeAnswer<IdentityResponse>(response.body);
     auto tokens = SessionTokens::issued(std::move(identity.accessToken), std::move(identity.refreshToken), now());
     const std::lock_guard guard(lock_);
     replaceSession(tokens);
-    persistence_.save(tokens); // a failure still leaves the session in memory for this run
+    save(tokens); // a failure still leaves the session in memory for this run
     return std::move(identity.user);
 }
 
-std::optional<std::string> MoonbaseClient::validAccessToken() {
+std::optional<std::string> MoonbaseClient::validAccessToken(const Operation& operation) {
     const auto current = session();
     if (!current)
         return std::nullopt;
     if (!current->needsRefresh(now()))
         return current->accessToken;
-    const auto renewed = refresh(false);
+    const auto renewed = refresh(false, operation);
     return renewed ? std::optional(renewed->accessToken) : std::nullopt;
 }
 
-MoonbaseClient::Session MoonbaseClient::refresh(bool force) {
+MoonbaseClient::Session MoonbaseClient::refresh(bool force, const Operation& operation) {
     std::unique_lock lock(lock_);
     if (flight_) {
-        const auto shared = flight_->result;
+        auto shared = flight_->result;
         lock.unlock();
-        return shared.get();
+        return awaitRefresh(std::move(shared), operation);
     }
     const auto& tokens = loadedTokens();
     if (!tokens || (!force && !tokens->needsRefresh(now())))
@@ -253,11 +273,19 @@ MoonbaseClient::Session MoonbaseClient::refresh(bool force) {
     Session fresh;
     std::exception_ptr failure;
     try {
-        fresh = requestRefresh(current);
+        fresh = requestRefresh(current, operation);
     } catch (...) {
         failure = std::current_exception();
     }
     return settleRefresh(flight, std::move(fresh), failure);
+}
+
+// Another caller's renewal is waited for only as long as this operation may still take.
+MoonbaseClient::Session MoonbaseClient::awaitRefresh(std::shared_future<Session> result,
+                                                     const Operation& operation) const {
+    if (result.wait_for(operation.deadline.remaining()) != std::future_status::ready)
+        operation.deadline.nextRequest(timing_.request, policy_.apiHost); // throws: nothing is left
+    return result.get();
 }
 
 MoonbaseClient::Session MoonbaseClient::settleRefresh(const std::shared_ptr<Refresh>& flight, Session fresh,
@@ -276,51 +304,69 @@ MoonbaseClient::Session MoonbaseClient::settleRefresh(const std::shared_ptr<Refr
         return fresh;
     }
     tokens_ = fresh;
-    persistence_.save(*fresh);
+    save(*fresh);
     return fresh;
 }
 
-MoonbaseClient::Session MoonbaseClient::requestRefresh(const SessionTokens& current) {
-    const auto response = transport_.send({
-        .url = storeUrl("/api/customer/identity/refresh?token=" + queryValue(current.refreshToken)),
+MoonbaseClient::Session MoonbaseClient::requestRefresh(const SessionTokens& current, const Operation& operation) {
+    const Call call{
+        .path = "/api/customer/identity/refresh?token=" + queryValue(current.refreshToken),
         .method = "POST",
-        .headers = storeHeaders("text/plain"),
         .body = current.accessToken,
-        .timeout = requestTimeout,
-    });
-    if (response.status == 401 || response.status == 403 || response.status == 404)
+        .contentType = "text/plain",
+    };
+    const auto response = transport_.send(request(call, operation, false));
+    if (response.status == 401 || response.status == 403 || response.status == 404) {
+        Log::warning(Log::Category::store, "the store refused the session's renewal with " +
+                                               std::to_string(response.status) + "; signing out");
         return std::nullopt;
-    checkStatus(response);
+    }
+    checkStatus(response, call);
     auto identity = decodeAnswer<IdentityResponse>(response.body);
     return SessionTokens::issued(std::move(identity.accessToken), std::move(identity.refreshToken), now());
 }
 
 // MARK: Requests
 
-HTTPResponse MoonbaseClient::send(const Call& call) {
+MoonbaseClient::Operation MoonbaseClient::begin(std::stop_token stop) const {
+    return Operation{.deadline = timing_.start(), .stop = std::move(stop)};
+}
+
+template <class T>
+T MoonbaseClient::fetch(const Call& call) {
+    return decodeAnswer<T>(send(call, begin()).body);
+}
+
+HTTPResponse MoonbaseClient::send(const Call& call, const Operation& operation) {
     if (call.authenticated && !session())
-        throw MoonbaseError::notSignedIn();
-    auto response = transport_.send(request(call));
+        throwLogged(MoonbaseError::notSignedIn(), described(call.method, call.path) + " needs a session");
+    auto response = sendOnce(call, operation);
     if (response.status == 401 && session()) {
-        if (!refresh(true))
-            throw MoonbaseError::notSignedIn();
-        response = transport_.send(request(call)); // once, with the new token
+        if (!refresh(true, operation))
+            throwLogged(MoonbaseError::notSignedIn(), "the session could not be renewed after a 401");
+        response = sendOnce(call, operation); // once, with the new token
     }
-    checkStatus(response); // a 401 that remains reads "Sign in to continue."
+    checkStatus(response, call); // a 401 that remains reads "Sign in to continue."
     return response;
 }
 
-HTTPRequest MoonbaseClient::request(const Call& call) {
+HTTPResponse MoonbaseClient::sendOnce(const Call& call, const Operation& operation) {
+    return transport_.send(request(call, operation, true));
+}
+
+HTTPRequest MoonbaseClient::request(const Call& call, const Operation& operation, bool withSession) {
     HTTPRequest out{
         .url = storeUrl(call.path),
         .method = call.method,
         .headers = storeHeaders(call.contentType),
         .body = call.body,
-        .timeout = requestTimeout,
+        .stop = operation.stop,
     };
     // Sent whenever there is a session, so public answers reflect what the customer owns.
-    if (const auto token = validAccessToken())
+    if (const auto token = withSession ? validAccessToken(operation) : std::nullopt)
         out.headers.push_back({"Authorization", "Bearer " + *token});
+    // Asked last: a renewal above may have used part of the time.
+    out.timeout = operation.deadline.nextRequest(timing_.request, policy_.apiHost);
     return out;
 }
 
@@ -328,25 +374,29 @@ Url MoonbaseClient::storeUrl(std::string_view path) const {
     const auto base = Url::parse("https://" + policy_.apiHost);
     auto url = base ? base->resolved(path) : std::nullopt;
     if (!url || !policy_.allowsAPI(*url))
-        throw MoonbaseError::blockedURL(std::string(path));
+        throwLogged(MoonbaseError::blockedURL(std::string(path)), "the address lies off the store");
     return std::move(*url);
 }
 
-void MoonbaseClient::checkStatus(const HTTPResponse& response) const {
-    if (response.status < 400)
+void MoonbaseClient::checkStatus(const HTTPResponse& response, const Call& call) const {
+    if (isSuccess(response.status))
         return;
+    const auto what = described(call.method, call.path) + " answered " + std::to_string(response.status);
+    if (response.status < 400) // a redirect is never followed, and nothing else below 400 is an answer
+        throwLogged(MoonbaseError::unexpectedAnswer(response.status), what);
     const auto problem = Problem::fromBody(response.body);
     auto message =
         problem.detail.value_or(problem.title.value_or(std::string(HttpStatus::reasonPhrase(response.status))));
+    const auto logged = what + ": " + message;
     switch (response.status) {
     case 401:
-        throw MoonbaseError::notSignedIn();
+        throwLogged(MoonbaseError::notSignedIn(), logged);
     case 403:
-        throw MoonbaseError::forbidden(std::move(message));
+        throwLogged(MoonbaseError::forbidden(std::move(message)), logged);
     case 404:
-        throw MoonbaseError::notFound(std::move(message));
+        throwLogged(MoonbaseError::notFound(std::move(message)), logged);
     default:
-        throw MoonbaseError::server(response.status, std::move(message));
+        throwLogged(MoonbaseError::server(response.status, std::move(message)), logged);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Services/Deadline.h"
 #include "Services/Download.h"
 #include "Services/HTTPTransport.h"
 #include "Services/HostPolicy.h"
@@ -16,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,9 +30,15 @@ namespace ostrel {
 // the session lives behind a mutex, requests run concurrently outside it, and however many
 // callers find the session due for renewal, one refresh request serves them all.
 //
-// Besides MoonbaseError, calls pass on TransportError (no answer at all), errors of the
-// persistence when a new session cannot be saved, and Cancelled for callers whose shared
-// renewal was dropped by signOut() or by a new sign-in.
+// Only a 2xx answer counts as success, unless an operation names other statuses it expects; a
+// redirect is never followed and fails like any other unexpected answer. Every operation has
+// one deadline for all its requests together (pages, a renewal and its retry); once it has
+// passed, nothing more is sent and the operation fails as timed out.
+//
+// Besides MoonbaseError, calls pass on TransportError (no answer at all, or the deadline
+// passed), errors of the persistence when a new session cannot be saved, and Cancelled for
+// callers whose shared renewal was dropped by signOut() or by a new sign-in, or whose stop was
+// requested. Every failure's detail is logged under Log::Category::store.
 class MoonbaseClient {
 public:
     // Pages read by ownedProducts() at most, whatever the store says about more.
@@ -38,7 +46,8 @@ public:
 
     // The transport and the persistence must outlive the client. The stored session is not
     // read until it is first needed.
-    MoonbaseClient(HostPolicy policy, HTTPTransport& transport, TokenPersistence& persistence);
+    MoonbaseClient(HostPolicy policy, HTTPTransport& transport, TokenPersistence& persistence,
+                   OperationTiming timing = {});
     MoonbaseClient(const MoonbaseClient&) = delete;
     MoonbaseClient& operator=(const MoonbaseClient&) = delete;
     ~MoonbaseClient();
@@ -53,8 +62,9 @@ public:
     // Catalog and inventory.
     Storefront storefront();
     ProductSummary product(std::string_view productId);
-    // Every page of the customer's products, at most maxPages of them.
-    std::vector<ProductSummary> ownedProducts();
+    // Every page of the customer's products, at most maxPages of them, within one deadline.
+    // A stop request ends it with Cancelled, between pages or during one.
+    std::vector<ProductSummary> ownedProducts(std::stop_token stop = {});
     // The object-store address a file is downloaded from.
     Url resolveDownload(const Download& download);
 
@@ -79,27 +89,39 @@ private:
         std::string contentType = "application/json";
         bool authenticated = false;
     };
+    // One public operation: every request it makes shares its deadline and its stop.
+    struct Operation {
+        Deadline deadline;
+        std::stop_token stop = {};
+    };
 
-    HTTPResponse send(const Call& call);
-    HTTPRequest request(const Call& call);
+    Operation begin(std::stop_token stop = {}) const;
+    HTTPResponse send(const Call& call, const Operation& operation);
+    HTTPResponse sendOnce(const Call& call, const Operation& operation);
+    HTTPRequest request(const Call& call, const Operation& operation, bool withSession);
     Url storeUrl(std::string_view path) const;
-    void checkStatus(const HTTPResponse& response) const;
+    void checkStatus(const HTTPResponse& response, const Call& call) const;
     User adopt(const HTTPResponse& response);
+    template <class T>
+    T fetch(const Call& call);
 
     Session session();
-    std::optional<std::string> validAccessToken();
-    Session refresh(bool force);
-    Session requestRefresh(const SessionTokens& current);
+    std::optional<std::string> validAccessToken(const Operation& operation);
+    Session refresh(bool force, const Operation& operation);
+    Session awaitRefresh(std::shared_future<Session> result, const Operation& operation) const;
+    Session requestRefresh(const SessionTokens& current, const Operation& operation);
     Session settleRefresh(const std::shared_ptr<Refresh>& flight, Session fresh, std::exception_ptr failure);
 
     // Callers hold lock_.
     Session& loadedTokens();
     void replaceSession(Session tokens);
     void forgetSession();
+    void save(const SessionTokens& tokens);
 
     const HostPolicy policy_;
     HTTPTransport& transport_;
     TokenPersistence& persistence_;
+    const OperationTiming timing_;
 
     std::mutex lock_;
     std::optional<Session> tokens_;   // outer empty: not loaded yet

@@ -4,6 +4,8 @@
 #include "Services/HostPolicy.h"
 #include "Services/HttpStatus.h"
 #include "Services/MoonbaseError.h"
+#include "Util/Log.h"
+#include "Util/Text.h"
 #include "Util/Unicode.h"
 
 #include <chrono>
@@ -12,8 +14,7 @@ namespace ostrel {
 
 namespace {
 
-// Identity requests may take up to a minute, longer than the transport's default.
-constexpr std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
+constexpr auto identity = MoonbaseError::Service::identity;
 
 // The error body of the identity service.
 struct ErrorBody {
@@ -46,7 +47,8 @@ T decodeMember(std::string_view body, std::string_view key) {
         const auto json = parseJson(body);
         return JsonReader(json).required<T>(key);
     } catch (const DecodingError& failure) {
-        throw MoonbaseError::decoding(failure);
+        throwLogged(MoonbaseError::decoding(failure, identity),
+                    "the answer's \"" + std::string(key) + "\" did not decode: " + failure.what());
     }
 }
 
@@ -81,15 +83,15 @@ std::optional<Url> appendingPath(const Url& base, std::string_view relative) {
 bool staysOn(const Url& url, const Url& base) {
     const auto host = url.host();
     const auto baseHost = base.host();
-    return url.scheme() == "https" && host && baseHost && lowercasedHost(*host) == lowercasedHost(*baseHost);
+    return url.scheme() == "https" && host && baseHost && Text::equalsIgnoringAsciiCase(*host, *baseHost);
 }
 
 } // namespace
 
 OstrelIDClient::OstrelIDClient(Url base, Url authBase, std::shared_ptr<HTTPTransport> transport,
-                               std::shared_ptr<TokenPersistence> persistence)
+                               std::shared_ptr<TokenPersistence> persistence, OperationTiming timing)
     : base_(std::move(base)), authBase_(std::move(authBase)), transport_(std::move(transport)),
-      persistence_(std::move(persistence)) {}
+      persistence_(std::move(persistence)), timing_(std::move(timing)) {}
 
 Url OstrelIDClient::apiBase(std::string_view host) {
     return Url("https://" + std::string(host) + "/id");
@@ -113,7 +115,12 @@ void OstrelIDClient::adopt(const std::string& token) {
     const std::lock_guard guard(lock_);
     token_ = token;
     loaded_ = true;
-    persistence_->save(SessionTokens::issued(token, "", SessionTokens::Clock::now()));
+    try {
+        persistence_->save(SessionTokens::issued(token, "", SessionTokens::Clock::now()));
+    } catch (const std::exception& e) {
+        Log::error(Log::Category::identity, std::string("the session could not be saved: ") + e.what());
+        throw;
+    }
 }
 
 void OstrelIDClient::forget() noexcept {
@@ -137,49 +144,61 @@ Url OstrelIDClient::address(std::string_view path, const QueryItems& query) cons
         path.remove_prefix(1);
     auto url = appendingPath(base_, path);
     if (!url)
-        throw MoonbaseError::blockedURL(base_.text() + "/" + std::string(path));
+        throwLogged(MoonbaseError::blockedURL(base_.text() + "/" + std::string(path)), "not an address");
     for (const auto& [name, value] : query)
         url = url->appendingQueryItem(name, value);
     if (!staysOn(*url, base_))
-        throw MoonbaseError::blockedURL(url->text());
+        throwLogged(MoonbaseError::blockedURL(url->text()), "not https to the identity host");
     return *url;
 }
 
-std::string OstrelIDClient::send(std::string_view path, std::string_view method, std::optional<std::string> body,
-                                 const QueryItems& query, Access access) {
-    HTTPRequest request{.url = address(path, query),
-                        .method = std::string(method),
-                        .headers = {{"Accept", "application/json"}, {"User-Agent", "Ostrel Hub (macOS)"}},
-                        .timeout = requestTimeout};
-    if (body) {
-        request.body = std::move(*body);
+std::string OstrelIDClient::send(const Call& call, const Deadline& deadline) {
+    HTTPRequest request{.url = address(call.path, call.query),
+                        .method = std::string(call.method),
+                        .headers = {{"Accept", "application/json"}, {"User-Agent", "Ostrel Hub (macOS)"}}};
+    if (call.body) {
+        request.body = *call.body;
         request.headers.push_back({"Content-Type", "application/json"});
     }
-    if (access == Access::signedIn) {
+    if (call.access == Access::signedIn) {
         const auto current = token();
         if (!current)
-            throw MoonbaseError::notSignedIn();
+            throwLogged(MoonbaseError::notSignedIn(), std::string(call.path) + " needs a session");
         request.headers.push_back({"Authorization", "Bearer " + *current});
     }
+    request.timeout = deadline.nextRequest(timing_.request, base_.host().value_or(""));
     auto response = transport_->send(request);
-    if (response.status == 401 && access == Access::signedIn) {
-        forget();
-        throw MoonbaseError::notSignedIn();
-    }
-    if (response.status >= 400)
-        throw MoonbaseError::server(response.status, failureDetail(response));
+    checkStatus(response, call);
     return std::move(response.body);
 }
 
+void OstrelIDClient::checkStatus(const HTTPResponse& response, const Call& call) {
+    if (response.status >= 200 && response.status < 300)
+        return;
+    const auto what =
+        std::string(call.method) + " " + std::string(call.path) + " answered " + std::to_string(response.status);
+    if (response.status == 401 && call.access == Access::signedIn) {
+        forget();
+        throwLogged(MoonbaseError::notSignedIn(), what + "; the session is dropped");
+    }
+    if (response.status < 400) // a redirect is never followed, and nothing else below 400 is an answer
+        throwLogged(MoonbaseError::unexpectedAnswer(response.status, identity), what);
+    const auto detail = failureDetail(response);
+    throwLogged(MoonbaseError::server(response.status, detail, identity), what + ": " + detail);
+}
+
 void OstrelIDClient::requestCode(std::string_view email) {
-    send("/auth/email/code/request", "POST", jsonText({{"email", email}}), {}, Access::open);
+    send({.path = "/auth/email/code/request", .method = "POST", .body = jsonText({{"email", email}})});
 }
 
 OstrelIDProfile OstrelIDClient::completeCode(std::string_view email, std::string_view code) {
-    const auto answer = send("/auth/email/code/complete", "POST",
-                             jsonText({{"email", email}, {"code", withoutWhitespace(code)}}), {}, Access::open);
+    const auto deadline = timing_.start();
+    const auto answer = send({.path = "/auth/email/code/complete",
+                              .method = "POST",
+                              .body = jsonText({{"email", email}, {"code", withoutWhitespace(code)}})},
+                             deadline);
     adopt(decodeMember<std::string>(answer, "token"));
-    return profile();
+    return profile(deadline);
 }
 
 Url OstrelIDClient::providerURL(OstrelIDProvider provider, std::string_view state, uint16_t port,
@@ -196,40 +215,50 @@ Url OstrelIDClient::providerURL(OstrelIDProvider provider, std::string_view stat
 void OstrelIDClient::exchange(std::string_view code, std::string_view verifier) {
     const auto url = appendingPath(authBase_, "hub/exchange");
     if (!url || !staysOn(*url, authBase_))
-        throw MoonbaseError::blockedURL(url ? url->text() : authBase_.text() + "/hub/exchange");
-    const auto response = transport_->send({.url = *url,
-                                            .method = "POST",
-                                            .headers = {{"Content-Type", "application/json"}},
-                                            .body = jsonText({{"code", code}, {"verifier", verifier}}),
-                                            .timeout = requestTimeout});
+        throwLogged(MoonbaseError::blockedURL(url ? url->text() : authBase_.text() + "/hub/exchange"),
+                    "not https to the identity host");
+    const auto response =
+        transport_->send({.url = *url,
+                          .method = "POST",
+                          .headers = {{"Content-Type", "application/json"}},
+                          .body = jsonText({{"code", code}, {"verifier", verifier}}),
+                          .timeout = timing_.start().nextRequest(timing_.request, authBase_.host().value_or(""))});
     // Only a plain 200 completes a sign-in; anything else is a code the service did not take.
     if (response.status != 200)
-        throw MoonbaseError::invalidCredentials();
+        throwLogged(MoonbaseError::invalidCredentials(identity),
+                    "the code exchange answered " + std::to_string(response.status));
     adopt(decodeMember<std::string>(response.body, "qid"));
 }
 
 OstrelIDProfile OstrelIDClient::profile() {
-    return decodeAnswer<OstrelIDProfile>(send("/auth/me", "GET", std::nullopt, {}, Access::signedIn));
+    return profile(timing_.start());
+}
+
+OstrelIDProfile OstrelIDClient::profile(const Deadline& deadline) {
+    return decodeAnswer<OstrelIDProfile>(send({.path = "/auth/me", .access = Access::signedIn}, deadline), identity);
 }
 
 std::vector<OstrelIDSession> OstrelIDClient::sessions() {
-    return decodeMember<std::vector<OstrelIDSession>>(send("/auth/sessions", "GET", std::nullopt, {}, Access::signedIn),
+    return decodeMember<std::vector<OstrelIDSession>>(send({.path = "/auth/sessions", .access = Access::signedIn}),
                                                       "sessions");
 }
 
 void OstrelIDClient::revokeSession(std::string_view sessionId) {
-    send("/auth/sessions/revoke", "POST", jsonText({{"sessionId", sessionId}}), {}, Access::signedIn);
+    send({.path = "/auth/sessions/revoke",
+          .method = "POST",
+          .body = jsonText({{"sessionId", sessionId}}),
+          .access = Access::signedIn});
 }
 
 std::vector<OstrelIDPurchase> OstrelIDClient::purchases() {
-    return decodeMember<std::vector<OstrelIDPurchase>>(
-        send("/auth/purchases", "GET", std::nullopt, {}, Access::signedIn), "purchases");
+    return decodeMember<std::vector<OstrelIDPurchase>>(send({.path = "/auth/purchases", .access = Access::signedIn}),
+                                                       "purchases");
 }
 
 void OstrelIDClient::signOut() noexcept {
     try {
         if (token())
-            send("/auth/signout", "POST", "{}", {}, Access::signedIn);
+            send({.path = "/auth/signout", .method = "POST", .body = "{}", .access = Access::signedIn});
     } catch (...) {
         // signing out locally must not depend on the service agreeing
     }
@@ -240,18 +269,21 @@ ReviewPage OstrelIDClient::reviews(std::string_view product, const std::optional
     QueryItems query{{"product", std::string(product)}, {"limit", std::to_string(limit)}};
     if (cursor)
         query.emplace_back("cursor", *cursor);
-    return decodeAnswer<ReviewPage>(send("/reviews", "GET", std::nullopt, query, Access::open));
+    return decodeAnswer<ReviewPage>(send({.path = "/reviews", .query = std::move(query)}), identity);
 }
 
 MyReview OstrelIDClient::myReview(std::string_view product) {
     return decodeAnswer<MyReview>(
-        send("/reviews/mine", "GET", std::nullopt, {{"product", std::string(product)}}, Access::signedIn));
+        send({.path = "/reviews/mine", .query = {{"product", std::string(product)}}, .access = Access::signedIn}),
+        identity);
 }
 
 PostedReview OstrelIDClient::postReview(const ReviewDraft& draft) {
     if (auto problem = draft.problem())
         throw MoonbaseError::forbidden(std::move(*problem));
-    return decodeAnswer<PostedReview>(send("/reviews", "POST", jsonText(draft.normalized()), {}, Access::signedIn));
+    return decodeAnswer<PostedReview>(
+        send({.path = "/reviews", .method = "POST", .body = jsonText(draft.normalized()), .access = Access::signedIn}),
+        identity);
 }
 
 } // namespace ostrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Services/Deadline.h"
 #include "Services/HTTPTransport.h"
 #include "Services/OstrelIDRecords.h"
 #include "Services/Review.h"
@@ -24,14 +25,16 @@ namespace ostrel {
 // and the user signs in again, by e-mailed code or through the browser.
 //
 // Safe to call from any thread: the token is guarded by a private lock, requests run outside
-// it. Failures are MoonbaseError with the store's wording; TransportError passes through, and
-// a session that cannot be saved throws the persistence's error.
+// it. Only a 2xx answer counts as success (a redirect is never followed), and each operation
+// has one deadline for all its requests. Failures are MoonbaseError in Ostrel ID's words,
+// logged under Log::Category::identity; TransportError passes through, and a session that
+// cannot be saved throws the persistence's error.
 class OstrelIDClient {
 public:
     // `base` is the identity API ("https://<host>/id"), `authBase` the browser sign-in pages
     // ("https://<host>/auth").
     OstrelIDClient(Url base, Url authBase, std::shared_ptr<HTTPTransport> transport,
-                   std::shared_ptr<TokenPersistence> persistence);
+                   std::shared_ptr<TokenPersistence> persistence, OperationTiming timing = {});
     OstrelIDClient(const OstrelIDClient&) = delete;
     OstrelIDClient& operator=(const OstrelIDClient&) = delete;
 
@@ -75,8 +78,19 @@ private:
     using QueryItems = std::vector<std::pair<std::string, std::string>>;
     enum class Access { open, signedIn };
 
-    std::string send(std::string_view path, std::string_view method, std::optional<std::string> body,
-                     const QueryItems& query, Access access);
+    // One request of an operation, sent before its deadline and judged by its status.
+    struct Call {
+        std::string_view path;
+        std::string_view method = "GET";
+        std::optional<std::string> body = std::nullopt;
+        QueryItems query = {};
+        Access access = Access::open;
+    };
+
+    std::string send(const Call& call, const Deadline& deadline);
+    std::string send(const Call& call) { return send(call, timing_.start()); }
+    void checkStatus(const HTTPResponse& response, const Call& call);
+    OstrelIDProfile profile(const Deadline& deadline);
     Url address(std::string_view path, const QueryItems& query) const;
     std::optional<std::string> token();
     void adopt(const std::string& token);
@@ -85,6 +99,7 @@ private:
     const Url authBase_;
     const std::shared_ptr<HTTPTransport> transport_;
     const std::shared_ptr<TokenPersistence> persistence_;
+    const OperationTiming timing_;
 
     std::mutex lock_; // guards the two below and every use of persistence_
     bool loaded_ = false;

@@ -2,6 +2,7 @@
 
 #include "Services/HostPolicy.h"
 #include "Services/ServiceConfig.h"
+#include "Util/Text.h"
 
 #include <array>
 
@@ -155,7 +156,7 @@ const PinnedTrust& PinnedTrust::ostrel() {
 }
 
 std::optional<std::set<std::string>> PinnedTrust::pinned(std::string_view host) const {
-    const auto lower = lowercasedHost(std::string(host));
+    const auto lower = Text::asciiLowercase(host);
     if (const auto exact = pins.find(lower); exact != pins.end())
         return exact->second;
     for (const auto& [domain, set] : suffixPins)

@@ -1,5 +1,8 @@
 #include "Services/ServiceConfig.h"
 
+#include "Services/JsonReader.h"
+#include "Util/Text.h"
+
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -12,33 +15,31 @@ using nlohmann::json;
 
 constexpr size_t pinLength = 44; // base64 of a SHA-256 digest
 
-std::string requiredHost(const json& object, const char* key) {
-    const auto host = lowercasedHost(object.at(key).get<std::string>());
+std::string requiredHost(const JsonReader& in, const char* key) {
+    const auto host = Text::asciiLowercase(in.required<std::string>(key));
     if (host.empty() || host.find_first_of("/:@ ") != std::string::npos)
         throw std::invalid_argument(std::string("\"") + key + "\" is not a host name");
     return host;
 }
 
-std::set<std::string> requiredPins(const json& object, const char* key) {
-    auto pins = object.at(key).get<std::set<std::string>>();
-    for (const auto& pin : pins)
+std::set<std::string> requiredPins(const JsonReader& in, const char* key) {
+    const auto listed = in.required<std::vector<std::string>>(key);
+    for (const auto& pin : listed)
         if (pin.size() != pinLength || pin.back() != '=')
             throw std::invalid_argument(std::string("\"") + key + "\" holds \"" + pin + "\", which is not a pin");
-    return pins;
+    return {listed.begin(), listed.end()};
 }
 
-std::map<std::string, std::string> connectTargets(const json& object) {
+std::map<std::string, std::string> connectTargets(const JsonReader& in) {
     std::map<std::string, std::string> targets;
-    if (!object.contains("connectTo"))
-        return targets;
-    for (const auto& [host, target] : object.at("connectTo").items()) {
-        const auto address = target.get<std::string>();
+    for (const auto& [host, address] :
+         in.optional<std::map<std::string, std::string>>("connectTo").value_or(std::map<std::string, std::string>{})) {
         const auto colon = address.rfind(':');
         const auto port = colon == std::string::npos ? std::string() : address.substr(colon + 1);
         if (colon == 0 || port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
             throw std::invalid_argument("\"connectTo\" maps \"" + host + "\" to \"" + address +
                                         "\", which is not address:port");
-        targets.emplace(lowercasedHost(host), address);
+        targets.emplace(Text::asciiLowercase(host), address);
     }
     return targets;
 }
@@ -66,8 +67,10 @@ const ServiceConfig& ServiceConfig::production() {
 
 ServiceConfig ServiceConfig::fromJson(std::string_view text) {
     try {
-        const auto object = json::parse(text);
-        ServiceConfig config{
+        const auto document = parseJson(text);
+        const JsonReader object(document);
+        object.expectObject();
+        return ServiceConfig{
             .storeApiHost = requiredHost(object, "storeApiHost"),
             .storeAssetHost = requiredHost(object, "storeAssetHost"),
             .identityApiHost = requiredHost(object, "identityApiHost"),
@@ -76,12 +79,9 @@ ServiceConfig ServiceConfig::fromJson(std::string_view text) {
             .storePins = requiredPins(object, "storePins"),
             .identityPins = requiredPins(object, "identityPins"),
             .downloadPins = requiredPins(object, "downloadPins"),
-            .caBundle = std::nullopt,
+            .caBundle = object.optional<std::string>("caBundle"),
             .connectTo = connectTargets(object),
         };
-        if (object.contains("caBundle"))
-            config.caBundle = object.at("caBundle").get<std::string>();
-        return config;
     } catch (const std::exception& e) {
         throw ServiceConfigError("", e.what());
     }

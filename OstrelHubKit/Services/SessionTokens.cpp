@@ -1,5 +1,6 @@
 #include "Services/SessionTokens.h"
 
+#include "Services/JsonReader.h"
 #include "Util/Base64.h"
 #include "Util/Error.h"
 
@@ -83,19 +84,17 @@ std::string SessionTokens::toJson() const {
 }
 
 std::optional<SessionTokens> SessionTokens::fromJson(std::string_view json) {
-    auto object = nlohmann::json::parse(json, nullptr, false);
-    if (!object.is_object())
-        return std::nullopt;
-    auto access = object.find("accessToken");
-    auto refresh = object.find("refreshToken");
-    auto expires = object.find("expiresAt");
-    if (access == object.end() || !access->is_string() || refresh == object.end() || !refresh->is_string() ||
-        expires == object.end() || !expires->is_number())
-        return std::nullopt;
-    auto expiresAt = instantAfterUnixEpoch(expires->get<double>() + referenceDateOffset);
-    if (!expiresAt)
-        return std::nullopt;
-    return SessionTokens{access->get<std::string>(), refresh->get<std::string>(), *expiresAt};
+    try {
+        const auto document = parseJson(json);
+        const JsonReader in(document);
+        auto expiresAt = instantAfterUnixEpoch(in.required<double>("expiresAt") + referenceDateOffset);
+        if (!expiresAt)
+            return std::nullopt;
+        return SessionTokens{in.required<std::string>("accessToken"), in.required<std::string>("refreshToken"),
+                             *expiresAt};
+    } catch (const DecodingError&) {
+        return std::nullopt; // a stored form that does not decode holds no session
+    }
 }
 
 namespace JWT {
@@ -107,13 +106,12 @@ std::optional<Clock::time_point> expiry(std::string_view token) {
     auto payload = base64Decode(standardBase64(pieces[1]));
     if (!payload)
         return std::nullopt;
-    auto claims = nlohmann::json::parse(*payload, nullptr, false);
-    if (!claims.is_object())
+    try {
+        const auto claims = parseJson(*payload);
+        return instantAfterUnixEpoch(JsonReader(claims).required<double>("exp"));
+    } catch (const DecodingError&) {
         return std::nullopt;
-    auto exp = claims.find("exp");
-    if (exp == claims.end() || !exp->is_number())
-        return std::nullopt;
-    return instantAfterUnixEpoch(exp->get<double>());
+    }
 }
 
 } // namespace JWT

@@ -14,6 +14,10 @@ std::string describe(TransportError::Kind kind, const std::string& host) {
         return "The server " + host + " could not be trusted, so nothing was sent to it.";
     case TransportError::Kind::secureConnection:
         return "A secure connection to " + host + " could not be made.";
+    case TransportError::Kind::tooLarge:
+        return "The answer from " + host + " was too large, so the app stopped reading it.";
+    case TransportError::Kind::unacceptable:
+        return "The server " + host + " answered in a form the app does not accept.";
     case TransportError::Kind::failed:
         break;
     }

@@ -6,8 +6,9 @@
 
 namespace ostrel {
 
-// A request that got no HTTP answer: the network, the time limit or the secure connection
-// failed. what() names the host; detail() carries the library's own words for the log.
+// A request that got no usable HTTP answer: the network, the time limit or the secure
+// connection failed, or the answer was refused while it arrived. what() names the host;
+// detail() carries the technical words for the log.
 class TransportError : public Error {
 public:
     enum class Kind {
@@ -15,6 +16,8 @@ public:
         timedOut,
         notTrusted,       // the certificate chain failed verification or holds no pinned key
         secureConnection, // any other TLS failure
+        tooLarge,         // the answer's body was announced or grew beyond the request's limit
+        unacceptable,     // the answer came in a form never asked for (a compressed transfer coding)
         failed,           // everything else
     };
 

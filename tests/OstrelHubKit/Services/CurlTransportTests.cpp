@@ -10,9 +10,12 @@
 
 #include <atomic>
 #include <future>
+#include <stop_token>
 #include <thread>
 
 #include <gtest/gtest.h>
+
+#include <zlib.h>
 
 namespace ostrel {
 namespace {
@@ -316,6 +319,185 @@ TEST(CurlTransport, ServesManyThreadsAtOnce) {
         caller.join();
     EXPECT_EQ(answered, 30);
     EXPECT_EQ(requests, 30);
+}
+
+// Holds server handlers until it opens, at the latest when it goes away. Declared after the
+// server, so the handlers are let go before the server waits for them.
+struct Gate {
+    std::promise<void> opener;
+    std::shared_future<void> opened = opener.get_future().share();
+    bool open = false;
+
+    void release() {
+        if (!std::exchange(open, true))
+            opener.set_value();
+    }
+    ~Gate() { release(); }
+};
+
+// An answer of `size` bytes of "x" at `path`, with its length announced or sent in chunks.
+void serveBody(TlsServer& server, const std::string& path, std::size_t size, bool chunked) {
+    server.routes().Get(path, [size, chunked](const httplib::Request&, httplib::Response& response) {
+        if (!chunked)
+            return response.set_content(std::string(size, 'x'), "text/plain");
+        response.set_chunked_content_provider("text/plain", [size](std::size_t, httplib::DataSink& sink) {
+            const std::string half(size / 2, 'x');
+            sink.write(half.data(), half.size());
+            const std::string rest(size - half.size(), 'x');
+            sink.write(rest.data(), rest.size());
+            sink.done();
+            return true;
+        });
+    });
+}
+
+// `size` zero bytes, gzip-compressed.
+std::string gzippedZeros(std::size_t size) {
+    z_stream stream{};
+    EXPECT_EQ(deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string zeros(1 << 20, '\0');
+    std::string out(deflateBound(&stream, static_cast<uLong>(size)), '\0');
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    for (std::size_t left = size; left > 0;) {
+        const auto piece = std::min(left, zeros.size());
+        left -= piece;
+        stream.next_in = reinterpret_cast<Bytef*>(zeros.data());
+        stream.avail_in = static_cast<uInt>(piece);
+        deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+    }
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+struct LimitFixture {
+    Fixture f;
+    TlsChain chain = f.chain({.hostNames = {"store.demo.test"}});
+    TlsServer server{chain};
+    Gate gate; // after the server: opened before the server stops
+
+    std::unique_ptr<CurlTransport> start() {
+        server.start();
+        return transport(pinning("store.demo.test", chain.rootPin), chain, {{"store.demo.test", server.address()}});
+    }
+};
+
+TEST(CurlTransport, AcceptsBodiesUpToTheRequestsLimitAndRefusesOneByteMore) {
+    LimitFixture limits;
+    for (const bool chunked : {false, true}) {
+        const std::string prefix = chunked ? "/chunked" : "/announced";
+        serveBody(limits.server, prefix + "/at", 1000, chunked);
+        serveBody(limits.server, prefix + "/over", 1001, chunked);
+    }
+    auto store = limits.start();
+    for (const std::string prefix : {"/chunked", "/announced"}) {
+        SCOPED_TRACE(prefix);
+        const auto at = store->send({.url = Url("https://store.demo.test" + prefix + "/at"), .maxBodyBytes = 1000});
+        EXPECT_EQ(at.body, std::string(1000, 'x'));
+        try {
+            store->send({.url = Url("https://store.demo.test" + prefix + "/over"), .maxBodyBytes = 1000});
+            ADD_FAILURE() << "a body one byte over the limit was accepted";
+        } catch (const TransportError& e) {
+            EXPECT_EQ(e, TransportError(TransportError::Kind::tooLarge, "store.demo.test", ""));
+            EXPECT_STREQ(e.what(), "The answer from store.demo.test was too large, so the app stopped reading it.");
+            EXPECT_FALSE(e.detail().empty());
+        }
+    }
+}
+
+TEST(CurlTransport, TheDefaultLimitIsEightMebibytes) {
+    LimitFixture limits;
+    serveBody(limits.server, "/at", HTTPRequest::defaultMaxBodyBytes, false);
+    serveBody(limits.server, "/over", HTTPRequest::defaultMaxBodyBytes + 1, true);
+    auto store = limits.start();
+    EXPECT_EQ(store->send({.url = Url("https://store.demo.test/at")}).body.size(), std::size_t{8} << 20);
+    EXPECT_EQ(failureOf(*store, "https://store.demo.test/over"), TransportError::Kind::tooLarge);
+}
+
+TEST(CurlTransport, RefusesAnAnnouncedLengthBeyondTheLimitBeforeReadingTheBody) {
+    LimitFixture limits;
+    const auto opened = limits.gate.opened;
+    // Two gibibytes announced; the body would only begin once the gate opens, so a transport
+    // that waited for it would run into its time limit instead.
+    limits.server.routes().Get("/huge", [opened](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(std::size_t{2} << 30, "application/json",
+                                      [opened](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                          opened.wait();
+                                          return sink.write("{", 1);
+                                      });
+    });
+    limits.server.start();
+    auto store = transport(pinning("store.demo.test", limits.chain.rootPin), limits.chain,
+                           {{"store.demo.test", limits.server.address()}}, 20s);
+    EXPECT_EQ(failureOf(*store, "https://store.demo.test/huge"), TransportError::Kind::tooLarge);
+}
+
+TEST(CurlTransport, StopsReadingAnEndlessAnswerAtTheLimit) {
+    LimitFixture limits;
+    std::atomic<std::size_t> sent = 0;
+    limits.server.routes().Get("/endless", [&sent](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("application/json", [&sent](std::size_t, httplib::DataSink& sink) {
+            const std::string block(64 * 1024, ' ');
+            while (sink.write(block.data(), block.size())) // until the client goes away
+                sent += block.size();
+            return false;
+        });
+    });
+    auto store = limits.start();
+    EXPECT_EQ(failureOf(*store, "https://store.demo.test/endless"), TransportError::Kind::tooLarge);
+    EXPECT_GE(sent.load(), HTTPRequest::defaultMaxBodyBytes - 64 * 1024);
+}
+
+// A compressed transfer coding is never asked for, so it is never inflated: a small answer
+// cannot grow into a huge one on the way in.
+TEST(CurlTransport, RefusesTransferCodingsItNeverAskedFor) {
+    LimitFixture limits;
+    const auto bomb = gzippedZeros(std::size_t{64} << 20); // 64 MiB once inflated, 64 KiB on the wire
+    ASSERT_LT(bomb.size(), 128u * 1024);
+    for (const std::string coding : {"gzip", "deflate, gzip"})
+        limits.server.routes().Get("/" + coding.substr(0, 4), [&bomb, coding](const httplib::Request&,
+                                                                              httplib::Response& response) {
+            response.set_header("Transfer-Encoding", coding);
+            response.set_chunked_content_provider("application/json", [&bomb](std::size_t, httplib::DataSink& sink) {
+                sink.write(bomb.data(), bomb.size());
+                sink.done();
+                return true;
+            });
+        });
+    serveBody(limits.server, "/plain", 100, true);
+    auto store = limits.start();
+    EXPECT_EQ(failureOf(*store, "https://store.demo.test/gzip"), TransportError::Kind::unacceptable);
+    EXPECT_EQ(failureOf(*store, "https://store.demo.test/defl"), TransportError::Kind::unacceptable);
+    // Plain chunks are still read.
+    EXPECT_EQ(store->send({.url = Url("https://store.demo.test/plain")}).body, std::string(100, 'x'));
+}
+
+TEST(CurlTransport, EndsARequestWhenItsStopIsRequested) {
+    LimitFixture limits;
+    const auto opened = limits.gate.opened;
+    std::promise<void> arrived;
+    std::atomic<int> requests = 0;
+    limits.server.routes().Get("/stalled", [&, opened](const httplib::Request&, httplib::Response& response) {
+        if (++requests == 1)
+            arrived.set_value();
+        opened.wait();
+        response.set_content("late", "text/plain");
+    });
+    auto store = limits.start();
+
+    std::stop_source early;
+    early.request_stop();
+    EXPECT_THROW(store->send({.url = Url("https://store.demo.test/stalled"), .stop = early.get_token()}), Cancelled);
+    EXPECT_EQ(requests, 0);
+
+    std::stop_source later;
+    auto call = std::async(std::launch::async, [&] {
+        store->send({.url = Url("https://store.demo.test/stalled"), .stop = later.get_token()});
+    });
+    arrived.get_future().wait();
+    later.request_stop();
+    EXPECT_THROW(call.get(), Cancelled);
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 // These tests talk to a real Secret Service. scripts/with-keyring runs them inside a private
-// D-Bus session with an unlocked GNOME Keyring; without any session bus they are skipped, and
-// with a bus but no reachable keyring they fail.
+// D-Bus session with an unlocked GNOME Keyring; anywhere else they fail at once, before they
+// could touch a keyring that may be the developer's own.
 #include "Platform/SecretStore.h"
+#include "PrivateSessionBus.h"
 #include "Services/KeychainTokenPersistence.h"
 
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -23,10 +26,7 @@ namespace {
 
 class Keychain : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr)
-            GTEST_SKIP() << "no D-Bus session bus; run the tests through scripts/with-keyring";
-    }
+    void SetUp() override { OSTREL_REQUIRE_PRIVATE_SESSION_BUS(); }
 
     // CTest runs test programs side by side, so every test keeps to an account of its own.
     static std::string uniqueAccount() {
@@ -72,7 +72,7 @@ protected:
     const KeychainItem& item = persistence.item();
 
     void TearDown() override {
-        if (std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr)
+        if (ostrel::test::onPrivateSessionBus())
             item.remove();
     }
 };
@@ -141,6 +141,39 @@ TEST_F(Keychain, UnreachableStoreFailsWithItsStatusAndMessage) {
         std::exit(failures == 3 && loadIsQuiet ? 0 : 1);
     };
     EXPECT_EXIT(probe(), ::testing::ExitedWithCode(0), "Keychain error -?[0-9]+: [^\n]+");
+}
+
+// The guard above: only the very bus that scripts/with-keyring named counts as private.
+TEST(PrivateSessionBus, OnlyTheBusTheScriptNamedCounts) {
+    const auto saved = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    };
+    const auto marker = saved("OSTREL_PRIVATE_SESSION_BUS");
+    const auto bus = saved("DBUS_SESSION_BUS_ADDRESS");
+
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus", 1);
+    ::unsetenv("OSTREL_PRIVATE_SESSION_BUS");
+    const bool desktopAlone = ostrel::test::onPrivateSessionBus();
+    ::setenv("OSTREL_PRIVATE_SESSION_BUS", "unix:path=/tmp/dbus-test", 1);
+    const bool otherBusNamed = ostrel::test::onPrivateSessionBus();
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/tmp/dbus-test", 1);
+    const bool namedBus = ostrel::test::onPrivateSessionBus();
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    const bool noBus = ostrel::test::onPrivateSessionBus();
+    restore("OSTREL_PRIVATE_SESSION_BUS", marker);
+    restore("DBUS_SESSION_BUS_ADDRESS", bus);
+
+    EXPECT_FALSE(desktopAlone);
+    EXPECT_FALSE(otherBusNamed);
+    EXPECT_TRUE(namedBus);
+    EXPECT_FALSE(noBus);
 }
 
 TEST(KeychainErrorText, NamesStatusAndMessage) {

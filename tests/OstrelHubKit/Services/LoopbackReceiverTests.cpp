@@ -3,6 +3,7 @@
 #include "Util/UniqueFd.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <future>
 #include <thread>
 #include <vector>
@@ -76,6 +77,26 @@ std::string body(const std::string& response) {
 bool hasData(const UniqueFd& fd, std::chrono::milliseconds within) {
     pollfd watched{fd.get(), POLLIN, 0};
     return ::poll(&watched, 1, static_cast<int>(within.count())) > 0;
+}
+
+// True when the receiver closed the connection without a word (waiting up to ten seconds).
+bool closedByReceiver(const UniqueFd& fd) {
+    if (!hasData(fd, 10s))
+        return false;
+    char byte = 0;
+    const auto n = ::recv(fd.get(), &byte, 1, 0);
+    return n == 0 || (n < 0 && errno == ECONNRESET);
+}
+
+// The receiver's status once `reached` holds for it (waiting up to ten seconds), or the last one.
+template <typename Predicate>
+LoopbackReceiver::Status waitForStatus(LoopbackReceiver& receiver, Predicate reached) {
+    auto status = receiver.status();
+    for (int i = 0; i < 2000 && !reached(status); ++i) {
+        std::this_thread::sleep_for(5ms);
+        status = receiver.status();
+    }
+    return status;
 }
 
 template <typename Call>
@@ -216,19 +237,79 @@ TEST(LoopbackReceiver, CancellingEndsTheWait) {
     EXPECT_THROW(byToken.wait(300s), ostrel::Cancelled);
 }
 
-TEST(LoopbackReceiver, ConnectionsBeyondTheLimitWaitForAPlace) {
+// Silent connections never keep the browser out: when the receiver is full, the oldest one that
+// has sent nothing makes room for the next.
+TEST(LoopbackReceiver, IdleConnectionsNeverKeepTheCallbackOut) {
     LoopbackReceiver receiver;
     const uint16_t port = receiver.start();
+    UniqueFd talking = connectTo(port);
+    const std::string begun = "GET /cb?state=";
+    ASSERT_EQ(::send(talking.get(), begun.data(), begun.size(), MSG_NOSIGNAL), static_cast<ssize_t>(begun.size()));
+    waitForStatus(receiver, [](const auto& status) { return status.openConnections == 1; });
     std::vector<UniqueFd> idle;
-    for (std::size_t i = 0; i < LoopbackReceiver::maxOpenConnections; ++i)
+    for (std::size_t i = 0; i < LoopbackReceiver::maxOpenConnections + 8; ++i)
         idle.push_back(connectTo(port));
+    // The idle ones make room, oldest first; the one that has begun its request stays.
+    EXPECT_TRUE(closedByReceiver(idle.front()));
+    EXPECT_FALSE(hasData(talking, 0ms));
     UniqueFd callback = connectTo(port);
     const std::string request = "GET /cb?state=" + receiver.state() + "&hub_code=late HTTP/1.1\r\n\r\n";
-    ASSERT_EQ(::send(callback.get(), request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
-    EXPECT_FALSE(hasData(callback, 300ms));
-    idle.front().reset();
+    ASSERT_EQ(::send(callback.get(), request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
     EXPECT_EQ(readAll(callback), signedInPage);
-    EXPECT_EQ(receiver.wait(30s).code, "late");
+    EXPECT_EQ(receiver.wait(30s), LoopbackReceiver::Callback{"late"});
+}
+
+// A connection gets a short while to send its request line, then it is closed unanswered.
+TEST(LoopbackReceiver, ConnectionsThatOutstayTheirDeadlineAreClosed) {
+    LoopbackReceiver receiver({.connectionTimeout = 50ms});
+    const uint16_t port = receiver.start();
+    UniqueFd silent = connectTo(port);
+    UniqueFd slow = connectTo(port);
+    const std::string begun = "GET /cb?state=" + receiver.state() + "&hub_code=ab";
+    ASSERT_EQ(::send(slow.get(), begun.data(), begun.size(), MSG_NOSIGNAL), static_cast<ssize_t>(begun.size()));
+    EXPECT_TRUE(closedByReceiver(silent));
+    EXPECT_TRUE(closedByReceiver(slow)); // no answer: its code may have been cut short
+    const auto status = waitForStatus(receiver, [](const auto& s) { return s.openConnections == 0; });
+    EXPECT_EQ(status,
+              (LoopbackReceiver::Status{.port = port, .listening = true, .openConnections = 0, .finished = false}));
+    EXPECT_EQ(statusLine(get(port, "/cb?state=" + receiver.state() + "&hub_code=abc")), "HTTP/1.1 200 OK");
+    EXPECT_EQ(receiver.wait(30s), LoopbackReceiver::Callback{"abc"});
+}
+
+// A request is read until its request line is complete, however many pieces it comes in.
+TEST(LoopbackReceiver, ACallbackArrivingInPiecesIsReadWhole) {
+    LoopbackReceiver receiver;
+    const uint16_t port = receiver.start();
+    UniqueFd fd = connectTo(port);
+    const std::vector<std::string> pieces = {"\r\nG", "ET /cb?state=" + receiver.state(), "&hub_code=abc",
+                                             "def HTTP/1.1", "\r\nHost: 127.0.0.1\r\n\r\n"};
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+        ASSERT_EQ(::send(fd.get(), pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(pieces[i].size()));
+        EXPECT_FALSE(hasData(fd, 100ms)) << "answered after piece " << i;
+    }
+    ASSERT_EQ(::send(fd.get(), pieces.back().data(), pieces.back().size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(pieces.back().size()));
+    EXPECT_EQ(readAll(fd), signedInPage);
+    EXPECT_EQ(receiver.wait(30s), LoopbackReceiver::Callback{"abcdef"});
+}
+
+// Everything the receiver shows of itself, at each point of one attempt.
+TEST(LoopbackReceiver, StatusFollowsTheAttempt) {
+    using Status = LoopbackReceiver::Status;
+    LoopbackReceiver receiver;
+    EXPECT_EQ(receiver.status(), (Status{.port = 0, .listening = false, .openConnections = 0, .finished = false}));
+    const uint16_t port = receiver.start();
+    EXPECT_EQ(receiver.status(), (Status{.port = port, .listening = true, .openConnections = 0, .finished = false}));
+    UniqueFd first = connectTo(port);
+    UniqueFd second = connectTo(port);
+    EXPECT_EQ(waitForStatus(receiver, [](const auto& s) { return s.openConnections == 2; }),
+              (Status{.port = port, .listening = true, .openConnections = 2, .finished = false}));
+    EXPECT_EQ(statusLine(get(port, "/cb?state=" + receiver.state() + "&hub_code=x")), "HTTP/1.1 200 OK");
+    EXPECT_EQ(waitForStatus(receiver, [](const auto& s) { return !s.listening; }),
+              (Status{.port = port, .listening = false, .openConnections = 0, .finished = true}));
+    EXPECT_TRUE(closedByReceiver(first));
 }
 
 TEST(LoopbackReceiver, ListenerThatCannotBeMadeFailsInOwnWords) {
@@ -270,6 +351,31 @@ TEST(LoopbackRequest, JudgesTheRequestLine) {
     EXPECT_EQ(parse("GET /cb?state=S-t_a.te&hub_code=%ff"), notCallback);
     EXPECT_EQ(parse("GET :99x/cb?state=S-t_a.te&hub_code=c"), notCallback);
     EXPECT_EQ(parse("GET :8080/cb?state=S-t_a.te&hub_code=c"), Outcome(LoopbackReceiver::Callback{"c"}));
+}
+
+TEST(LoopbackRequest, KnowsWhenEnoughOfARequestHasArrived) {
+    const auto enough = [](std::string_view bytes) { return LoopbackReceiver::canJudge(bytes); };
+    for (const char* waiting : {"", "\r\n", "G", "GE", "GET", "\n GET", "GET ", "GET\t/cb?state=x&hub_code=12"})
+        EXPECT_FALSE(enough(waiting)) << waiting;
+    for (const char* judged : {"P", "GETX", "get", "GET /cb\n", "\r\nGET /cb?state=x HTTP/1.1\r", " POST"})
+        EXPECT_TRUE(enough(judged)) << judged;
+    const std::string line = "GET /" + std::string(LoopbackReceiver::maxRequestBytes, 'a');
+    EXPECT_FALSE(enough(std::string_view(line).substr(0, LoopbackReceiver::maxRequestBytes - 1)));
+    EXPECT_TRUE(enough(std::string_view(line).substr(0, LoopbackReceiver::maxRequestBytes)));
+
+    // Whatever is enough is judged as the whole request would be.
+    const std::string state = "S";
+    for (const std::string request :
+         {"\r\n  GET /cb?state=S&hub_code=c0de HTTP/1.1\r\nHost: x\r\n\r\n",
+          "GET /cb?state=T&hub_code=c HTTP/1.1\r\n\r\n", "POST /cb?state=S\r\n\r\n", "GET /cb?state=S&hub_code=c\n"}) {
+        for (std::size_t cut = 0; cut <= request.size(); ++cut) {
+            const auto prefix = std::string_view(request).substr(0, cut);
+            if (enough(prefix)) {
+                EXPECT_EQ(LoopbackReceiver::parse(prefix, state), LoopbackReceiver::parse(request, state))
+                    << request << " cut at " << cut;
+            }
+        }
+    }
 }
 
 TEST(LoopbackRequest, StateComparisonIsExact) {

@@ -5,6 +5,7 @@
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/MoonbaseClient.h"
 #include "Services/MoonbaseError.h"
+#include "Services/TransportError.h"
 #include "TempDir.h"
 #include "TlsChains.h"
 
@@ -47,13 +48,16 @@ struct Store {
 
     httplib::Server& routes() { return server.routes(); }
 
-    MoonbaseClient& start() {
-        server.start();
-        transport = std::make_unique<CurlTransport>(
-            PinnedTrust{{{storeHost, {chain.rootPin}}}, {}},
-            CurlTransport::Options{.caBundle = chain.root, .connectTo = {{storeHost, server.address()}}});
-        client =
-            std::make_unique<MoonbaseClient>(HostPolicy{storeHost, {}, {"files.demo.test"}}, *transport, persistence);
+    // Starts the store on first use; each call makes a new client, which reads the stored session afresh.
+    MoonbaseClient& start(OperationTiming timing = {}) {
+        if (!transport) {
+            server.start();
+            transport = std::make_unique<CurlTransport>(
+                PinnedTrust{{{storeHost, {chain.rootPin}}}, {}},
+                CurlTransport::Options{.caBundle = chain.root, .connectTo = {{storeHost, server.address()}}});
+        }
+        client = std::make_unique<MoonbaseClient>(HostPolicy{storeHost, {}, {"files.demo.test"}}, *transport,
+                                                  persistence, std::move(timing));
         return *client;
     }
 
@@ -91,6 +95,8 @@ void answerUser(Store& store) {
         json(r, R"({"id":"u1","email":"ann@demo.test","name":"Ann"})");
     });
 }
+
+const std::string unexpected = "The store answered in a way the app did not expect. Try again later.";
 
 // The message of the MoonbaseError `call` throws, or "no error".
 template <typename F>
@@ -212,7 +218,7 @@ TEST(MoonbaseClient, SignsInWithTheAddressIntactAndSendsTheSessionEverywhere) {
     for (const auto& [email, password] :
          {std::pair{"ann@demo.test", "wrong"}, {"nobody@demo.test", "s3cret"}, {"locked@demo.test", "s3cret"}})
         EXPECT_EQ(failure([&] { client.signIn(email, password); }),
-                  "That email and password did not match a Ostrel store account.");
+                  "That email and password did not match an Ostrel store account.");
     EXPECT_FALSE(client.isSignedIn());
 
     EXPECT_EQ(client.signIn("ann+hub&co@demo.test", "s3cret").email, "ann@demo.test");
@@ -300,9 +306,7 @@ TEST(MoonbaseClient, ResolvesDownloadsOnlyFromTheStoreToTheDownloadDomains) {
     EXPECT_EQ(store.to("/files/ok").back().target, "/files/ok?v=2&redirect=false");
     EXPECT_EQ(failure([&] { client.resolveDownload(file("https://store.demo.test/files/bare")); }),
               "Refused to contact https://files.demo.test/Big Synth 1.2.zip?sig=a%2Fb.");
-    EXPECT_TRUE(failure([&] {
-                    client.resolveDownload(file("https://store.demo.test/files/moved"));
-                }).starts_with("The store sent a response the app could not read. "));
+    EXPECT_EQ(failure([&] { client.resolveDownload(file("https://store.demo.test/files/moved")); }), unexpected);
 
     const auto before = store.received.get().size();
     for (const auto& [path, refused] :
@@ -348,6 +352,160 @@ TEST(MoonbaseClient, SendsSignUpsCodesAndOrdersAsTheStoreExpects) {
     EXPECT_EQ(nlohmann::json::parse(pushed.body),
               nlohmann::json::parse(R"({"currency":"EUR","items":[{"id":"l1","type":"Product","productId":"synth",
                                         "quantity":1,"variationId":"std"}]})"));
+}
+
+// A clock that only moves when a test moves it.
+struct ManualClock {
+    const Deadline::Clock::time_point origin = Deadline::Clock::now();
+    std::atomic<int64_t> elapsedSeconds = 0;
+
+    void advance(std::chrono::seconds by) { elapsedSeconds += by.count(); }
+    Deadline::Now now() {
+        return [this] { return origin + std::chrono::seconds(elapsedSeconds.load()); };
+    }
+};
+
+// A redirect is never followed, so it is never a success either, whatever its body holds.
+TEST(MoonbaseClient, RedirectsFailEveryCallAsUnexpectedAnswers) {
+    Store store;
+    const auto redirect = [](const std::string& body) {
+        return [body](const httplib::Request&, httplib::Response& r) {
+            json(r, body, 302);
+            r.set_header("Location", "https://elsewhere.demo.test/");
+        };
+    };
+    const std::string order = R"({"id":"o1","status":"Paid","currency":"EUR","items":[]})";
+    store.routes().Post("/api/customer/identity/sign-in", redirect(identity("redirected")));
+    store.routes().Post("/api/customer/identity/sign-up", redirect(identity("redirected")));
+    store.routes().Post("/api/customer/identity/confirm-account", redirect("{}"));
+    store.routes().Post("/api/customer/identity/forgot-password", redirect("{}"));
+    store.routes().Get(userPath, redirect(R"({"id":"u1","email":"ann@demo.test","name":"Ann"})"));
+    store.routes().Get("/api/customer/storefront",
+                       redirect(R"({"suggestedCurrency":"EUR","products":[],"bundles":[]})"));
+    store.routes().Get(productsPath, redirect(R"({"items":[],"hasMore":false})"));
+    store.routes().Get(productsPath + std::string("/synth"), redirect(R"({"id":"synth","name":"S","tagline":"t"})"));
+    store.routes().Get("/files/ok", redirect(R"({"location":"https://bucket.files.demo.test/x.zip"})"));
+    store.routes().Patch("/api/customer/orders/o1", redirect(order));
+    store.routes().Get("/api/customer/orders/o1", redirect(order));
+    auto& client = store.start();
+
+    EXPECT_EQ(failure([&] { client.signIn("ann@demo.test", "pw"); }), unexpected);
+    EXPECT_EQ(failure([&] { client.signUp("Ann", "ann@demo.test", "pw", false); }), unexpected);
+    EXPECT_FALSE(client.isSignedIn());
+    EXPECT_FALSE(store.persistence.load());
+    EXPECT_EQ(failure([&] { client.confirmAccount("ann@demo.test", "1234"); }), unexpected);
+    EXPECT_EQ(failure([&] { client.forgotPassword("ann@demo.test"); }), unexpected);
+    EXPECT_EQ(failure([&] { client.storefront(); }), unexpected);
+    EXPECT_EQ(failure([&] { client.product("synth"); }), unexpected);
+    EXPECT_EQ(failure([&] { client.pushOrder("o1", "EUR", {}, Url("https://hub.demo.test/done")); }), unexpected);
+    EXPECT_EQ(failure([&] { client.order("o1"); }), unexpected);
+    store.signedInFor(1h);
+    auto& signedIn = store.start();
+    EXPECT_EQ(failure([&] { signedIn.currentUser(); }), unexpected);
+    EXPECT_EQ(failure([&] { signedIn.ownedProducts(); }), unexpected);
+    EXPECT_EQ(failure([&] {
+                  signedIn.resolveDownload(Download{"f", "k", Platform::mac, 1, "https://store.demo.test/files/ok"});
+              }),
+              unexpected);
+    EXPECT_EQ(store.received.get().size(), 11u);
+    try {
+        signedIn.storefront();
+        ADD_FAILURE() << "a redirect was taken for a storefront";
+    } catch (const MoonbaseError& e) {
+        EXPECT_EQ(e, MoonbaseError::unexpectedAnswer(302));
+    }
+}
+
+// A renewal answered with a redirect is not a new session: the call fails, the old session stays.
+TEST(MoonbaseClient, ARedirectedRenewalKeepsTheOldSession) {
+    Store store;
+    store.signedInFor(10s);
+    answerUser(store);
+    store.routes().Post(refreshPath,
+                        [](const httplib::Request&, httplib::Response& r) { json(r, identity("redirected"), 307); });
+    auto& client = store.start();
+    EXPECT_EQ(failure([&] { client.currentUser(); }), unexpected);
+    EXPECT_TRUE(client.isSignedIn());
+    EXPECT_EQ(store.persistence.load()->accessToken, "old-access");
+    EXPECT_TRUE(store.to(userPath).empty());
+}
+
+// Each page takes ten seconds on the test's clock; the operation may take 45 in all.
+TEST(MoonbaseClient, PagesStopAtTheOperationsDeadline) {
+    Store store;
+    store.signedInFor(24h);
+    ManualClock clock;
+    store.routes().Get(productsPath, [&clock](const httplib::Request& request, httplib::Response& r) {
+        clock.advance(10s);
+        json(r, R"({"items":[{"id":"p","name":"P","tagline":"t"}],"hasMore":true,"next":")" +
+                    std::string(productsPath) + "?page=" + std::to_string(request.target.size()) + "\"}");
+    });
+    auto& client = store.start({.request = 60s, .operation = 45s, .now = clock.now()});
+    try {
+        client.ownedProducts();
+        ADD_FAILURE() << "the pages went on past the deadline";
+    } catch (const TransportError& e) {
+        EXPECT_EQ(e, TransportError(TransportError::Kind::timedOut, storeHost, ""));
+        EXPECT_STREQ(e.what(), "The request to store.demo.test timed out.");
+    }
+    EXPECT_EQ(store.to(productsPath).size(), 5u); // sent at 0, 10, 20, 30 and 40 seconds
+    // The next operation has a deadline of its own.
+    clock.advance(-clock.elapsedSeconds.load() * 1s);
+    EXPECT_THROW(client.ownedProducts(), TransportError);
+    EXPECT_EQ(store.to(productsPath).size(), 10u);
+}
+
+// A 401, the renewal and the retry share one deadline.
+TEST(MoonbaseClient, RenewalAndRetryShareTheDeadline) {
+    Store store;
+    store.signedInFor(1h);
+    ManualClock clock;
+    store.routes().Get(userPath, [&clock](const httplib::Request&, httplib::Response& r) {
+        clock.advance(30s);
+        json(r, "{}", 401);
+    });
+    store.routes().Post(refreshPath, [&clock](const httplib::Request&, httplib::Response& r) {
+        clock.advance(30s);
+        json(r, identity("renewed"));
+    });
+    auto& client = store.start({.request = 60s, .operation = 50s, .now = clock.now()});
+    EXPECT_THROW(client.currentUser(), TransportError);
+    EXPECT_EQ(store.to(userPath).size(), 1u);
+    EXPECT_EQ(store.to(refreshPath).size(), 1u);
+    EXPECT_EQ(store.persistence.load()->accessToken, "renewed");
+
+    // With no time at all, nothing is sent.
+    auto& spent = store.start({.request = 60s, .operation = 0s, .now = clock.now()});
+    const auto before = store.received.get().size();
+    EXPECT_THROW(spent.storefront(), TransportError);
+    EXPECT_EQ(store.received.get().size(), before);
+}
+
+TEST(MoonbaseClient, AStopRequestEndsThePagesWithCancelled) {
+    Store store;
+    store.signedInFor(1h);
+    std::stop_source stop;
+    std::atomic<int> pages = 0;
+    store.routes().Get(productsPath, [&](const httplib::Request&, httplib::Response& r) {
+        if (++pages == 2)
+            stop.request_stop();
+        json(r, R"({"items":[],"hasMore":true,"next":"/api/customer/inventory/products?more"})");
+    });
+    auto& client = store.start();
+    EXPECT_THROW(client.ownedProducts(stop.get_token()), Cancelled);
+    EXPECT_EQ(pages, 2);
+}
+
+// However much a service writes, the sentence keeps a readable length.
+TEST(MoonbaseClient, ServerTextInSentencesIsCut) {
+    Store store;
+    const std::string flood(5 << 20, 'w');
+    store.routes().Get("/api/customer/storefront", [&](const httplib::Request&, httplib::Response& r) {
+        json(r, R"({"detail":")" + flood + "\"}", 500);
+    });
+    auto& client = store.start();
+    const auto message = failure([&] { client.storefront(); });
+    EXPECT_EQ(message, "The store returned 500. " + flood.substr(0, MoonbaseError::maxTextCharacters) + "…");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "Services/JsonReader.h"
 #include "Services/MoonbaseDate.h"
 #include "Services/MoonbaseError.h"
+#include "Util/Unicode.h"
 
 #include <chrono>
 
@@ -80,7 +81,52 @@ TEST(MoonbaseError, MessagesAreTheStoreWording) {
                  "Refused to contact https://evil.example/x.");
     EXPECT_STREQ(MoonbaseError::notSignedIn().what(), "Sign in to continue.");
     EXPECT_STREQ(MoonbaseError::invalidCredentials().what(),
-                 "That email and password did not match a Ostrel store account.");
+                 "That email and password did not match an Ostrel store account.");
+    EXPECT_STREQ(MoonbaseError::unexpectedAnswer(302).what(),
+                 "The store answered in a way the app did not expect. Try again later.");
+}
+
+TEST(MoonbaseError, IdentityMessagesNameOstrelID) {
+    using Service = MoonbaseError::Service;
+    EXPECT_STREQ(MoonbaseError::server(429, "Slow down", Service::identity).what(),
+                 "Ostrel ID returned 429. Slow down");
+    EXPECT_STREQ(MoonbaseError::decoding("Missing value at token.", Service::identity).what(),
+                 "Ostrel ID sent a response the app could not read. Missing value at token.");
+    EXPECT_STREQ(MoonbaseError::invalidCredentials(Service::identity).what(),
+                 "Ostrel ID did not accept this sign-in. Try again.");
+    EXPECT_STREQ(MoonbaseError::unexpectedAnswer(301, Service::identity).what(),
+                 "Ostrel ID answered in a way the app did not expect. Try again later.");
+    EXPECT_NE(MoonbaseError::server(500, "x", Service::identity), MoonbaseError::server(500, "x"));
+    EXPECT_EQ(MoonbaseError::invalidCredentials(Service::identity).service(), Service::identity);
+}
+
+// Outside text is kept up to maxTextCharacters user-perceived characters, cut only between them.
+TEST(MoonbaseError, OutsideTextIsCutAtACharacterBoundary) {
+    const auto limit = MoonbaseError::maxTextCharacters;
+    const auto repeated = [](std::string_view piece, std::size_t times) {
+        std::string text;
+        for (std::size_t i = 0; i < times; ++i)
+            text += piece;
+        return text;
+    };
+    EXPECT_EQ(MoonbaseError::forbidden(std::string(limit, 'a')).payload().text, std::string(limit, 'a'));
+    EXPECT_EQ(MoonbaseError::forbidden(std::string(limit + 1, 'a')).payload().text, std::string(limit, 'a') + "…");
+    // "e" with a combining acute accent: three bytes, one character.
+    const std::string accented = "e\xcc\x81";
+    EXPECT_EQ(MoonbaseError::notFound(repeated(accented, limit)).payload().text, repeated(accented, limit));
+    EXPECT_EQ(MoonbaseError::notFound(repeated(accented, limit + 1)).payload().text, repeated(accented, limit) + "…");
+    // A runaway text costs no more than a short one, and one endless character is dropped whole.
+    EXPECT_EQ(MoonbaseError::server(500, std::string(5 << 20, 'w')).payload().text, std::string(limit, 'w') + "…");
+    // One endless character is looked at only as far as a window of the text reaches.
+    const auto endless = "e" + repeated("\xcc\x81", 1 << 16);
+    const auto cut = MoonbaseError::blockedURL(endless).payload().text;
+    ASSERT_TRUE(cut.ends_with("…"));
+    const auto kept = cut.substr(0, cut.size() - std::string("…").size());
+    EXPECT_TRUE(endless.starts_with(kept));
+    EXPECT_TRUE(Unicode::isValidUtf8(kept) && kept.size() % 2 == 1); // "e" and whole accents only
+    EXPECT_LE(kept.size(), 32 * limit);
+    // Broken UTF-8 never reaches a sentence.
+    EXPECT_EQ(MoonbaseError::decoding("bad \xff byte").payload().text, "bad \xef\xbf\xbd byte");
 }
 
 TEST(MoonbaseError, EqualByCaseAndPayload) {

@@ -2,11 +2,13 @@
 // service, reached through the production transport. Sessions are kept in the in-memory store,
 // and in one test in the secret store.
 #include "IdentityTestServer.h"
+#include "PrivateSessionBus.h"
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/KeychainTokenPersistence.h"
 #include "Services/LoopbackReceiver.h"
 #include "Services/MoonbaseError.h"
 #include "Services/OstrelIDClient.h"
+#include "Services/TransportError.h"
 #include "TempDir.h"
 
 #include <atomic>
@@ -47,6 +49,8 @@ std::string failureOf(Call call) {
         return error.what();
     }
 }
+
+const std::string unexpected = "Ostrel ID answered in a way the app did not expect. Try again later.";
 
 class OstrelIDClientTest : public ::testing::Test {
 protected:
@@ -166,10 +170,9 @@ TEST_F(OstrelIDClientTest, RefusesAddressesThatAreNotHttpsToItsHost) {
     EXPECT_TRUE(plain.isSignedIn());
 }
 
-// The same with the session in the secret store (scripts/with-keyring provides one).
+// The same with the session in the secret store, on the private bus of scripts/with-keyring.
 TEST(OstrelIDClientKeychain, A401RemovesTheStoredItem) {
-    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr)
-        GTEST_SKIP() << "no D-Bus session bus; run the tests through scripts/with-keyring";
+    OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
     test::TempDir dir;
     Server server(dir / "tls");
     server.get("/id/auth/sessions", [](const Request&, Response& r) { answer(r, 401, ""); });
@@ -201,12 +204,12 @@ TEST_F(OstrelIDClientTest, ServiceRefusalsCarryTheServicesWords) {
     });
     server.start();
     signIn();
-    EXPECT_EQ(failureOf([&] { client.purchases(); }), "The store returned 429. Too many requests from you");
-    EXPECT_EQ(failureOf([&] { client.purchases(); }), "The store returned 400. Bad address");
-    EXPECT_EQ(failureOf([&] { client.purchases(); }), "The store returned 403. Forbidden");
-    EXPECT_EQ(failureOf([&] { client.purchases(); }), "The store returned 500. Internal Server Error");
+    EXPECT_EQ(failureOf([&] { client.purchases(); }), "Ostrel ID returned 429. Too many requests from you");
+    EXPECT_EQ(failureOf([&] { client.purchases(); }), "Ostrel ID returned 400. Bad address");
+    EXPECT_EQ(failureOf([&] { client.purchases(); }), "Ostrel ID returned 403. Forbidden");
+    EXPECT_EQ(failureOf([&] { client.purchases(); }), "Ostrel ID returned 500. Internal Server Error");
     EXPECT_EQ(failureOf([&] { client.purchases(); }),
-              "The store sent a response the app could not read. Missing value at purchases[0].status.");
+              "Ostrel ID sent a response the app could not read. Missing value at purchases[0].status.");
     EXPECT_TRUE(client.isSignedIn());
 }
 
@@ -214,8 +217,7 @@ TEST_F(OstrelIDClientTest, ExchangeCountsOnlyA200) {
     std::atomic<int> status = 201;
     server.post("/auth/hub/exchange", [&](const Request&, Response& r) { answer(r, status, R"({"qid":"tok-9"})"); });
     server.start();
-    EXPECT_EQ(failureOf([&] { client.exchange("c1", "v1"); }),
-              "That email and password did not match a Ostrel store account.");
+    EXPECT_EQ(failureOf([&] { client.exchange("c1", "v1"); }), "Ostrel ID did not accept this sign-in. Try again.");
     EXPECT_FALSE(client.isSignedIn());
     EXPECT_FALSE(persistence->load());
 
@@ -268,7 +270,7 @@ TEST_F(OstrelIDClientTest, ReadsReviewsWithoutTheTokenAndPostsNormalizedDrafts) 
 
     // A review without its required members does not decode.
     EXPECT_EQ(failureOf([&] { client.myReview("p-synth"); }),
-              "The store sent a response the app could not read. Missing value at review.productId.");
+              "Ostrel ID sent a response the app could not read. Missing value at review.productId.");
     EXPECT_EQ(last().target, "/id/reviews/mine?product=p-synth");
     EXPECT_EQ(last().header("Authorization"), "Bearer tok-1");
 
@@ -343,6 +345,90 @@ TEST_F(OstrelIDClientTest, BrowserSignInRoundTrip) {
     EXPECT_EQ(persistence->load()->accessToken, "tok-browser");
     EXPECT_EQ(client.profile().user.id, "u1");
     EXPECT_EQ(last().header("Authorization"), "Bearer tok-browser");
+}
+
+// A redirect is never followed, so it is never a success either, whatever its body holds.
+TEST_F(OstrelIDClientTest, RedirectsFailEveryCallAsUnexpectedAnswers) {
+    const auto redirect = [](const std::string& body) {
+        return [body](const Request&, Response& r) {
+            answer(r, 302, body);
+            r.set_header("Location", "https://elsewhere.demo.test/");
+        };
+    };
+    server.post("/id/auth/email/code/request", redirect("{}"));
+    server.post("/id/auth/email/code/complete", redirect(R"({"token":"tok-redirected"})"));
+    server.get("/id/auth/me", redirect(profileJson));
+    server.get("/id/auth/sessions", redirect(R"({"sessions":[]})"));
+    server.post("/id/auth/sessions/revoke", redirect("{}"));
+    server.get("/id/auth/purchases", redirect(R"({"purchases":[]})"));
+    server.get("/id/reviews", redirect(R"({"productId":"p","summary":{"count":0,"average":0},"reviews":[]})"));
+    server.get("/id/reviews/mine", redirect(R"({"eligible":true})"));
+    server.post("/id/reviews", redirect(std::string(R"({"created":true,"review":)") + reviewJson + "}"));
+    server.post("/auth/hub/exchange", redirect(R"({"qid":"tok-redirected"})"));
+    server.start();
+
+    EXPECT_EQ(failureOf([&] { client.requestCode("ann@example.com"); }), unexpected);
+    EXPECT_EQ(failureOf([&] { client.completeCode("ann@example.com", "123456"); }), unexpected);
+    EXPECT_EQ(failureOf([&] { client.exchange("c1", "v1"); }), "Ostrel ID did not accept this sign-in. Try again.");
+    EXPECT_FALSE(client.isSignedIn());
+    EXPECT_FALSE(persistence->load());
+    EXPECT_EQ(failureOf([&] { client.reviews("p", std::nullopt, 10); }), unexpected);
+    signIn();
+    OstrelIDClient signedIn{OstrelIDClient::apiBase(Server::host), OstrelIDClient::signInBase(Server::host),
+                            server.transport(), persistence};
+    EXPECT_EQ(failureOf([&] { signedIn.profile(); }), unexpected);
+    EXPECT_EQ(failureOf([&] { signedIn.sessions(); }), unexpected);
+    EXPECT_EQ(failureOf([&] { signedIn.revokeSession("s1"); }), unexpected);
+    EXPECT_EQ(failureOf([&] { signedIn.purchases(); }), unexpected);
+    EXPECT_EQ(failureOf([&] { signedIn.myReview("p"); }), unexpected);
+    EXPECT_EQ(failureOf([&] { signedIn.postReview({.productId = "p", .rating = 4, .title = "T", .body = "B"}); }),
+              unexpected);
+    EXPECT_EQ(server.received().size(), 10u);
+    EXPECT_TRUE(signedIn.isSignedIn()); // a redirect is not a refusal of the session
+    try {
+        signedIn.profile();
+        ADD_FAILURE() << "a redirect was taken for a profile";
+    } catch (const MoonbaseError& e) {
+        EXPECT_EQ(e, MoonbaseError::unexpectedAnswer(302, MoonbaseError::Service::identity));
+    }
+}
+
+// Completing a code takes two requests; both share the operation's deadline.
+TEST(OstrelIDClientDeadline, TheCodeAndTheProfileShareOneDeadline) {
+    test::TempDir dir;
+    Server server(dir / "tls");
+    const auto origin = Deadline::Clock::now();
+    std::atomic<int> elapsedSeconds = 0;
+    server.post("/id/auth/email/code/complete", [&](const Request&, Response& r) {
+        elapsedSeconds += 50;
+        answer(r, 200, R"({"token":"tok-2"})");
+    });
+    server.get("/id/auth/me", [](const Request&, Response& r) { answer(r, 200, profileJson); });
+    server.start();
+    auto persistence = std::make_shared<InMemoryTokenPersistence>();
+    OstrelIDClient client(OstrelIDClient::apiBase(Server::host), OstrelIDClient::signInBase(Server::host),
+                          server.transport(), persistence,
+                          {.request = 60s, .operation = 40s, .now = [&] {
+                               return origin + std::chrono::seconds(elapsedSeconds.load());
+                           }});
+    try {
+        client.completeCode("ann@example.com", "123456");
+        ADD_FAILURE() << "the profile was asked for after the deadline";
+    } catch (const TransportError& e) {
+        EXPECT_EQ(e, TransportError(TransportError::Kind::timedOut, Server::host, ""));
+    }
+    EXPECT_EQ(server.received().size(), 1u);
+    EXPECT_EQ(persistence->load()->accessToken, "tok-2"); // the sign-in itself did complete
+    EXPECT_EQ(client.profile().user.id, "u1");            // and a new operation has its own time
+}
+
+TEST_F(OstrelIDClientTest, ServerTextInSentencesIsCut) {
+    const std::string flood(5 << 20, 'm');
+    server.post("/id/auth/email/code/request",
+                [&](const Request&, Response& r) { answer(r, 429, R"({"message":")" + flood + "\"}"); });
+    server.start();
+    EXPECT_EQ(failureOf([&] { client.requestCode("ann@example.com"); }),
+              "Ostrel ID returned 429. " + flood.substr(0, MoonbaseError::maxTextCharacters) + "…");
 }
 
 } // namespace
