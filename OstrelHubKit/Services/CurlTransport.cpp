@@ -1,5 +1,6 @@
 #include "Services/CurlTransport.h"
 
+#include "Services/PinnedCurl.h"
 #include "Services/ServiceConfig.h"
 #include "Services/TransportError.h"
 #include "Util/Log.h"
@@ -12,7 +13,6 @@
 #include <stdexcept>
 
 #include <curl/curl.h>
-#include <openssl/ssl.h>
 
 // How threads share this transport: libcurl does not support one connection cache used by
 // several threads at once, so each call takes an easy handle of its own from a small pool and
@@ -32,27 +32,6 @@ namespace {
 
 constexpr size_t maxIdleHandles = 4;
 
-struct CurlEasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct CurlListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using CurlListPtr = std::unique_ptr<curl_slist, CurlListDeleter>;
-
-void initialiseCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-void append(CurlListPtr& list, const std::string& line) {
-    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
-    if (!grown)
-        throw std::bad_alloc();
-    (void)list.release();
-    list.reset(grown);
-}
-
 // Why one of our callbacks ended a transfer.
 struct Refusal {
     TransportError::Kind kind;
@@ -61,7 +40,7 @@ struct Refusal {
 
 // What one call needs inside libcurl's callbacks. It lives on the caller's stack for the call.
 struct Call {
-    const PinnedTrust* trust;
+    PinnedCurl::Connection connection;
     std::string host;
     std::size_t maxBodyBytes;
     bool expectsBody; // false for HEAD, whose announced length has no body behind it
@@ -69,25 +48,6 @@ struct Call {
     HTTPResponse response = {};
     std::optional<Refusal> refusal = {};
 };
-
-// The callbacks below run inside C code, so no exception may leave them: a failure refuses
-// the connection or ends the transfer instead.
-int verifyWithPins(X509_STORE_CTX* context, void* argument) noexcept {
-    const auto* call = static_cast<const Call*>(argument);
-    try {
-        return call->trust->accepts(context, call->host) ? 1 : 0;
-    } catch (...) {
-        X509_STORE_CTX_set_error(context, X509_V_ERR_OUT_OF_MEM);
-        return 0;
-    }
-}
-
-CURLcode installPinning(CURL*, void* sslContext, void* argument) {
-    auto* context = static_cast<SSL_CTX*>(sslContext);
-    SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION);
-    SSL_CTX_set_cert_verify_callback(context, verifyWithPins, argument);
-    return CURLE_OK;
-}
 
 // Bytes are counted as libcurl hands them over, after any decoding of its own, so no coding
 // can stretch an answer past its limit.
@@ -170,83 +130,29 @@ bool hasHeader(const HTTPRequest& request, std::string_view name) {
 
 // The request's own headers, and nothing of libcurl's: it would add Accept, a form content type
 // on bodies and Expect: 100-continue on large ones.
-CurlListPtr headerList(const HTTPRequest& request) {
-    CurlListPtr list;
+PinnedCurl::ListPtr headerList(const HTTPRequest& request) {
+    PinnedCurl::ListPtr list;
     for (const auto& header : request.headers)
-        append(list, header.value.empty() ? header.name + ";" : header.name + ": " + header.value);
+        PinnedCurl::append(list, header.value.empty() ? header.name + ";" : header.name + ": " + header.value);
     for (const char* name : {"Accept", "Content-Type", "Expect"})
         if (!hasHeader(request, name))
-            append(list, std::string(name) + ":");
+            PinnedCurl::append(list, std::string(name) + ":");
     return list;
 }
 
-CurlListPtr connectList(const std::map<std::string, std::string>& connectTo) {
-    CurlListPtr list;
-    for (const auto& [host, target] : connectTo)
-        append(list, host + "::" + target); // any port of that host
-    return list;
-}
-
-TransportError::Kind kindOf(CURLcode code) {
-    switch (code) {
-    case CURLE_OPERATION_TIMEDOUT:
-        return TransportError::Kind::timedOut;
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        return TransportError::Kind::cannotConnect;
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return TransportError::Kind::notTrusted;
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_SSL_CIPHER:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ENGINE_INITFAILED:
-        return TransportError::Kind::secureConnection;
-    default:
-        return TransportError::Kind::failed;
-    }
-}
-
-// Sets one option of the call; a libcurl that lacks one cannot make the request safely.
+// Sets one option of the call.
 class Setter {
 public:
     Setter(CURL* easy, const std::string& host) : easy_(easy), host_(host) {}
     template <typename T>
     void operator()(CURLoption option, T value) const {
-        if (const auto code = curl_easy_setopt(easy_, option, value); code != CURLE_OK) {
-            Log::error(Log::Category::network, host_ + ": libcurl refused an option: " + curl_easy_strerror(code));
-            throw TransportError(TransportError::Kind::failed, host_, curl_easy_strerror(code));
-        }
+        PinnedCurl::set(easy_, option, value, host_);
     }
 
 private:
     CURL* easy_;
     const std::string& host_;
 };
-
-// HTTPS only, straight to the server (or its mapped local address), within the time limit,
-// with redirects returned, and with the pin check on every new connection.
-void setConnectionRules(const Setter& set, const CurlTransport::Options& options, curl_slist* connectTo, Call& call) {
-    set(CURLOPT_PROTOCOLS_STR, "https");
-    set(CURLOPT_FOLLOWLOCATION, 0L);
-    set(CURLOPT_PROXY, ""); // never a proxy from the environment
-    set(CURLOPT_CONNECT_TO, connectTo);
-    set(CURLOPT_NOSIGNAL, 1L);
-    set(CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeout.count()));
-    set(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-    set(CURLOPT_SSL_VERIFYPEER, 1L);
-    set(CURLOPT_SSL_VERIFYHOST, 2L);
-    set(CURLOPT_SSL_SESSIONID_CACHE, 0L);
-    // We never ask for a compressed answer, and libcurl must never inflate one.
-    set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
-    if (options.caBundle) {
-        set(CURLOPT_CAINFO, options.caBundle->c_str());
-        set(CURLOPT_CAPATH, static_cast<const char*>(nullptr)); // instead of the system's, not as well
-    }
-    set(CURLOPT_SSL_CTX_FUNCTION, installPinning);
-    set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(&call));
-}
 
 void setRequest(const Setter& set, const HTTPRequest& request, const std::string& url, curl_slist* headers) {
     set(CURLOPT_URL, url.c_str());
@@ -281,7 +187,7 @@ void setCallbacks(const Setter& set, Call& call) {
         throw Cancelled();
     }
     const auto error = call.refusal ? TransportError(call.refusal->kind, call.host, call.refusal->detail)
-                                    : TransportError(kindOf(code), call.host, std::move(libraryText));
+                                    : TransportError(PinnedCurl::errorKind(code), call.host, std::move(libraryText));
     Log::error(Log::Category::network, where + ": " + error.detail());
     throw error;
 }
@@ -289,7 +195,7 @@ void setCallbacks(const Setter& set, Call& call) {
 } // namespace
 
 struct CurlTransport::Handle {
-    std::unique_ptr<CURL, CurlEasyDeleter> easy;
+    PinnedCurl::EasyPtr easy;
 };
 
 CurlTransport::Options CurlTransport::Options::from(const ServiceConfig& config) {
@@ -303,7 +209,6 @@ CurlTransport::CurlTransport(PinnedTrust trust, Options options)
     // libcurl reads a zero limit as none at all.
     if (options_.timeout <= std::chrono::milliseconds::zero())
         throw std::invalid_argument("CurlTransport needs a positive time limit");
-    initialiseCurlOnce();
 }
 
 CurlTransport::~CurlTransport() = default;
@@ -317,10 +222,7 @@ CurlTransport::HandlePtr CurlTransport::takeHandle() {
             return handle;
         }
     }
-    auto handle = std::make_unique<Handle>(Handle{std::unique_ptr<CURL, CurlEasyDeleter>(curl_easy_init())});
-    if (!handle->easy)
-        throw std::bad_alloc();
-    return handle;
+    return std::make_unique<Handle>(Handle{PinnedCurl::newEasy()});
 }
 
 void CurlTransport::returnHandle(HandlePtr handle) {
@@ -334,7 +236,7 @@ void CurlTransport::returnHandle(HandlePtr handle) {
 HTTPResponse CurlTransport::send(const HTTPRequest& request) {
     if (request.stop.stop_requested())
         throw Cancelled();
-    Call call{.trust = &trust_,
+    Call call{.connection = {&trust_, request.url.host().value_or("")},
               .host = request.url.host().value_or(""),
               .maxBodyBytes = request.maxBodyBytes,
               .expectsBody = request.method != "HEAD",
@@ -344,10 +246,11 @@ HTTPResponse CurlTransport::send(const HTTPRequest& request) {
     // Credentials in the address would make libcurl send an Authorization header of its own.
     const auto url = request.url.withoutCredentials().text();
     const auto headers = headerList(request);
-    const auto connectTo = connectList(options_.connectTo);
+    const auto connectTo = PinnedCurl::connectList(options_.connectTo);
     std::array<char, CURL_ERROR_SIZE> errorText{};
     const Setter set(easy, call.host);
-    setConnectionRules(set, options_, connectTo.get(), call);
+    PinnedCurl::applyRules(easy, {options_.caBundle, options_.connectTo}, connectTo.get(), call.connection);
+    set(CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count()));
     setRequest(set, request, url, headers.get());
     if (request.timeout && *request.timeout > std::chrono::milliseconds::zero())
         set(CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout->count()));
