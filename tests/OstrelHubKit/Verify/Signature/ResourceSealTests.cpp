@@ -272,10 +272,63 @@ TEST(ResourceSeal, RuleLimitsHoldAtTheirEdges) {
     EXPECT_NO_THROW(patterns.add({.pattern = std::string(ResourceRules::maxPatternLength, 'a')}));
     EXPECT_EQ(test::defectOf([&] { patterns.add({.pattern = std::string(ResourceRules::maxPatternLength + 1, 'a')}); }),
               "the resource rule \"" + std::string(64, 'a') + "\" is not allowed");
+    // Back-references need a backtracking engine, whose time has no bound.
     EXPECT_EQ(test::defectOf([&] { patterns.add({.pattern = "^(a+)+\\1$"}); }),
-              "the resource rule \"^(a+)+\\1$\" is not allowed");
+              "the resource rule \"^(a+)+\\1$\" is not a valid pattern");
     EXPECT_NO_THROW(patterns.add({.pattern = "^a\\\\1$"})); // an escaped backslash, then "1"
     EXPECT_TRUE(patterns.match("a\\1"));
+}
+
+TEST(ResourceSeal, SealedRulesCompileWithinAMemoryBudget) {
+    // Found by fuzzing: regcomp doubles its tree for every "+", so this short
+    // rule took gigabytes. Repeated quantifiers mean one, as in POSIX.
+    const std::string repeated = "^ResourcesfU" + std::string(120, '+') + "ources";
+    ResourceRules rules;
+    ASSERT_EQ(test::defectOf([&] { rules.add({.pattern = repeated}); }), "no defect");
+    EXPECT_TRUE(rules.match("ResourcesfUUUources"));
+    EXPECT_FALSE(rules.match("Resourcesfources"));
+
+    // Counted repetition is what can still make a program large: a thousand
+    // copies of a class fit the budget, twenty thousand do not.
+    const std::string thousand = "[^/]{1000}";
+    EXPECT_EQ(test::defectOf([&] { rules.add({.pattern = "^Resources/" + thousand + "$"}); }), "no defect");
+    std::string twentyThousand = "^";
+    for (int i = 0; i < 20; ++i)
+        twentyThousand += thousand;
+    EXPECT_EQ(test::defectOf([&] { rules.add({.pattern = twentyThousand}); }),
+              "the resource rule \"" + twentyThousand.substr(0, 64) + "\" is not allowed");
+    // Nested counts multiply.
+    EXPECT_EQ(test::defectOf([&] { rules.add({.pattern = "^((a{40}){40})$"}); }),
+              "the resource rule \"^((a{40}){40})$\" is not allowed");
+}
+
+TEST(ResourceSeal, RulesAsCodesignWritesThemKeepTheirPosixMeaning) {
+    const std::string frameworks = "^(Frameworks|SharedFrameworks|PlugIns|Plug-ins|XPCServices|Helpers|MacOS|"
+                                   "Library/(Automator|Spotlight|LoginItems))/";
+    ResourceRules rules;
+    for (const auto& [pattern, weight] :
+         std::vector<std::pair<std::string, int64_t>>{{"^.*", 1},
+                                                      {"^Resources/.*\\.lproj/", 1000},
+                                                      {"(^|/)\\.DS_Store$", 2000},
+                                                      {"^Resources/.*\\.lproj/locversion.plist$", 1100},
+                                                      {frameworks, 10}})
+        rules.add({.pattern = pattern, .weight = weight});
+    auto matched = [&](const char* path) {
+        const ResourceRule* rule = rules.match(path);
+        return rule ? rule->pattern : std::string("none");
+    };
+    EXPECT_EQ(matched("Resources/fr.lproj/Loc.strings"), "^Resources/.*\\.lproj/");
+    EXPECT_EQ(matched("Resources/fr.lproj/locversion.plist"), "^Resources/.*\\.lproj/locversion.plist$");
+    EXPECT_EQ(matched(".DS_Store"), "(^|/)\\.DS_Store$");
+    EXPECT_EQ(matched("Resources/deep/.DS_Store"), "(^|/)\\.DS_Store$");
+    EXPECT_EQ(matched("Resources/x.DS_Store"), "^.*");
+    EXPECT_EQ(matched("Library/LoginItems/Helper.app"), frameworks);
+    EXPECT_EQ(matched("PlugIns/Echo.vst3"), frameworks);
+    EXPECT_EQ(matched("Library/Other/Helper.app"), "^.*");
+    // A path is one line: "^" and "$" hold only at its ends, "." matches a
+    // newline, and bytes that are not UTF-8 are matched like any other.
+    EXPECT_EQ(matched("x\n.DS_Store"), "^.*");
+    EXPECT_EQ(matched("Resources/\xff\n.lproj/x"), "^Resources/.*\\.lproj/");
 }
 
 TEST(ResourceSeal, DefaultRulesPickTheHeaviestMatch) {
