@@ -97,6 +97,11 @@ TEST(ResourceSeal, ReportsModifiedAddedAndMissingFiles) {
         EXPECT_EQ(firstDetail(bundle), std::string(added) + " was added after signing");
         fs::remove(bundle / added);
     }
+    fs::create_symlink("../elsewhere", bundle / "Stray");
+    EXPECT_EQ(firstDetail(bundle), "Stray link points outside the bundle");
+    Tampering::relink(bundle / "Stray", "Contents");
+    EXPECT_EQ(firstDetail(bundle), "Stray was added after signing");
+    fs::remove(bundle / "Stray");
 
     fs::remove(bundle / "Contents/Resources/a.txt");
     EXPECT_EQ(firstDetail(bundle), "a sealed file is missing: Contents/Resources/a.txt");
@@ -258,6 +263,11 @@ TEST(ResourceSeal, FrameworkRootHoldsOnlyVersionsAndItsLinks) {
     test::writeFile(info, original);
     Tampering::relink(framework / "Resources", "Versions/A/Resources");
     EXPECT_EQ(firstDetail(framework), "Resources was added after signing");
+    // A root link that leaves the bundle is named for that, not as an addition.
+    Tampering::relink(framework / "Resources", "../elsewhere/Resources");
+    EXPECT_EQ(firstDetail(framework), "Resources link points outside the bundle");
+    Tampering::relink(framework / "Resources", "/Library/Frameworks/Core.framework/Resources");
+    EXPECT_EQ(firstDetail(framework), "Resources link points to an absolute path");
     Tampering::relink(framework / "Resources", "Versions/Current/Resources");
     test::writeFile(framework / "Extra.dylib", "unsealed");
     EXPECT_EQ(firstDetail(framework), "Extra.dylib was added after signing");
