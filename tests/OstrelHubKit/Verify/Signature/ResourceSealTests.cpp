@@ -1,11 +1,12 @@
 #include "BundleBuilder.h"
+#include "BundleTampering.h"
 #include "CodeResourcesWriter.h"
 #include "SignatureDefectText.h"
-#include "BundleTampering.h"
 #include "TempDir.h"
 #include "Verify/Signature/CodeResources.h"
 #include "Verify/Signature/FileBytes.h"
 #include "Verify/Signature/LinkContainment.h"
+#include "Verify/Signature/PropertyList.h"
 #include "Verify/Signature/ResourceSealCheck.h"
 #include "Verify/Signature/SignatureDefect.h"
 
@@ -71,6 +72,12 @@ TEST(ResourceSeal, IntactBundlePassesAndListsNestedCode) {
     // A helper executable is nested code too; its bytes are checked by its own signature.
     EXPECT_EQ(report.nested[1].path, "Contents/MacOS/echo-helper");
     EXPECT_EQ(report.nested[1].cdhash, helperCdhash);
+    // Beside files2 and rules2, codesign writes the version 1 lists (bare SHA-1
+    // data, rules without the catch-all); they are present, and not what is read.
+    PropertyList written = PropertyList::parse(BundleLayout::read(bundle).readCodeResources(), "CodeResources");
+    EXPECT_TRUE(
+        PropertyList::data(PropertyList::member(PropertyList::member(written.root(), "files"), "Resources/a.txt")));
+    EXPECT_FALSE(PropertyList::member(PropertyList::member(written.root(), "rules"), "^.*"));
     test::writeFile(bundle / "Contents/MacOS/echo-helper", "re-signed helper");
 
     // Omitted litter and the excluded parts may change freely.
@@ -115,6 +122,40 @@ TEST(ResourceSeal, ReportsModifiedAddedAndMissingFiles) {
 
     fs::remove_all(bundle / "Contents/Frameworks/Core.framework");
     EXPECT_EQ(firstDetail(bundle), "a sealed file is missing: Contents/Frameworks/Core.framework");
+}
+
+namespace {
+
+std::string base64Of(const std::vector<uint8_t>& bytes) {
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes.data(), static_cast<int>(bytes.size()));
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+std::vector<uint8_t> digestOf(const std::string& text, const EVP_MD* md) {
+    return FileBytes::digest({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, md);
+}
+
+} // namespace
+
+TEST(ResourceSeal, EveryDigestOfASealedFileMustMatch) {
+    test::TempDir dir;
+    fs::path bundle = BundleBuilder(dir.path(), "Echo.clap").file("Resources/a.txt", "alpha").build();
+    const fs::path seal = CodeResourcesWriter(bundle).withSha1().write();
+    const std::string original = test::readFile(seal);
+    EXPECT_EQ(firstDetail(bundle), "intact");
+    // The seal's SHA-1 or its SHA-256 of a.txt swapped for that of other bytes:
+    // the digest that still matches must not carry the file.
+    for (const EVP_MD* md : {EVP_sha1(), EVP_sha256()}) {
+        std::string tampered = original;
+        const std::string sealed = base64Of(digestOf("alpha", md));
+        const size_t at = tampered.find(sealed, tampered.find("<key>files2</key>"));
+        ASSERT_NE(at, std::string::npos) << EVP_MD_get0_name(md);
+        tampered.replace(at, sealed.size(), base64Of(digestOf("omega", md)));
+        test::writeFile(seal, tampered);
+        EXPECT_EQ(firstDetail(bundle), "Contents/Resources/a.txt was modified after signing") << EVP_MD_get0_name(md);
+    }
 }
 
 TEST(ResourceSeal, ChecksLinkTargetsAndContainment) {
@@ -201,6 +242,7 @@ TEST(ResourceSeal, RefusesCorruptOrOldSeals) {
                      "</dict></dict></plist>");
     };
     EXPECT_EQ(withRule("<dict><key>weight</key><real>1000</real></dict>"), "parsed");
+    EXPECT_EQ(withRule("<dict><key>weight</key><integer>20</integer><key>nested</key><false/></dict>"), "parsed");
     EXPECT_EQ(withRule("<dict><key>weight</key><real>2.5</real></dict>"), "the resource rule \"^x\" is malformed");
     EXPECT_EQ(withRule("<string>yes</string>"), "the resource rule \"^x\" is malformed");
 
