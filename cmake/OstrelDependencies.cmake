@@ -10,3 +10,6 @@ pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(SECRET REQUIRED IMPORTED_TARGET libsecret-1)
 pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
 pkg_check_modules(LZMA REQUIRED IMPORTED_TARGET liblzma)
+# Resource rules in code signatures are patterns from the file being checked:
+# RE2 compiles them within a memory budget and matches in linear time.
+pkg_check_modules(RE2 REQUIRED IMPORTED_TARGET re2)

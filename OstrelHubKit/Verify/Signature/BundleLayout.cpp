@@ -1,7 +1,9 @@
 #include "Verify/Signature/BundleLayout.h"
 
 #include "Verify/Signature/FileBytes.h"
+#include "Verify/Signature/LinkContainment.h"
 #include "Verify/Signature/PropertyList.h"
+#include "Verify/Signature/SealReport.h"
 #include "Verify/Signature/SignatureDefect.h"
 
 #include <algorithm>
@@ -21,16 +23,27 @@ bool isRealDirectory(const fs::path& p) {
     return ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The target of Versions/Current when it is a plain sibling name, as framework
-// layouts require; absent otherwise.
+bool isLink(const fs::path& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// The version folder a framework's Versions/Current link names; absent when
+// there is no such link (the bundle is not a framework). The link must name
+// a sibling folder: one that leaves the bundle, or leads anywhere else, is
+// refused for what it is rather than read as another shape.
 std::optional<std::string> currentVersion(const fs::path& bundle) {
+    const fs::path link = bundle / "Versions" / "Current";
+    if (!isLink(link))
+        return std::nullopt;
+    if (auto issue = SealIssue::forLink(resolveLinkInside(bundle, "Versions/Current"), "Versions/Current"))
+        throw SignatureDefect(issue->detail());
     std::array<char, 256> buffer{};
-    ssize_t n = ::readlink((bundle / "Versions" / "Current").c_str(), buffer.data(), buffer.size());
-    if (n <= 0 || static_cast<size_t>(n) >= buffer.size())
-        return std::nullopt;
-    std::string target(buffer.data(), static_cast<size_t>(n));
-    if (target.find('/') != std::string::npos || target == "." || target == "..")
-        return std::nullopt;
+    ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
+    std::string target(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
+    if (n <= 0 || static_cast<size_t>(n) >= buffer.size() || target.find('/') != std::string::npos || target == "." ||
+        target == ".." || !isRealDirectory(bundle / "Versions" / target))
+        throw SignatureDefect("Versions/Current link does not name a version folder");
     return target;
 }
 
@@ -62,7 +75,7 @@ BundleLayout BundleLayout::read(const fs::path& bundle) {
     if (isRealDirectory(bundle / "Contents")) {
         layout.shape = Shape::deep;
         layout.contentsFolder = "Contents";
-    } else if (auto current = currentVersion(bundle); current && isRealDirectory(bundle / "Versions" / *current)) {
+    } else if (auto current = currentVersion(bundle)) {
         layout.shape = Shape::framework;
         layout.contentsFolder = fs::path("Versions") / *current;
     } else {

@@ -5,39 +5,59 @@
 #include <algorithm>
 #include <iterator>
 
+#include <re2/re2.h>
+
 namespace ostrel {
 
 namespace {
 
-bool hasBackReference(const std::string& pattern) {
-    for (size_t i = 0; i + 1 < pattern.size(); ++i) {
-        if (pattern[i] != '\\')
-            continue;
-        if (pattern[i + 1] >= '1' && pattern[i + 1] <= '9')
-            return true;
-        ++i; // an escaped backslash before a digit is no back-reference
-    }
-    return false;
+// POSIX extended syntax as codesign's regcomp reads it, over the path's bytes:
+// "^" and "$" hold only at the ends of the path, "." matches a newline too.
+re2::RE2::Options posixOptions() {
+    re2::RE2::Options options;
+    options.set_posix_syntax(true);
+    options.set_longest_match(true);
+    options.set_encoding(re2::RE2::Options::EncodingLatin1);
+    options.set_one_line(true);
+    options.set_dot_nl(true);
+    options.set_never_capture(true);
+    options.set_log_errors(false);
+    options.set_max_mem(ResourceRules::maxRuleMemory);
+    return options;
+}
+
+std::string quoted(const std::string& pattern) {
+    return "the resource rule \"" + pattern.substr(0, 64) + "\"";
+}
+
+bool overBudget(re2::RE2::ErrorCode code) {
+    return code == re2::RE2::ErrorPatternTooLarge || code == re2::RE2::ErrorRepeatSize;
 }
 
 } // namespace
 
+ResourceRules::ResourceRules() = default;
+ResourceRules::~ResourceRules() = default;
+ResourceRules::ResourceRules(ResourceRules&&) noexcept = default;
+ResourceRules& ResourceRules::operator=(ResourceRules&&) noexcept = default;
+
 void ResourceRules::add(ResourceRule rule) {
     if (rules_.size() >= maxRules)
         throw SignatureDefect("the resource seal has too many rules");
-    if (rule.pattern.size() > maxPatternLength || hasBackReference(rule.pattern))
-        throw SignatureDefect("the resource rule \"" + rule.pattern.substr(0, 64) + "\" is not allowed");
-    auto compiled = std::make_unique<regex_t>();
-    if (regcomp(compiled.get(), rule.pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
-        throw SignatureDefect("the resource rule \"" + rule.pattern + "\" is not a valid pattern");
-    rules_.push_back({std::move(rule), std::unique_ptr<regex_t, RegexFree>(compiled.release())});
+    if (rule.pattern.size() > maxPatternLength)
+        throw SignatureDefect(quoted(rule.pattern) + " is not allowed");
+    auto regex = std::make_unique<re2::RE2>(rule.pattern, posixOptions());
+    if (overBudget(regex->error_code()))
+        throw SignatureDefect(quoted(rule.pattern) + " is not allowed");
+    if (!regex->ok())
+        throw SignatureDefect(quoted(rule.pattern) + " is not a valid pattern");
+    rules_.push_back({std::move(rule), std::move(regex)});
 }
 
 const ResourceRule* ResourceRules::match(std::string_view path) const {
-    std::string text(path); // regexec needs a terminated string
     const ResourceRule* best = nullptr;
     for (const auto& c : rules_) {
-        if (regexec(c.regex.get(), text.c_str(), 0, nullptr, 0) != 0)
+        if (!re2::RE2::PartialMatch(re2::StringPiece(path.data(), path.size()), *c.regex))
             continue;
         if (best == nullptr || c.rule.weight > best->weight)
             best = &c.rule;

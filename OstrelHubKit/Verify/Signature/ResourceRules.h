@@ -6,7 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include <regex.h>
+namespace re2 {
+class RE2;
+}
 
 namespace ostrel {
 
@@ -27,10 +29,21 @@ struct ResourceRule {
 class ResourceRules {
 public:
     // Limits on what a seal may ask of the regular-expression engine. codesign
-    // writes about a dozen short rules without back-references (which make
-    // matching exponential).
-    static constexpr size_t maxRules = 1000;
+    // writes about a dozen short rules. The rules come from the file being
+    // checked, so they are compiled with RE2, whose matching time is linear in
+    // the path and whose memory (program and match cache) stays within a
+    // budget per rule, whatever the pattern: the system's regcomp can take
+    // gigabytes for a pattern as short as "a" followed by a hundred "+".
+    // Back-references, which only a backtracking engine can match, are refused.
+    // A whole seal thus takes at most maxRules * maxRuleMemory (64 MiB).
+    static constexpr size_t maxRules = 256;
     static constexpr size_t maxPatternLength = 1024;
+    static constexpr int64_t maxRuleMemory = 256 * 1024;
+
+    ResourceRules();
+    ~ResourceRules();
+    ResourceRules(ResourceRules&&) noexcept;
+    ResourceRules& operator=(ResourceRules&&) noexcept;
 
     // Throws SignatureDefect when a pattern does not compile or passes a limit.
     void add(ResourceRule rule);
@@ -47,15 +60,9 @@ public:
     bool strict() const;
 
 private:
-    struct RegexFree {
-        void operator()(regex_t* r) const {
-            regfree(r);
-            std::default_delete<regex_t>{}(r);
-        }
-    };
     struct Compiled {
         ResourceRule rule;
-        std::unique_ptr<regex_t, RegexFree> regex;
+        std::unique_ptr<re2::RE2> regex;
     };
     std::vector<Compiled> rules_;
 };

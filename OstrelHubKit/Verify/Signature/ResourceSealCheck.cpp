@@ -69,7 +69,7 @@ private:
     void checkBundleRoot() {
         for (const auto& name : sortedNames(layout_.root))
             if (name != "Contents" && name != ".DS_Store")
-                report_.issues.push_back({Kind::added, name});
+                rootItemAdded(name);
     }
 
     // A framework's root holds only Versions and links into the current version
@@ -81,8 +81,26 @@ private:
             bool expected = name == "Versions" ? fs::is_directory(fs::symlink_status(item))
                                                : readLinkText(item) == "Versions/Current/" + name;
             if (!expected && name != ".DS_Store")
-                report_.issues.push_back({Kind::added, name});
+                rootItemAdded(name);
         }
+    }
+
+    // Something unsealed at the bundle root; a link there that leaves the
+    // bundle is reported as that, the graver fault.
+    void rootItemAdded(const std::string& name) {
+        fs::path item = layout_.root / name;
+        if (fs::is_symlink(fs::symlink_status(item))) {
+            if (auto issue = linkIssue(item, name)) {
+                report_.issues.push_back(*issue);
+                return;
+            }
+        }
+        report_.issues.push_back({Kind::added, name});
+    }
+
+    std::optional<SealIssue> linkIssue(const fs::path& item, std::string shown) const {
+        std::string relative = item.lexically_relative(containmentRoot_).generic_string();
+        return SealIssue::forLink(resolveLinkInside(containmentRoot_, relative), std::move(shown));
     }
 
     void walk(const fs::path& dir, const std::string& prefix, int depth) {
@@ -149,18 +167,8 @@ private:
     }
 
     void checkContainment(const fs::path& item, const std::string& key) {
-        std::string relative = item.lexically_relative(containmentRoot_).generic_string();
-        switch (resolveLinkInside(containmentRoot_, relative)) {
-        case LinkContainment::inside:
-            return;
-        case LinkContainment::absolute:
-            issue(Kind::linkAbsolute, key);
-            return;
-        case LinkContainment::outside:
-        case LinkContainment::tooDeep:
-            issue(Kind::linkOutside, key);
-            return;
-        }
+        if (auto found = linkIssue(item, layout_.shown(key)))
+            report_.issues.push_back(*found);
     }
 
     void compareLink(const fs::path& item, const std::string& key, const SealedResource& sealed) {

@@ -24,6 +24,19 @@ std::string SealIssue::detail() const {
     return path;
 }
 
+std::optional<SealIssue> SealIssue::forLink(LinkContainment where, std::string path) {
+    switch (where) {
+    case LinkContainment::inside:
+        return std::nullopt;
+    case LinkContainment::absolute:
+        return SealIssue{Kind::linkAbsolute, std::move(path)};
+    case LinkContainment::outside:
+    case LinkContainment::tooDeep:
+        break;
+    }
+    return SealIssue{Kind::linkOutside, std::move(path)};
+}
+
 std::optional<std::string> SealReport::firstDetail() const {
     if (issues.empty())
         return std::nullopt;

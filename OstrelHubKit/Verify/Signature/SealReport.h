@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Verify/Signature/LinkContainment.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -27,6 +29,8 @@ struct SealIssue {
     bool operator==(const SealIssue&) const = default;
     // The detail read inside "X failed signature validation (DETAIL)".
     std::string detail() const;
+    // What a link at `path` that resolves as `where` is wrong with; absent when it stays inside.
+    static std::optional<SealIssue> forLink(LinkContainment where, std::string path);
 };
 
 // Nested code found in the bundle (a framework, helper or plug-in, or a Mach-O

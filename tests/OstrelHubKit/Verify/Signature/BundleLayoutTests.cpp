@@ -1,10 +1,13 @@
 #include "BundleBuilder.h"
+#include "BundleTampering.h"
 #include "SignatureDefectText.h"
 #include "TempDir.h"
+#include "Verify/CodeVerifier.h"
 #include "Verify/Signature/BundleLayout.h"
 #include "Verify/Signature/PropertyList.h"
 #include "Verify/Signature/PropertyListShape.h"
 #include "Verify/Signature/SignatureDefect.h"
+#include "Verify/VerificationFailure.h"
 
 #include <filesystem>
 
@@ -14,6 +17,7 @@
 
 using namespace ostrel;
 using ostrel::fixtures::BundleBuilder;
+namespace Tampering = ostrel::fixtures::Tampering;
 using ostrel::test::defectOf;
 namespace fs = std::filesystem;
 
@@ -169,6 +173,32 @@ TEST(BundleLayout, FrameworkAndShallowShapes) {
     EXPECT_EQ(layout.shape, BundleLayout::Shape::shallow);
     EXPECT_EQ(layout.mainExecutable(), shallow / "Flat");
     EXPECT_EQ(layout.codeResources(), shallow / "_CodeSignature/CodeResources");
+}
+
+TEST(BundleLayout, VersionsCurrentLinkThatGoesAstrayIsNamedAsSuch) {
+    test::TempDir dir;
+    fs::path framework = BundleBuilder::framework(dir.path(), "Core.framework");
+    // A complete framework elsewhere, so only the link's destination is wrong.
+    BundleBuilder::framework(dir / "elsewhere", "Core.framework");
+    const fs::path current = framework / "Versions/Current";
+    Tampering::relink(current, "../../elsewhere/Core.framework/Versions/A");
+    EXPECT_EQ(layoutDefect(framework), "Versions/Current link points outside the bundle");
+    try {
+        CodeVerifier().verify(framework);
+        ADD_FAILURE() << "a framework whose current version lies outside it was accepted";
+    } catch (const VerificationFailure& failure) {
+        EXPECT_STREQ(failure.what(), "Core.framework failed signature validation (Versions/Current link points "
+                                     "outside the bundle). It may have been modified. Install blocked.");
+    }
+    Tampering::relink(current, (dir / "elsewhere/Core.framework/Versions/A").string());
+    EXPECT_EQ(layoutDefect(framework), "Versions/Current link points to an absolute path");
+    // Inside the bundle, but not a version folder beside it.
+    for (const char* target : {"A/Resources", "B", ".."}) {
+        Tampering::relink(current, target);
+        EXPECT_EQ(layoutDefect(framework), "Versions/Current link does not name a version folder") << target;
+    }
+    Tampering::relink(current, "A");
+    EXPECT_EQ(BundleLayout::read(framework).contentsFolder, fs::path("Versions/A"));
 }
 
 TEST(PropertyList, BinaryKeyWithNulCharacterIsReadWithoutAborting) {

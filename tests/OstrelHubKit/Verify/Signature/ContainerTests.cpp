@@ -1,13 +1,18 @@
+#include "ApplePki.h"
 #include "BundleBuilder.h"
+#include "BundleTampering.h"
+#include "DiskImageSigner.h"
 #include "DiskImageWriter.h"
 #include "NotaryTicketWriter.h"
 #include "SignatureDefectText.h"
-#include "BundleTampering.h"
 #include "TempDir.h"
+#include "UdifImage.h"
+#include "Verify/CodeVerifier.h"
 #include "Verify/Signature/DiskImageSignature.h"
 #include "Verify/Signature/FileBytes.h"
 #include "Verify/Signature/SignatureDefect.h"
 #include "Verify/Signature/XarArchive.h"
+#include "Verify/VerificationFailure.h"
 #include "XarWriter.h"
 
 #include <filesystem>
@@ -329,4 +334,33 @@ TEST(DiskImageSignature, RefusesMisplacedSignaturesAndDamagedTrailers) {
     EXPECT_EQ(defectOf([&] { DiskImageSignature::read(dir / "huge.dmg"); }), "the disk image's signature is too large");
     DiskImageWriter(image).blob(0, Bytes(huge.size() - 1, 0)).write(dir / "edge.dmg");
     EXPECT_TRUE(DiskImageSignature::read(dir / "edge.dmg"));
+}
+
+TEST(DiskImageSignature, TrailerMustMatchItsSealedHash) {
+    test::TempDir dir;
+    const ApplePki pki;
+    test::writeFile(dir / "volume/Read Me.txt", "hello");
+    SignOptions options;
+    options.identifier = "com.ostrel.image";
+    options.identity = pki.application;
+    const fs::path image = dir / "Echo.dmg";
+    writeSignedImage(UdifImage::fromFolder(dir / "volume"), options, image);
+    const CodeVerifier verifier(SignaturePolicy::ostrel(), signature::TrustSettings{pki.anchors()});
+    EXPECT_TRUE(verifier.verifyContainerSignature(image));
+    // The trailer lies after the signature, outside the signed bytes: only its
+    // hash in the rep-specific slot covers it. Point the image at another
+    // block table, or give it another size.
+    const std::vector<std::pair<const char*, int64_t>> fields = {{"property list offset", 216 + 7},
+                                                                 {"sector count", 492 + 7}};
+    for (const auto& [field, at] : fields) {
+        Tampering::flipByte(image, at - static_cast<int64_t>(DiskImageTrailer::size));
+        try {
+            verifier.verifyContainerSignature(image);
+            ADD_FAILURE() << "a changed " << field << " in the trailer was accepted";
+        } catch (const VerificationFailure& failure) {
+            EXPECT_EQ(failure, VerificationFailure::wrongPublisher("Echo.dmg", std::nullopt)) << field;
+        }
+        Tampering::flipByte(image, at - static_cast<int64_t>(DiskImageTrailer::size));
+        EXPECT_TRUE(verifier.verifyContainerSignature(image)) << field;
+    }
 }

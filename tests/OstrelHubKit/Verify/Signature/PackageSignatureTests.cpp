@@ -9,6 +9,7 @@
 #include "Verify/Signature/XarArchive.h"
 #include "XarWriter.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -169,6 +170,40 @@ TEST_F(PackageTest, ChangedTocOrPayloadBytesInvalidateTheSignature) {
     EXPECT_TRUE(changedFacts.isSigned);
     EXPECT_FALSE(changedFacts.valid);
     EXPECT_EQ(changedFacts.problem, "Echo.pkg/Payload in the package was modified after signing");
+}
+
+TEST_F(PackageTest, ExtendedAttributesAndWeakFileChecksumsDoNotPass) {
+    const auto signedPackage = [&](const std::string& name, XarWriter writer) {
+        writer.file("Distribution", "<installer-gui-script/>")
+            .file("Echo.pkg/Payload", std::string(2000, 'p'))
+            .signing(packageSigning(pki().installer))
+            .write(dir / name);
+        return dir / name;
+    };
+    // An extended attribute's bytes lie in the heap like a file's, with their own checksum.
+    const fs::path withAttribute =
+        signedPackage("attribute.pkg",
+                      XarWriter().extendedAttribute("Echo.pkg/Payload", "com.apple.FinderInfo", std::string(32, 'f')));
+    const auto intact = checkPackageSignature(withAttribute, trust());
+    EXPECT_TRUE(intact.valid) << intact.problem;
+    const XarArchive archive = XarArchive::open(withAttribute);
+    const auto& files = archive.toc().files;
+    const auto payload =
+        std::find_if(files.begin(), files.end(), [](const XarFile& f) { return f.path == "Echo.pkg/Payload"; });
+    ASSERT_NE(payload, files.end());
+    ASSERT_EQ(payload->extendedAttributes.size(), 1u);
+    Bytes changed = readBytes(withAttribute);
+    changed[archive.heapStart() + payload->extendedAttributes[0].offset + 5] ^= 0x01;
+    writeBytes(dir / "changed-attribute.pkg", changed);
+    const auto changedFacts = checkPackageSignature(dir / "changed-attribute.pkg", trust());
+    EXPECT_FALSE(changedFacts.valid);
+    EXPECT_EQ(changedFacts.problem, "Echo.pkg/Payload (extended attribute) in the package was modified after signing");
+
+    // MD5 checksums of the stored bytes prove nothing, even under a valid signature.
+    const auto md5 = checkPackageSignature(signedPackage("md5.pkg", XarWriter().fileChecksumStyle("md5")), trust());
+    EXPECT_TRUE(md5.isSigned);
+    EXPECT_FALSE(md5.valid);
+    EXPECT_EQ(md5.problem, "Distribution in the package has no usable checksum");
 }
 
 TEST_F(PackageTest, DamagedPackagesAreRefusedWithAReason) {

@@ -1,11 +1,12 @@
 #include "BundleBuilder.h"
+#include "BundleTampering.h"
 #include "CodeResourcesWriter.h"
 #include "SignatureDefectText.h"
-#include "BundleTampering.h"
 #include "TempDir.h"
 #include "Verify/Signature/CodeResources.h"
 #include "Verify/Signature/FileBytes.h"
 #include "Verify/Signature/LinkContainment.h"
+#include "Verify/Signature/PropertyList.h"
 #include "Verify/Signature/ResourceSealCheck.h"
 #include "Verify/Signature/SignatureDefect.h"
 
@@ -71,6 +72,12 @@ TEST(ResourceSeal, IntactBundlePassesAndListsNestedCode) {
     // A helper executable is nested code too; its bytes are checked by its own signature.
     EXPECT_EQ(report.nested[1].path, "Contents/MacOS/echo-helper");
     EXPECT_EQ(report.nested[1].cdhash, helperCdhash);
+    // Beside files2 and rules2, codesign writes the version 1 lists (bare SHA-1
+    // data, rules without the catch-all); they are present, and not what is read.
+    PropertyList written = PropertyList::parse(BundleLayout::read(bundle).readCodeResources(), "CodeResources");
+    EXPECT_TRUE(
+        PropertyList::data(PropertyList::member(PropertyList::member(written.root(), "files"), "Resources/a.txt")));
+    EXPECT_FALSE(PropertyList::member(PropertyList::member(written.root(), "rules"), "^.*"));
     test::writeFile(bundle / "Contents/MacOS/echo-helper", "re-signed helper");
 
     // Omitted litter and the excluded parts may change freely.
@@ -97,6 +104,11 @@ TEST(ResourceSeal, ReportsModifiedAddedAndMissingFiles) {
         EXPECT_EQ(firstDetail(bundle), std::string(added) + " was added after signing");
         fs::remove(bundle / added);
     }
+    fs::create_symlink("../elsewhere", bundle / "Stray");
+    EXPECT_EQ(firstDetail(bundle), "Stray link points outside the bundle");
+    Tampering::relink(bundle / "Stray", "Contents");
+    EXPECT_EQ(firstDetail(bundle), "Stray was added after signing");
+    fs::remove(bundle / "Stray");
 
     fs::remove(bundle / "Contents/Resources/a.txt");
     EXPECT_EQ(firstDetail(bundle), "a sealed file is missing: Contents/Resources/a.txt");
@@ -110,6 +122,40 @@ TEST(ResourceSeal, ReportsModifiedAddedAndMissingFiles) {
 
     fs::remove_all(bundle / "Contents/Frameworks/Core.framework");
     EXPECT_EQ(firstDetail(bundle), "a sealed file is missing: Contents/Frameworks/Core.framework");
+}
+
+namespace {
+
+std::string base64Of(const std::vector<uint8_t>& bytes) {
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes.data(), static_cast<int>(bytes.size()));
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+std::vector<uint8_t> digestOf(const std::string& text, const EVP_MD* md) {
+    return FileBytes::digest({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, md);
+}
+
+} // namespace
+
+TEST(ResourceSeal, EveryDigestOfASealedFileMustMatch) {
+    test::TempDir dir;
+    fs::path bundle = BundleBuilder(dir.path(), "Echo.clap").file("Resources/a.txt", "alpha").build();
+    const fs::path seal = CodeResourcesWriter(bundle).withSha1().write();
+    const std::string original = test::readFile(seal);
+    EXPECT_EQ(firstDetail(bundle), "intact");
+    // The seal's SHA-1 or its SHA-256 of a.txt swapped for that of other bytes:
+    // the digest that still matches must not carry the file.
+    for (const EVP_MD* md : {EVP_sha1(), EVP_sha256()}) {
+        std::string tampered = original;
+        const std::string sealed = base64Of(digestOf("alpha", md));
+        const size_t at = tampered.find(sealed, tampered.find("<key>files2</key>"));
+        ASSERT_NE(at, std::string::npos) << EVP_MD_get0_name(md);
+        tampered.replace(at, sealed.size(), base64Of(digestOf("omega", md)));
+        test::writeFile(seal, tampered);
+        EXPECT_EQ(firstDetail(bundle), "Contents/Resources/a.txt was modified after signing") << EVP_MD_get0_name(md);
+    }
 }
 
 TEST(ResourceSeal, ChecksLinkTargetsAndContainment) {
@@ -196,6 +242,7 @@ TEST(ResourceSeal, RefusesCorruptOrOldSeals) {
                      "</dict></dict></plist>");
     };
     EXPECT_EQ(withRule("<dict><key>weight</key><real>1000</real></dict>"), "parsed");
+    EXPECT_EQ(withRule("<dict><key>weight</key><integer>20</integer><key>nested</key><false/></dict>"), "parsed");
     EXPECT_EQ(withRule("<dict><key>weight</key><real>2.5</real></dict>"), "the resource rule \"^x\" is malformed");
     EXPECT_EQ(withRule("<string>yes</string>"), "the resource rule \"^x\" is malformed");
 
@@ -258,6 +305,11 @@ TEST(ResourceSeal, FrameworkRootHoldsOnlyVersionsAndItsLinks) {
     test::writeFile(info, original);
     Tampering::relink(framework / "Resources", "Versions/A/Resources");
     EXPECT_EQ(firstDetail(framework), "Resources was added after signing");
+    // A root link that leaves the bundle is named for that, not as an addition.
+    Tampering::relink(framework / "Resources", "../elsewhere/Resources");
+    EXPECT_EQ(firstDetail(framework), "Resources link points outside the bundle");
+    Tampering::relink(framework / "Resources", "/Library/Frameworks/Core.framework/Resources");
+    EXPECT_EQ(firstDetail(framework), "Resources link points to an absolute path");
     Tampering::relink(framework / "Resources", "Versions/Current/Resources");
     test::writeFile(framework / "Extra.dylib", "unsealed");
     EXPECT_EQ(firstDetail(framework), "Extra.dylib was added after signing");
@@ -272,10 +324,63 @@ TEST(ResourceSeal, RuleLimitsHoldAtTheirEdges) {
     EXPECT_NO_THROW(patterns.add({.pattern = std::string(ResourceRules::maxPatternLength, 'a')}));
     EXPECT_EQ(test::defectOf([&] { patterns.add({.pattern = std::string(ResourceRules::maxPatternLength + 1, 'a')}); }),
               "the resource rule \"" + std::string(64, 'a') + "\" is not allowed");
+    // Back-references need a backtracking engine, whose time has no bound.
     EXPECT_EQ(test::defectOf([&] { patterns.add({.pattern = "^(a+)+\\1$"}); }),
-              "the resource rule \"^(a+)+\\1$\" is not allowed");
+              "the resource rule \"^(a+)+\\1$\" is not a valid pattern");
     EXPECT_NO_THROW(patterns.add({.pattern = "^a\\\\1$"})); // an escaped backslash, then "1"
     EXPECT_TRUE(patterns.match("a\\1"));
+}
+
+TEST(ResourceSeal, SealedRulesCompileWithinAMemoryBudget) {
+    // Found by fuzzing: regcomp doubles its tree for every "+", so this short
+    // rule took gigabytes. Repeated quantifiers mean one, as in POSIX.
+    const std::string repeated = "^ResourcesfU" + std::string(120, '+') + "ources";
+    ResourceRules rules;
+    ASSERT_EQ(test::defectOf([&] { rules.add({.pattern = repeated}); }), "no defect");
+    EXPECT_TRUE(rules.match("ResourcesfUUUources"));
+    EXPECT_FALSE(rules.match("Resourcesfources"));
+
+    // Counted repetition is what can still make a program large: a thousand
+    // copies of a class fit the budget, twenty thousand do not.
+    const std::string thousand = "[^/]{1000}";
+    EXPECT_EQ(test::defectOf([&] { rules.add({.pattern = "^Resources/" + thousand + "$"}); }), "no defect");
+    std::string twentyThousand = "^";
+    for (int i = 0; i < 20; ++i)
+        twentyThousand += thousand;
+    EXPECT_EQ(test::defectOf([&] { rules.add({.pattern = twentyThousand}); }),
+              "the resource rule \"" + twentyThousand.substr(0, 64) + "\" is not allowed");
+    // Nested counts multiply.
+    EXPECT_EQ(test::defectOf([&] { rules.add({.pattern = "^((a{40}){40})$"}); }),
+              "the resource rule \"^((a{40}){40})$\" is not allowed");
+}
+
+TEST(ResourceSeal, RulesAsCodesignWritesThemKeepTheirPosixMeaning) {
+    const std::string frameworks = "^(Frameworks|SharedFrameworks|PlugIns|Plug-ins|XPCServices|Helpers|MacOS|"
+                                   "Library/(Automator|Spotlight|LoginItems))/";
+    ResourceRules rules;
+    for (const auto& [pattern, weight] :
+         std::vector<std::pair<std::string, int64_t>>{{"^.*", 1},
+                                                      {"^Resources/.*\\.lproj/", 1000},
+                                                      {"(^|/)\\.DS_Store$", 2000},
+                                                      {"^Resources/.*\\.lproj/locversion.plist$", 1100},
+                                                      {frameworks, 10}})
+        rules.add({.pattern = pattern, .weight = weight});
+    auto matched = [&](const char* path) {
+        const ResourceRule* rule = rules.match(path);
+        return rule ? rule->pattern : std::string("none");
+    };
+    EXPECT_EQ(matched("Resources/fr.lproj/Loc.strings"), "^Resources/.*\\.lproj/");
+    EXPECT_EQ(matched("Resources/fr.lproj/locversion.plist"), "^Resources/.*\\.lproj/locversion.plist$");
+    EXPECT_EQ(matched(".DS_Store"), "(^|/)\\.DS_Store$");
+    EXPECT_EQ(matched("Resources/deep/.DS_Store"), "(^|/)\\.DS_Store$");
+    EXPECT_EQ(matched("Resources/x.DS_Store"), "^.*");
+    EXPECT_EQ(matched("Library/LoginItems/Helper.app"), frameworks);
+    EXPECT_EQ(matched("PlugIns/Echo.vst3"), frameworks);
+    EXPECT_EQ(matched("Library/Other/Helper.app"), "^.*");
+    // A path is one line: "^" and "$" hold only at its ends, "." matches a
+    // newline, and bytes that are not UTF-8 are matched like any other.
+    EXPECT_EQ(matched("x\n.DS_Store"), "^.*");
+    EXPECT_EQ(matched("Resources/\xff\n.lproj/x"), "^Resources/.*\\.lproj/");
 }
 
 TEST(ResourceSeal, DefaultRulesPickTheHeaviestMatch) {
