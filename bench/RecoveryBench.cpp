@@ -27,7 +27,8 @@ void touch(const fs::path& file, const std::string& text = "x") {
 struct WellUsedMachine {
     fs::path root = fs::temp_directory_path() / ("recovery-bench-" + std::to_string(::getpid()));
     InstallLedger ledger{root / "data"};
-    BundleInstaller installer{.home = root / "home", .applications = root / "home/Applications"};
+    BundleInstaller installer{
+        .verifier = CodeVerifier(), .home = root / "home", .applications = root / "home/Applications"};
 
     WellUsedMachine() {
         ::setenv("XDG_DATA_HOME", (root / "xdg").c_str(), 1);
