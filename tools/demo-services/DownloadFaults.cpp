@@ -32,6 +32,13 @@ std::string_view nameOf(DownloadFault fault) {
     return "none";
 }
 
+std::string downloadFaultNames() {
+    std::string text;
+    for (const auto& [fault, name] : names)
+        text += (text.empty() ? "" : ", ") + std::string(name);
+    return text;
+}
+
 void DownloadFaults::set(DownloadFault fault, std::optional<int> count) {
     const std::lock_guard guard(lock_);
     fault_ = fault;

@@ -19,6 +19,8 @@ enum class DownloadFault {
 
 std::optional<DownloadFault> downloadFaultFromName(std::string_view name);
 std::string_view nameOf(DownloadFault fault);
+// Every fault's name, for messages: "none, wrong-size, slow, ...".
+std::string downloadFaultNames();
 
 // The fault set through the control address, for downloads that do not name their own with
 // "?fault=". It applies to the next `count` downloads, or to all of them when no count is given.

@@ -77,6 +77,18 @@ httplib::ContentProvider provider(const ReleaseFile& file, int64_t start, int64_
     };
 }
 
+// The media type of a release file, by its kind.
+std::string mediaTypeOf(const std::filesystem::path& file) {
+    const auto extension = file.extension();
+    if (extension == ".pkg")
+        return "application/vnd.apple.installer+xml";
+    if (extension == ".dmg")
+        return "application/x-apple-diskimage";
+    if (extension == ".zip")
+        return "application/zip";
+    return "application/octet-stream";
+}
+
 void serveFile(const httplib::Request& request, httplib::Response& response, const ReleaseFile& file,
                DownloadFault fault) {
     const int64_t total = file.size + (fault == DownloadFault::wrongSize ? wrongSizeExtra : 0);
@@ -101,8 +113,36 @@ void serveFile(const httplib::Request& request, httplib::Response& response, con
     }
     // The server writes Content-Length from the length given here.
     const int64_t length = served.last - served.first + 1;
-    response.set_content_provider(static_cast<size_t>(length), "application/zip",
+    response.set_content_provider(static_cast<size_t>(length), mediaTypeOf(file.file),
                                   provider(file, served.first, length, fault));
+}
+
+std::string unknownFault(const std::string& name) {
+    return "The fault \"" + name + "\" is unknown; the accepted faults are " + downloadFaultNames() + ".";
+}
+
+// A control request's count: a whole number from 1 to 99999.
+std::optional<int> countOf(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(text) == 0)
+        return std::nullopt;
+    return std::stoi(text);
+}
+
+// What is wrong with the switches of a control request, or none.
+std::optional<std::string> controlProblem(const httplib::Request& request) {
+    for (const auto& [name, value] : request.params)
+        if (name != "mode" && name != "count")
+            return "The switch \"" + name + "\" is unknown; the fault control accepts mode=FAULT and count=N.";
+    const auto mode = queryOf(request, "mode");
+    if (!mode)
+        return "Name the fault with mode=FAULT, one of " + downloadFaultNames() + ".";
+    if (!downloadFaultFromName(*mode))
+        return unknownFault(*mode);
+    if (const auto count = queryOf(request, "count"); count && !countOf(*count))
+        return "The count \"" + *count +
+               "\" is not accepted: give a whole number from 1 to 99999, or no count for every download.";
+    return std::nullopt;
 }
 
 } // namespace
@@ -116,7 +156,7 @@ void addDownloadRoutes(HostRouter& router, DemoContext& context) {
         const auto named = queryOf(request, "fault");
         const auto fault = named ? downloadFaultFromName(*named) : c.faults.take();
         if (!fault)
-            return sendProblem(response, 400, "Unknown fault \"" + *named + "\".");
+            return sendProblem(response, 400, unknownFault(*named));
         if (*fault != DownloadFault::none)
             c.log("downloads: " + file->key + " served with the fault " + std::string(nameOf(*fault)));
         if (*fault == DownloadFault::notFound)
@@ -128,16 +168,10 @@ void addDownloadRoutes(HostRouter& router, DemoContext& context) {
     });
     // The control address: POST /_demo/fault?mode=drop[&count=N]; mode=none switches it off.
     router.post(c.hosts.downloads, "/_demo/fault", [&c](const auto& request, auto& response) {
-        const auto fault = downloadFaultFromName(queryOf(request, "mode").value_or(""));
-        const auto countText = queryOf(request, "count");
-        const bool countOk = !countText || (!countText->empty() && countText->size() < 6 &&
-                                            countText->find_first_not_of("0123456789") == std::string::npos &&
-                                            std::stoi(*countText) > 0);
-        if (!fault || !countOk)
-            return sendProblem(response, 400,
-                               "Give mode=none|wrong-size|slow|http-redirect|not-found|drop and "
-                               "optionally count=N (N > 0).");
-        c.faults.set(*fault, countText ? std::optional<int>(std::stoi(*countText)) : std::nullopt);
+        if (const auto problem = controlProblem(request))
+            return sendProblem(response, 400, *problem);
+        const auto count = queryOf(request, "count");
+        c.faults.set(*downloadFaultFromName(*queryOf(request, "mode")), count ? countOf(*count) : std::nullopt);
         c.log("downloads: fault set to " + c.faults.describe());
         sendJson(response, {{"fault", c.faults.describe()}});
     });

@@ -28,9 +28,11 @@ checkout page over HTTPS on 127.0.0.1, with a certificate authority of its own, 
 a service configuration that points Ostrel Hub at it. Runs until Ctrl-C.
 
 Options:
-  --state DIR               where the CA, the code-signing PKI, release files and
-                            configuration go
-                            (default: $XDG_STATE_HOME/ostrel-demo-services, else /tmp)
+  --state DIR               where the CA, the code-signing PKI, release files, the
+                            token key, images and configuration go (default:
+                            $XDG_STATE_HOME/ostrel-demo-services when XDG_STATE_HOME
+                            is set, else ostrel-demo-services-UID in $TMPDIR or /tmp;
+                            here and now: {state})
   --port N                  the port to listen on (default: any free port; 443 lets a
                             browser that trusts the CA open the sign-in and checkout pages)
   --token-lifetime SECONDS  lifetime of store access tokens (default: 300)
@@ -44,7 +46,7 @@ STATE/code-signing-root.pem. Check one as the hub does with:
   ostrel-hubctl check STATE/releases/FILE --anchors STATE/code-signing-root.pem
 Demo accounts: demo@ostrel.test (owns products) and new@ostrel.test, password "demo". Ostrel ID sign-in
 codes are written to this log. Download misbehaviour for tests: add ?fault=wrong-size|slow|
-http-redirect|not-found|drop to a download address, or POST (with an empty body)
+http-redirect|not-found|drop to a download address, or POST (no body needed)
 https://releases.storage.ostrel.localhost/_demo/fault?mode=...&count=N to set it for the next N.
 )";
 
@@ -124,7 +126,10 @@ int main(int argc, char** argv) {
     if (!parse(std::vector<std::string_view>(argv + 1, argv + argc), options, help))
         return 2;
     if (help) {
-        std::cout << usage;
+        std::string text = usage;
+        const std::string placeholder = "{state}";
+        text.replace(text.find(placeholder), placeholder.size(), DemoServices::defaultStateFolder().string());
+        std::cout << text;
         return 0;
     }
     // Signals are taken by sigwait below, never by a handler on a server thread.

@@ -78,9 +78,11 @@ struct SignedDemo {
     }
 
     // Downloads what `link` names through the pinned transport and unpacks it as the hub does.
-    std::vector<std::pair<StagedBundle, VerifiedCode>> fetchAndCheck(const Url& link, const std::string& name) {
+    std::vector<std::pair<StagedBundle, VerifiedCode>> fetchAndCheck(const Url& link, const std::string& name,
+                                                                     const std::string& mediaType) {
         const auto answer = transport->send(HTTPRequest{.url = link});
         EXPECT_EQ(answer.status, 200);
+        EXPECT_EQ(answer.header("Content-Type"), mediaType) << name;
         const auto file = dir / "downloads" / name;
         std::filesystem::create_directories(file.parent_path());
         AtomicFile::write(file, answer.body);
@@ -101,17 +103,18 @@ TEST(DemoReleases, ClientsFromTheConfigSignInListTheStoreAndGetSignedReleases) {
     };
     // Each shape of release: a package of three formats, a zip of one, a disk image of an app.
     const struct {
-        std::string product, file;
+        std::string product, file, mediaType;
         size_t bundles;
         bool notarised;
-    } releases[] = {{"aurora-verb", "plugin.pkg", 3, false},
-                    {"pulse-gate", "plugin.zip", 1, false},
-                    {"sketchpad", "app.dmg", 1, true}};
+    } releases[] = {{"aurora-verb", "plugin.pkg", "application/vnd.apple.installer+xml", 3, false},
+                    {"pulse-gate", "plugin.zip", "application/zip", 1, false},
+                    {"sketchpad", "app.dmg", "application/x-apple-diskimage", 1, true}};
     for (const auto& release : releases) {
         const auto* product = find(release.product);
         ASSERT_TRUE(product) << release.product;
         ASSERT_EQ(product->macDownloads().size(), 1u);
-        const auto verified = demo.fetchAndCheck(store.resolveDownload(product->macDownloads()[0]), release.file);
+        const auto verified =
+            demo.fetchAndCheck(store.resolveDownload(product->macDownloads()[0]), release.file, release.mediaType);
         EXPECT_EQ(verified.size(), release.bundles) << release.product;
         for (const auto& [bundle, code] : verified) {
             EXPECT_EQ(code.teamID, "K7QZ2M4XNB");

@@ -8,6 +8,7 @@
 #include "Services/LoopbackReceiver.h"
 #include "Services/OstrelIDClient.h"
 #include "Services/Paged.h"
+#include "Services/Problem.h"
 #include "Services/ProductSummary.h"
 #include "Services/ServiceConfig.h"
 #include "Services/SessionTokens.h"
@@ -71,11 +72,14 @@ DemoServicesOptions optionsFor(const std::filesystem::path& state, DemoLog log, 
 struct Demo {
     test::TempDir dir;
     CapturedLog log;
-    DemoServices services{optionsFor(dir / "state", log.sink())};
+    std::filesystem::path state = dir / "state";
+    DemoServices services{optionsFor(state, log.sink())};
     ServiceConfig config = ServiceConfig::load(services.configFile());
     CurlTransport transport{config.pinnedTrust(), CurlTransport::Options::from(config)};
 
     Demo() { services.start(); }
+    // Services on a state folder of an earlier run.
+    explicit Demo(std::filesystem::path keptState) : state(std::move(keptState)) { services.start(); }
 
     HTTPResponse send(const std::string& method, const std::string& url, const std::string& body = {},
                       std::vector<HTTPHeader> headers = {}) {
@@ -92,6 +96,16 @@ struct Demo {
                                  password, {{"Content-Type", "text/plain"}});
         EXPECT_EQ(answer.status, 200) << answer.body;
         return decodeAnswer<IdentityResponse>(answer.body);
+    }
+    // An Ostrel ID session token, signed in with the code the log shows as mailed.
+    std::string identityToken(const std::string& email) {
+        EXPECT_EQ(send("POST", identity("/id/auth/email/code/request"), json{{"email", email}}.dump()).status, 200);
+        const auto code =
+            log.find(std::regex("code for " + std::regex_replace(email, std::regex("\\."), "\\.") + ": (\\d{6})"));
+        const auto answer =
+            send("POST", identity("/id/auth/email/code/complete"), json{{"email", email}, {"code", code}}.dump());
+        EXPECT_EQ(answer.status, 200) << answer.body;
+        return json::parse(answer.body).value("token", "");
     }
 };
 
@@ -176,6 +190,45 @@ TEST(DemoServices, SignInIssuesTokensThatLastTheConfiguredLifetime) {
                                {bearer(decodeAnswer<IdentityResponse>(renewed.body).accessToken)});
     EXPECT_EQ(decodeAnswer<User>(user.body).email, "demo@ostrel.test");
     EXPECT_EQ(demo.send("POST", demo.store("/api/customer/identity/refresh?token=unknown"), "").status, 401);
+}
+
+TEST(DemoServices, SessionsOutliveARestartOnTheSameStateFolder) {
+    test::TempDir kept;
+    const auto state = kept / "state";
+    IdentityResponse session;
+    std::string identityToken;
+    std::string signedOut;
+    {
+        Demo first(state);
+        session = first.signIn("demo@ostrel.test");
+        identityToken = first.identityToken("someone@ostrel.test");
+        signedOut = first.identityToken("leaving@ostrel.test");
+        EXPECT_EQ(first.send("POST", first.identity("/id/auth/signout"), "{}", {bearer(signedOut)}).status, 200);
+    }
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(state / DemoServices::tokenKeyFileName).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    Demo again(state);
+    const auto user = again.get(again.store("/api/customer/meta/user"), {bearer(session.accessToken)});
+    ASSERT_EQ(user.status, 200) << user.body;
+    EXPECT_EQ(decodeAnswer<User>(user.body).email, "demo@ostrel.test");
+    EXPECT_EQ(again
+                  .send("POST", again.store("/api/customer/identity/refresh?token=" + session.refreshToken),
+                        session.accessToken, {{"Content-Type", "text/plain"}})
+                  .status,
+              200);
+    const auto me = again.get(again.identity("/id/auth/me"), {bearer(identityToken)});
+    ASSERT_EQ(me.status, 200) << me.body;
+    EXPECT_EQ(json::parse(me.body)["user"]["email"], "someone@ostrel.test");
+    EXPECT_EQ(again.get(again.identity("/id/auth/me"), {bearer(signedOut)}).status, 401);
+    // A refresh token is no access token.
+    EXPECT_EQ(again.get(again.store("/api/customer/meta/user"), {bearer(session.refreshToken)}).status, 401);
+
+    // Services with another state folder have another key.
+    Demo other;
+    EXPECT_EQ(other.get(other.store("/api/customer/meta/user"), {bearer(session.accessToken)}).status, 401);
+    EXPECT_EQ(other.get(other.identity("/id/auth/me"), {bearer(identityToken)}).status, 401);
 }
 
 TEST(DemoServices, SignUpWaitsForTheMailedConfirmationCode) {
@@ -343,7 +396,29 @@ TEST(DemoServices, DownloadsMisbehaveOnRequest) {
     EXPECT_EQ(demo.send("POST", control + "/_demo/fault?mode=drop&count=1").status, 200);
     EXPECT_THROW(demo.get(location), TransportError);
     EXPECT_EQ(demo.get(location).body, whole);
-    EXPECT_EQ(demo.send("POST", control + "/_demo/fault?mode=sideways").status, 400);
+
+    // Mistakes at the control address are named, with what is accepted; a POST without any body
+    // length (as `curl -X POST` sends) is read as empty.
+    const std::vector<HTTPHeader> noLength{{"Content-Length", ""}};
+    const std::vector<std::pair<std::string, std::string>> mistakes{
+        {"/_demo/fault?mode=sideways", "The fault \"sideways\" is unknown; the accepted faults are none, wrong-size,"},
+        {"/_demo/fault?mdoe=drop", "The switch \"mdoe\" is unknown; the fault control accepts mode=FAULT and count=N."},
+        {"/_demo/fault", "Name the fault with mode=FAULT, one of none, wrong-size,"},
+        {"/_demo/fault?mode=drop&count=0", "The count \"0\" is not accepted: give a whole number from 1 to 99999"},
+        {"/_demo/fault?mode=drop&count=100000", "The count \"100000\" is not accepted"},
+    };
+    for (const auto& [path, message] : mistakes) {
+        const auto answer = demo.send("POST", control + path, "", noLength);
+        EXPECT_EQ(answer.status, 400) << path;
+        EXPECT_NE(Problem::fromBody(answer.body).detail.value_or("").find(message), std::string::npos)
+            << path << ": " << answer.body;
+    }
+    EXPECT_EQ(demo.send("POST", control + "/_demo/fault?mode=none&count=99999", "", noLength).status, 200);
+    const auto unknown = demo.get(location + "?fault=bogus");
+    EXPECT_EQ(unknown.status, 400);
+    EXPECT_NE(Problem::fromBody(unknown.body).detail.value_or("").find("The fault \"bogus\" is unknown"),
+              std::string::npos)
+        << unknown.body;
 }
 
 TEST(DemoServices, PayingOnTheCheckoutPageSettlesTheOrderAndHandsOverItsProducts) {
@@ -438,13 +513,7 @@ TEST(DemoServices, ReviewsPageByCursorAndHoldBackModeratedPosts) {
     }
     EXPECT_EQ(ids.size(), 4u);
 
-    ASSERT_EQ(demo.send("POST", demo.identity("/id/auth/email/code/request"), R"({"email":"demo@ostrel.test"})").status,
-              200);
-    const auto code = demo.log.find(std::regex("code for demo@ostrel\\.test: (\\d{6})"));
-    const auto token = json::parse(demo.send("POST", demo.identity("/id/auth/email/code/complete"),
-                                             json{{"email", "demo@ostrel.test"}, {"code", code}}.dump())
-                                       .body)["token"]
-                           .get<std::string>();
+    const auto token = demo.identityToken("demo@ostrel.test");
     const auto post = [&](const std::string& product, const std::string& body) {
         const json draft{{"productId", product}, {"rating", 2}, {"title", "Hmm"}, {"body", body}};
         return demo.send("POST", demo.identity("/id/reviews"), draft.dump(), {bearer(token)});
