@@ -140,8 +140,8 @@ DemoServices::DemoServices(DemoServicesOptions options)
       chain_(authority(prepared(options_.stateFolder) / "tls", hosts_, options_.log)),
       server_(serverFor(chain_, options_.log)), port_(bound(*server_, options_.port)),
       catalogue_(DemoCatalogue::load(options_.catalogueFile)), signing_(options_.stateFolder, options_.log),
-      releases_(ReleaseShelf::build(catalogue_, options_.stateFolder / "releases",
-                                    options_.makeRelease ? options_.makeRelease : signing_.maker())),
+      releases_(catalogue_, options_.stateFolder / "releases",
+                options_.makeRelease ? options_.makeRelease : signing_.maker()),
       store_(catalogue_,
              DemoStore::Settings{.tokenLifetime = options_.tokenLifetime,
                                  .settleDelay = options_.settleDelay,
@@ -160,8 +160,11 @@ DemoServices::DemoServices(DemoServicesOptions options)
                                                          .identity = identity_,
                                                          .reviews = reviews_,
                                                          .faults = faults_,
+                                                         .meter = meter_,
+                                                         .stalls = stalls_,
                                                          .log = options_.log,
-                                                         .pageSize = options_.pageSize});
+                                                         .pageSize = options_.pageSize,
+                                                         .stallLimit = options_.stallLimit});
     addRoutes();
 
     // Pin the two authorities, as production pins the CAs and not the servers' own keys.
@@ -193,6 +196,7 @@ void DemoServices::stop() {
         return;
     while (!server_->is_running() && !served_) // stop() only ends a loop that has begun
         std::this_thread::yield();
+    stalls_.close(); // stalled downloads would keep their server threads, and so stop(), waiting
     server_->stop();
     thread_.join();
 }

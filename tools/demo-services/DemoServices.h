@@ -6,9 +6,11 @@
 #include "DemoLog.h"
 #include "DemoStore.h"
 #include "DownloadFaults.h"
+#include "DownloadMeter.h"
 #include "ReleaseShelf.h"
 #include "ReviewBook.h"
 #include "SignedReleases.h"
+#include "StallGate.h"
 #include "TlsChains.h"
 
 #include <atomic>
@@ -36,6 +38,9 @@ struct DemoServicesOptions {
     size_t pageSize = 4;
     // Empty: releases signed for the demo team by the PKI kept in the state folder.
     ReleaseMaker makeRelease{};
+    // How long a stalled download holds its connection at most; longer than the hub's own
+    // 60-second request time-out, so that its time-out is what ends a stall.
+    std::chrono::seconds stallLimit{120};
     DemoLog log = standardErrorLog();
 };
 
@@ -83,11 +88,13 @@ private:
     const uint16_t port_;
     const DemoCatalogue catalogue_;
     const SignedReleases signing_;
-    const ReleaseShelf releases_;
+    ReleaseShelf releases_;
     DemoStore store_;
     DemoIdentity identity_;
     ReviewBook reviews_;
     DownloadFaults faults_;
+    DownloadMeter meter_;
+    StallGate stalls_;
     std::unique_ptr<DemoContext> context_;
     std::unique_ptr<HostRouter> router_;
     std::filesystem::path configFile_;

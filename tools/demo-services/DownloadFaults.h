@@ -15,6 +15,9 @@ enum class DownloadFault {
     httpRedirect, // "http-redirect": a redirect to the same file over plain http
     notFound,     // "not-found": 404
     drop,         // "drop": the connection closes halfway through the body
+    ignoreRange,  // "ignore-range": a request for a range gets the whole file with 200
+    changeFile,   // "change-file": the release is remade (new bytes, new validators) before the answer
+    stall,        // "stall": the body stops halfway and the connection stays open, sending nothing
 };
 
 std::optional<DownloadFault> downloadFaultFromName(std::string_view name);

@@ -134,6 +134,39 @@ TEST(DemoReleases, ClientsFromTheConfigSignInListTheStoreAndGetSignedReleases) {
     EXPECT_EQ(identity.profile().user.email, "demo@ostrel.test");
 }
 
+TEST(DemoReleases, AChangedFileIsANewSignedReleaseWithNewValidators) {
+    SignedDemo demo;
+    InMemoryTokenPersistence tokens;
+    MoonbaseClient store(demo.config.hostPolicy(), *demo.transport, tokens);
+    store.signIn("demo@ostrel.test", "demo");
+    const auto link = store.resolveDownload(store.product("aurora-verb").macDownloads().at(0));
+    const auto get = [&](std::vector<HTTPHeader> headers) {
+        return demo.transport->send(HTTPRequest{.url = link, .headers = std::move(headers)});
+    };
+    const auto first = get({});
+    const auto etag = first.header("ETag").value_or("");
+    const Url control("https://" + link.host().value_or("") + "/_demo/fault?mode=change-file&count=1");
+    ASSERT_EQ(demo.transport->send(HTTPRequest{.url = control, .method = "POST"}).status, 200);
+
+    // Resuming the old file gets the whole new one, which the store now publishes.
+    const auto changed = get({{"Range", "bytes=100-"}, {"If-Range", etag}});
+    EXPECT_EQ(changed.status, 200);
+    EXPECT_NE(changed.header("ETag").value_or(etag), etag);
+    EXPECT_NE(changed.body, first.body);
+    EXPECT_EQ(store.product("aurora-verb").macDownloads().at(0).size, static_cast<int64_t>(changed.body.size()));
+    const auto file = demo.dir / "downloads" / "changed.pkg";
+    std::filesystem::create_directories(file.parent_path());
+    AtomicFile::write(file, changed.body);
+    const auto verified = checked(file, demo.services.codeSigningRoot(), demo.dir / "work" / "changed");
+    ASSERT_EQ(verified.size(), 3u);
+    EXPECT_EQ(verified[0].second.teamID, "K7QZ2M4XNB");
+
+    // The new validator names the new file; the change was for one download only.
+    const auto rest = get({{"Range", "bytes=100-"}, {"If-Range", changed.header("ETag").value_or("")}});
+    EXPECT_EQ(rest.status, 206);
+    EXPECT_TRUE(rest.body == changed.body.substr(100));
+}
+
 TEST(DemoReleases, KeepTheirSigningAuthorityAndFilesAcrossRestarts) {
     SignedDemo demo;
     const auto state = demo.dir / "state";

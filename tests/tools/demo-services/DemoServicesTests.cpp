@@ -18,8 +18,10 @@
 #include "TempDir.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <mutex>
 #include <regex>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +68,8 @@ DemoServicesOptions optionsFor(const std::filesystem::path& state, DemoLog log, 
                                .settleDelay = 0s,
                                .pageSize = 3,
                                .makeRelease = std::move(maker),
+                               // Only the control address or stopping ends a stall in these tests.
+                               .stallLimit = std::chrono::hours(1),
                                .log = std::move(log)};
 }
 
@@ -111,6 +115,19 @@ struct Demo {
 
 HTTPHeader bearer(const std::string& token) {
     return {"Authorization", "Bearer " + token};
+}
+
+// The download host's address for `path`, seen from a download address on it.
+std::string controlOf(const std::string& location, const std::string& path) {
+    return "https://" + Url(location).host().value_or("") + path;
+}
+
+// What the download host reports about its latest answer of the file at `location`.
+json latestDownload(Demo& demo, const std::string& location) {
+    const auto key = Url(location).path().substr(std::string("/files/").size());
+    const auto list = json::parse(
+        demo.get(controlOf(location, "/_demo/downloads?file=" + key.substr(0, key.find('/')))).body)["downloads"];
+    return list.empty() ? json() : list.back();
 }
 
 TEST(DemoServices, ServesTheCatalogueOnlyToThePinnedDemoAuthority) {
@@ -307,6 +324,11 @@ TEST(DemoServices, DownloadLinksReachTheDownloadHostWhichHonoursRanges) {
     EXPECT_EQ(static_cast<int64_t>(whole.body.size()), download.size);
     EXPECT_EQ(whole.header("Content-Length"), std::to_string(download.size));
     const auto etag = whole.header("ETag").value_or("");
+    const auto lastModified = whole.header("Last-Modified").value_or("");
+    EXPECT_TRUE(std::regex_match(etag, std::regex(R"("[0-9a-f]{16}")"))) << etag;
+    EXPECT_TRUE(
+        std::regex_match(lastModified, std::regex(R"([A-Z][a-z]{2}, \d\d [A-Z][a-z]{2} \d{4} \d\d:\d\d:\d\d GMT)")))
+        << lastModified;
 
     const auto size = std::to_string(download.size);
     const auto last = download.size - 1;
@@ -322,7 +344,10 @@ TEST(DemoServices, DownloadLinksReachTheDownloadHostWhichHonoursRanges) {
         {{{"Range", "bytes=-5"}}, 206, last - 4, 5},
         {{{"Range", "bytes=100-" + std::to_string(download.size + 50)}}, 206, 100, download.size - 100},
         {{{"Range", "bytes=10-19"}, {"If-Range", "\"older\""}}, 200, 0, download.size}, // the file changed
-        {{{"Range", "bytes=0-1,5-6"}}, 200, 0, download.size},                          // several: the whole file
+        {{{"Range", "bytes=10-19"}, {"If-Range", "W/" + etag}}, 200, 0, download.size}, // weak: never a match
+        {{{"Range", "bytes=10-19"}, {"If-Range", lastModified}}, 206, 10, 10},
+        {{{"Range", "bytes=10-19"}, {"If-Range", "Thu, 01 Jan 2015 00:00:00 GMT"}}, 200, 0, download.size},
+        {{{"Range", "bytes=0-1,5-6"}}, 200, 0, download.size}, // several: the whole file
         {{{"Range", "bytes=" + size + "-"}}, 416, 0, 0},
         {{{"Range", "bytes=-0"}}, 416, 0, 0},
     };
@@ -336,6 +361,13 @@ TEST(DemoServices, DownloadLinksReachTheDownloadHostWhichHonoursRanges) {
                                    : c.status == 416 ? std::optional("bytes */" + size)
                                                      : std::nullopt;
         EXPECT_EQ(answer.header("Content-Range"), expectedRange) << c.headers[0].value;
+        if (c.status == 416)
+            continue;
+        // The download host counts what it sent, so a resumed download can be shown to fetch only the rest.
+        const auto record = json::parse(
+            demo.get(controlOf(location, "/_demo/downloads/" + answer.header("X-Demo-Download").value_or("0"))).body);
+        EXPECT_EQ(record.value("sent", -1), c.length) << c.headers[0].value;
+        EXPECT_EQ(record.value("state", ""), "complete") << c.headers[0].value;
     }
 
     // A product the customer does not own has no link for them.
@@ -390,9 +422,16 @@ TEST(DemoServices, DownloadsMisbehaveOnRequest) {
     EXPECT_EQ(redirect.header("Location"), "http://" + location.substr(std::string("https://").size()));
     EXPECT_EQ(demo.get(location + "?fault=not-found").status, 404);
     EXPECT_THROW(demo.get(location + "?fault=drop"), TransportError);
+    const auto dropped = latestDownload(demo, location);
+    EXPECT_EQ(dropped.value("sent", -1), download.size / 2);
+    EXPECT_EQ(dropped.value("state", ""), "cut");
+    const auto ignored = demo.get(location + "?fault=ignore-range", {{"Range", "bytes=10-19"}});
+    EXPECT_EQ(ignored.status, 200);
+    EXPECT_EQ(ignored.body, whole);
+    EXPECT_EQ(ignored.header("Content-Range"), std::nullopt);
 
     // The control address makes the next download (only) drop, whatever its address.
-    const auto control = "https://" + Url(location).host().value_or("");
+    const auto control = controlOf(location, "");
     EXPECT_EQ(demo.send("POST", control + "/_demo/fault?mode=drop&count=1").status, 200);
     EXPECT_THROW(demo.get(location), TransportError);
     EXPECT_EQ(demo.get(location).body, whole);
@@ -419,6 +458,91 @@ TEST(DemoServices, DownloadsMisbehaveOnRequest) {
     EXPECT_NE(Problem::fromBody(unknown.body).detail.value_or("").find("The fault \"bogus\" is unknown"),
               std::string::npos)
         << unknown.body;
+}
+
+// A download that reads the body of `location` with the stall switch on its own thread, as a
+// downloader would, counting the bytes that arrive.
+class StalledDownload {
+public:
+    StalledDownload(const Demo& demo, const std::string& location)
+        : client_("127.0.0.1", demo.services.port()), reader_([this, location] { read(location); }) {}
+    ~StalledDownload() { reader_.join(); }
+
+    // Waits (for as long as it takes) until `bytes` have arrived or the connection has closed.
+    size_t waitFor(size_t bytes) {
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [&] { return received_ >= bytes || ended_; });
+        return received_;
+    }
+    // Waits until the connection has closed; the bytes received.
+    size_t waitForEnd() {
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [&] { return ended_; });
+        return received_;
+    }
+    bool ended() {
+        const std::lock_guard guard(lock_);
+        return ended_;
+    }
+
+private:
+    void read(const std::string& location) {
+        // The demo's own certificate is checked by every other test; this client only counts bytes.
+        client_.enable_server_certificate_verification(false);
+        const Url url(location + "?fault=stall");
+        client_.Get(url.pathAndQuery().c_str(), httplib::Headers{{"Host", url.host().value_or("")}},
+                    [this](const char*, size_t length) {
+                        const std::lock_guard guard(lock_);
+                        received_ += length;
+                        changed_.notify_all();
+                        return true;
+                    });
+        const std::lock_guard guard(lock_);
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+    httplib::SSLClient client_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    size_t received_ = 0;
+    bool ended_ = false;
+    std::thread reader_;
+};
+
+// The download host's latest answer for `location` once it reports `state`.
+json downloadOnceIn(Demo& demo, const std::string& location, const std::string& state) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        if (auto record = latestDownload(demo, location); record.value("state", "") == state)
+            return record;
+        std::this_thread::sleep_for(10ms);
+    }
+    return latestDownload(demo, location);
+}
+
+TEST(DemoServices, AStalledDownloadHoldsItsConnectionOpenUntilLetGo) {
+    Demo demo;
+    const auto token = demo.signIn("demo@ostrel.test").accessToken;
+    const auto [download, location] = resolve(demo, token, "tidal-delay");
+    const auto half = static_cast<size_t>(download.size / 2);
+    {
+        StalledDownload stalled(demo, location);
+        EXPECT_EQ(stalled.waitFor(half), half);
+        const auto record = downloadOnceIn(demo, location, "stalled");
+        EXPECT_EQ(record.value("state", ""), "stalled");
+        EXPECT_EQ(record.value("sent", -1), download.size / 2);
+        EXPECT_FALSE(stalled.ended()); // held open
+
+        EXPECT_EQ(demo.send("POST", controlOf(location, "/_demo/fault?mode=none")).status, 200);
+        EXPECT_EQ(stalled.waitForEnd(), half);
+        EXPECT_EQ(downloadOnceIn(demo, location, "cut").value("state", ""), "cut");
+    }
+    // Stopping the services lets a stalled download go rather than wait for it.
+    StalledDownload stalled(demo, location);
+    EXPECT_EQ(stalled.waitFor(half), half);
+    EXPECT_EQ(downloadOnceIn(demo, location, "stalled").value("state", ""), "stalled");
+    demo.services.stop();
+    EXPECT_EQ(stalled.waitForEnd(), half);
 }
 
 TEST(DemoServices, PayingOnTheCheckoutPageSettlesTheOrderAndHandsOverItsProducts) {
