@@ -8,6 +8,7 @@
 #include "DownloadFaults.h"
 #include "DownloadMeter.h"
 #include "HostRouter.h"
+#include "ImageShelf.h"
 #include "ReleaseShelf.h"
 #include "ReviewBook.h"
 #include "StallGate.h"
@@ -28,6 +29,7 @@ struct DemoContext {
     DownloadFaults& faults;
     DownloadMeter& meter;
     StallGate& stalls;
+    ImageShelf& images;
     const DemoLog& log;
     size_t pageSize;                 // owned products per inventory page
     std::chrono::seconds stallLimit; // the longest a stalled download holds its connection

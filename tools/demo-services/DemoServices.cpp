@@ -150,7 +150,7 @@ DemoServices::DemoServices(DemoServicesOptions options)
              options_.log),
       identity_(catalogue_, store_, options_.stateFolder / tokenKeyFileName,
                 options_.stateFolder / "identity-sessions.json", options_.log),
-      reviews_(catalogue_, options_.log) {
+      reviews_(catalogue_, options_.log), images_(options_.stateFolder / "images") {
     if (options_.pageSize < 1)
         throw std::invalid_argument("The inventory page size must be at least 1.");
     context_ = std::make_unique<DemoContext>(DemoContext{.hosts = hosts_,
@@ -162,6 +162,7 @@ DemoServices::DemoServices(DemoServicesOptions options)
                                                          .faults = faults_,
                                                          .meter = meter_,
                                                          .stalls = stalls_,
+                                                         .images = images_,
                                                          .log = options_.log,
                                                          .pageSize = options_.pageSize,
                                                          .stallLimit = options_.stallLimit});

@@ -7,6 +7,7 @@
 #include "DemoStore.h"
 #include "DownloadFaults.h"
 #include "DownloadMeter.h"
+#include "ImageShelf.h"
 #include "ReleaseShelf.h"
 #include "ReviewBook.h"
 #include "SignedReleases.h"
@@ -95,6 +96,7 @@ private:
     DownloadFaults faults_;
     DownloadMeter meter_;
     StallGate stalls_;
+    ImageShelf images_;
     std::unique_ptr<DemoContext> context_;
     std::unique_ptr<HostRouter> router_;
     std::filesystem::path configFile_;

@@ -2,6 +2,8 @@
 // production transport built from the configuration they wrote (pinned to their own CA, with
 // real host names routed to 127.0.0.1).
 #include "DemoServices.h"
+#include "DemoText.h"
+#include "PngReading.h"
 #include "Services/AnswerDecoding.h"
 #include "Services/CurlTransport.h"
 #include "Services/InMemoryTokenPersistence.h"
@@ -19,9 +21,12 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <regex>
+#include <set>
 #include <thread>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -73,13 +78,21 @@ DemoServicesOptions optionsFor(const std::filesystem::path& state, DemoLog log, 
                                .log = std::move(log)};
 }
 
+// The pinned trust of the configuration, and the demo CA's pins for the store's asset host too:
+// production leaves that host to the system's ordinary trust, which knows no demo CA.
+PinnedTrust demoTrust(const ServiceConfig& config) {
+    auto trust = config.pinnedTrust();
+    trust.pins[config.storeAssetHost] = config.storePins;
+    return trust;
+}
+
 struct Demo {
     test::TempDir dir;
     CapturedLog log;
     std::filesystem::path state = dir / "state";
     DemoServices services{optionsFor(state, log.sink())};
     ServiceConfig config = ServiceConfig::load(services.configFile());
-    CurlTransport transport{config.pinnedTrust(), CurlTransport::Options::from(config)};
+    CurlTransport transport{demoTrust(config), CurlTransport::Options::from(config)};
 
     Demo() { services.start(); }
     // Services on a state folder of an earlier run.
@@ -147,11 +160,6 @@ TEST(DemoServices, ServesTheCatalogueOnlyToThePinnedDemoAuthority) {
     EXPECT_EQ(count([](const StorefrontProduct& p) { return p.defaultVariation->price.size() != 3; }), 0);
     EXPECT_EQ(count([](const StorefrontProduct& p) { return p.owned; }), 0); // signed out
 
-    const auto feed = demo.get("https://" + demo.config.webDomain + "/downloads/ostrel-catalog-extras.json");
-    EXPECT_EQ(json::parse(feed.body).at("version"), 1);
-    const auto shot = demo.get(json::parse(feed.body)["media"]["aurora-verb"]["screenshots"][0].get<std::string>());
-    EXPECT_EQ(shot.body.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-
     // Another authority's pin does not reach it.
     auto trust = demo.config.pinnedTrust();
     trust.pins[demo.config.storeApiHost] = {std::string(43, 'A') + "="};
@@ -176,6 +184,126 @@ TEST(DemoServices, KeepTheirAuthorityAcrossRestartsWhileItServesTheirHosts) {
     test::writeFile(demo.dir / "state" / "tls" / "hosts.txt", "other.localhost\n");
     const DemoServices renewed(optionsFor(demo.dir / "state", [](const std::string&) {}));
     EXPECT_NE(pinsOf(renewed), demo.config.storePins);
+}
+
+// A text member of a feed item, empty when it is absent or not text (as the hub reads the feed).
+std::string textIn(const json& item, const char* key) {
+    return item.is_object() && item.contains(key) && item[key].is_string() ? item[key].get<std::string>() : "";
+}
+
+bool containsAny(const std::string& text, std::initializer_list<const char*> words) {
+    return std::any_of(words.begin(), words.end(),
+                       [&](const char* word) { return text.find(word) != std::string::npos; });
+}
+
+// A picture the download of `url` brings, read as a viewer would.
+DecodedPng pictureAt(Demo& demo, const std::string& url) {
+    EXPECT_TRUE(demo.config.hostPolicy().allowsImage(Url(url))) << url;
+    const auto answer = demo.get(url);
+    EXPECT_EQ(answer.status, 200) << url;
+    EXPECT_EQ(answer.header("Content-Type"), "image/png") << url;
+    return decodePng(answer.body);
+}
+
+TEST(DemoServices, ServeTheExtrasFeedWithEveryWayToInstallAndEntriesToSkip) {
+    Demo demo;
+    const auto answer = demo.get("https://" + demo.config.webDomain + "/downloads/ostrel-catalog-extras.json");
+    ASSERT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.header("Content-Type"), "application/json");
+    const auto feed = json::parse(answer.body);
+    ASSERT_TRUE(feed.is_object() && feed["items"].is_array() && feed["media"].is_object());
+    EXPECT_EQ(feed["version"], 1);
+    const auto storefront = decodeAnswer<Storefront>(demo.get(demo.store("/api/customer/storefront")).body);
+    std::set<std::string> onTheMac;
+    for (const auto& product : storefront.products)
+        if (!product.macDownloads().empty())
+            onTheMac.insert(product.id);
+
+    // Each item as the hub's lenient reader takes it: nameless ones and repeated ids are skipped.
+    std::map<std::string, std::vector<std::string>> routes;
+    std::set<std::string> ids;
+    size_t skipped = 0;
+    size_t earlyAccess = 0;
+    for (const auto& item : feed["items"]) {
+        const auto name = textIn(item, "name").empty() ? textIn(item, "title") : textIn(item, "name");
+        auto id = textIn(item, "id").empty() ? lowercased(name) : textIn(item, "id");
+        std::replace(id.begin(), id.end(), ' ', '-');
+        if (name.empty() || !ids.insert(id).second) {
+            ++skipped;
+            continue;
+        }
+        earlyAccess += containsAny(lowercased(textIn(item, "kind")), {"game", "early"}) ||
+                       containsAny(lowercased(textIn(item, "stage")), {"early", "alpha", "preview"});
+        const bool signedByOstrel = item.value("signedByOstrel", json()) == json(true);
+        const auto product = textIn(item, "productId").empty() ? id : textIn(item, "productId");
+        const auto route = signedByOstrel && onTheMac.contains(product) ? "hub"
+                           : !textIn(item, "releaseUrl").empty()        ? "browser"
+                                                                        : "unavailable";
+        routes[route].push_back(id);
+        if (route == std::string("browser")) {
+            EXPECT_EQ(demo.get(textIn(item, "releaseUrl")).header("Content-Type"), "text/html; charset=utf-8") << id;
+        }
+        EXPECT_NO_THROW(pictureAt(demo, textIn(item, "iconUrl"))) << id;
+    }
+    EXPECT_GE(routes["hub"].size(), 2u);
+    EXPECT_GE(routes["browser"].size(), 2u);
+    EXPECT_EQ(routes["unavailable"], std::vector<std::string>{"echo-lab-mac"}); // not released yet
+    EXPECT_GE(skipped, 2u);                                                     // a broken entry and a repeat
+    EXPECT_GE(earlyAccess, 2u);
+    EXPECT_GE(ids.size() - earlyAccess, 2u); // free tools
+
+    // Screenshots for every product on an image host, beside a media entry the reader drops.
+    for (const auto& product : storefront.products) {
+        const auto shots = feed["media"].value(product.id, json())["screenshots"];
+        EXPECT_TRUE(shots.is_array() && !shots.empty()) << product.id;
+        for (const auto& shot : shots)
+            EXPECT_TRUE(demo.config.hostPolicy().allowsImage(Url(shot.get<std::string>()))) << shot;
+    }
+    EXPECT_TRUE(std::any_of(feed["media"].begin(), feed["media"].end(), [](const json& m) { return !m.is_object(); }));
+}
+
+TEST(DemoServices, DrawEveryProductsPicturesOnFirstRequestAndKeepThem) {
+    Demo demo;
+    namespace fs = std::filesystem;
+    const auto kept = [&] {
+        const auto folder = demo.state / "images";
+        return fs::exists(folder) ? std::distance(fs::recursive_directory_iterator(folder),
+                                                  fs::recursive_directory_iterator()) -
+                                        1 // the folder of the current drawings
+                                  : 0;
+    };
+    EXPECT_EQ(kept(), 0); // start-up draws nothing
+
+    const auto storefront = decodeAnswer<Storefront>(demo.get(demo.store("/api/customer/storefront")).body);
+    std::vector<std::string> iconUrls;
+    for (const auto& product : storefront.products)
+        iconUrls.push_back(product.iconUrl.value_or(""));
+    for (const auto& bundle : storefront.bundles)
+        iconUrls.push_back(bundle.iconUrl.value_or(""));
+    std::set<std::vector<uint8_t>> icons;
+    for (const auto& url : iconUrls) {
+        const auto icon = pictureAt(demo, url);
+        EXPECT_EQ(std::tie(icon.width, icon.height, icon.channels), std::make_tuple(256, 256, 4)) << url;
+        EXPECT_GT(icon.distinctPixels(), 100u) << url;
+        icons.insert(icon.pixels);
+    }
+    EXPECT_EQ(icons.size(), iconUrls.size()); // no two alike
+
+    const auto feed =
+        json::parse(demo.get("https://" + demo.config.webDomain + "/downloads/ostrel-catalog-extras.json").body);
+    std::set<std::vector<uint8_t>> shots;
+    for (const auto& url : feed["media"]["aurora-verb"]["screenshots"]) {
+        const auto shot = pictureAt(demo, url.get<std::string>());
+        EXPECT_EQ(std::tie(shot.width, shot.height), std::make_tuple(1280, 800)) << url;
+        EXPECT_GT(shot.distinctPixels(), 100u) << url;
+        shots.insert(shot.pixels);
+    }
+    EXPECT_EQ(shots.size(), 3u);
+    EXPECT_EQ(kept(), static_cast<long>(iconUrls.size() + shots.size()));
+    EXPECT_EQ(demo.get(iconUrls[0]).body, demo.get(iconUrls[0]).body);
+
+    EXPECT_EQ(demo.get("https://" + demo.config.webDomain + "/images/no-such-thing/icon.png").status, 404);
+    EXPECT_EQ(demo.get("https://" + demo.config.webDomain + "/images/aurora-verb/screenshot-4.png").status, 404);
 }
 
 TEST(DemoServices, SignInIssuesTokensThatLastTheConfiguredLifetime) {
