@@ -43,6 +43,7 @@ struct CatalogueProduct {
     std::vector<std::string> platforms; // store spellings: "Mac", "Windows"
     std::vector<PricingVariation> variations;
     std::vector<CatalogueReview> reviews;
+    int build = 0; // the build of the release file: 0 for the first, counted up when it is remade
 
     // The folder names of the bundles its release holds: "Aurora Verb.vst3", "Sketchpad.app".
     std::vector<std::string> bundleNames() const;

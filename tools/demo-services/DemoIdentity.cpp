@@ -2,6 +2,7 @@
 
 #include "DemoRandom.h"
 #include "DemoText.h"
+#include "Util/AtomicFile.h"
 #include "Util/Base64.h"
 #include "Util/Iso8601.h"
 
@@ -35,8 +36,40 @@ bool sameText(const std::string& a, const std::string& b) {
 
 } // namespace
 
-DemoIdentity::DemoIdentity(const DemoCatalogue& catalogue, const DemoStore& store, DemoLog log)
-    : catalogue_(catalogue), store_(store), log_(std::move(log)) {}
+DemoIdentity::DemoIdentity(const DemoCatalogue& catalogue, const DemoStore& store, const std::filesystem::path& keyFile,
+                           std::filesystem::path sessionsFile, DemoLog log)
+    : catalogue_(catalogue), store_(store), log_(std::move(log)), signer_(keyFile),
+      sessionsFile_(std::move(sessionsFile)) {
+    load();
+}
+
+// A file that is missing or unreadable starts the service with no one signed in.
+void DemoIdentity::load() {
+    const auto saved = json::parse(AtomicFile::read(sessionsFile_).value_or(""), nullptr, false);
+    if (!saved.is_object())
+        return;
+    try {
+        const auto sessions = saved.value("sessions", json::object());
+        for (const auto& [id, session] : sessions.items())
+            sessions_.emplace(
+                id, Session{session.at("email").get<std::string>(), session.at("label").get<std::string>(),
+                            session.at("createdAt").get<std::string>(), session.at("lastSeenAt").get<std::string>()});
+        firstSeen_ = saved.value("firstSeen", std::map<std::string, std::string>{});
+    } catch (const json::exception& error) {
+        log_(std::string("identity: the kept sessions cannot be read, so nobody is signed in: ") + error.what());
+        sessions_.clear();
+    }
+}
+
+void DemoIdentity::save() const {
+    json sessions = json::object();
+    for (const auto& [id, session] : sessions_)
+        sessions[id] = {{"email", session.email},
+                        {"label", session.label},
+                        {"createdAt", session.createdAt},
+                        {"lastSeenAt", session.lastSeenAt}};
+    AtomicFile::write(sessionsFile_, json{{"sessions", sessions}, {"firstSeen", firstSeen_}}.dump());
+}
 
 bool DemoIdentity::isDemoCustomer(const std::string& email) const {
     return !catalogue_.customers.empty() && lowercased(catalogue_.customers.front().email) == lowercased(email);
@@ -58,6 +91,7 @@ std::string DemoIdentity::openSession(const std::string& email, const std::strin
     const auto now = nowText();
     sessions_.emplace(id, Session{email, label, now, now});
     firstSeen_.try_emplace(email, now);
+    save();
     return signer_.issue({{"sub", email}, {"sid", id}, {"aud", "ostrel-id"}}, tokenLifetime, Clock::now());
 }
 
@@ -102,8 +136,8 @@ std::optional<DemoIdentity::Account> DemoIdentity::authenticate(const std::optio
     const std::lock_guard guard(lock_);
     const auto session = sessions_.find(claims->value("sid", ""));
     if (session == sessions_.end())
-        return std::nullopt; // revoked or signed out
-    session->second.lastSeenAt = nowText();
+        return std::nullopt;                // revoked or signed out
+    session->second.lastSeenAt = nowText(); // reaches the file with the next sign-in or sign-out
     return Account{session->second.email, session->first};
 }
 
@@ -168,12 +202,14 @@ bool DemoIdentity::revoke(const Account& account, const std::string& sessionId) 
     if (found == sessions_.end() || found->second.email != account.email)
         return false;
     sessions_.erase(found);
+    save();
     return true;
 }
 
 void DemoIdentity::signOut(const Account& account) {
     const std::lock_guard guard(lock_);
     sessions_.erase(account.sessionId);
+    save();
 }
 
 json DemoIdentity::purchases(const Account& account) const {

@@ -6,6 +6,7 @@
 #include "TokenSigner.h"
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -15,9 +16,10 @@
 
 namespace ostrel::demo {
 
-// Ostrel ID for one run: e-mailed codes (written to the log), browser sign-in with PKCE,
-// signed-in devices and purchases. Any address may sign in with a code; browser sign-in
-// always signs in the catalogue's first customer. Safe to call from several threads.
+// Ostrel ID: e-mailed codes (written to the log), browser sign-in with PKCE, signed-in devices
+// and purchases. Any address may sign in with a code; browser sign-in always signs in the
+// catalogue's first customer. The signed-in devices are kept in a file, and tokens are signed
+// with a kept key, so sessions outlive a restart. Safe to call from several threads.
 class DemoIdentity {
 public:
     using Clock = TokenSigner::Clock;
@@ -31,7 +33,9 @@ public:
         std::string sessionId;
     };
 
-    DemoIdentity(const DemoCatalogue& catalogue, const DemoStore& store, DemoLog log);
+    // `keyFile` holds the token signing key, `sessionsFile` the signed-in devices.
+    DemoIdentity(const DemoCatalogue& catalogue, const DemoStore& store, const std::filesystem::path& keyFile,
+                 std::filesystem::path sessionsFile, DemoLog log);
 
     void requestCode(const std::string& email);
     // The new session's token, or none for a wrong or used code.
@@ -73,11 +77,15 @@ private:
     std::set<std::string> addressesOf(const std::string& email) const;
     std::set<std::string> productsOf(const std::string& email) const;
     bool isDemoCustomer(const std::string& email) const;
+    // Writes the sessions and first sign-ins to the sessions file; the caller holds lock_.
+    void save() const;
+    void load();
 
     const DemoCatalogue& catalogue_;
     const DemoStore& store_;
     const DemoLog log_;
     const TokenSigner signer_;
+    const std::filesystem::path sessionsFile_;
     mutable std::mutex lock_;
     std::map<std::string, PendingCode> codes_;        // by e-mail; guarded by lock_
     std::map<std::string, BrowserCode> browserCodes_; // by code; guarded by lock_

@@ -6,10 +6,14 @@
 #include "DemoLog.h"
 #include "DemoStore.h"
 #include "DownloadFaults.h"
+#include "DownloadMeter.h"
 #include "HostRouter.h"
+#include "ImageShelf.h"
 #include "ReleaseShelf.h"
 #include "ReviewBook.h"
+#include "StallGate.h"
 
+#include <chrono>
 #include <cstddef>
 
 namespace ostrel::demo {
@@ -18,13 +22,17 @@ namespace ostrel::demo {
 struct DemoContext {
     const DemoHosts& hosts;
     const DemoCatalogue& catalogue;
-    const ReleaseShelf& releases;
+    ReleaseShelf& releases;
     DemoStore& store;
     DemoIdentity& identity;
     ReviewBook& reviews;
     DownloadFaults& faults;
+    DownloadMeter& meter;
+    StallGate& stalls;
+    ImageShelf& images;
     const DemoLog& log;
-    size_t pageSize; // owned products per inventory page
+    size_t pageSize;                 // owned products per inventory page
+    std::chrono::seconds stallLimit; // the longest a stalled download holds its connection
 };
 
 // The store's customer API on the store host.

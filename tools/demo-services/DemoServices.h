@@ -6,9 +6,13 @@
 #include "DemoLog.h"
 #include "DemoStore.h"
 #include "DownloadFaults.h"
+#include "DownloadMeter.h"
+#include "ImageShelf.h"
 #include "ReleaseShelf.h"
 #include "ReviewBook.h"
 #include "SignedReleases.h"
+#include "StallGate.h"
+#include "TlsChains.h"
 
 #include <atomic>
 #include <chrono>
@@ -35,6 +39,9 @@ struct DemoServicesOptions {
     size_t pageSize = 4;
     // Empty: releases signed for the demo team by the PKI kept in the state folder.
     ReleaseMaker makeRelease{};
+    // How long a stalled download holds its connection at most; longer than the hub's own
+    // 60-second request time-out, so that its time-out is what ends a stall.
+    std::chrono::seconds stallLimit{120};
     DemoLog log = standardErrorLog();
 };
 
@@ -46,9 +53,12 @@ struct DemoServicesOptions {
 class DemoServices {
 public:
     static constexpr const char* configFileName = "service-config.json";
+    // The key that signs the store's and Ostrel ID's tokens, kept so sessions survive a restart.
+    static constexpr const char* tokenKeyFileName = "token-signing.key";
 
-    // Makes the CA and the release files, binds the port and writes the configuration.
-    // Throws std::exception with a sentence saying what failed.
+    // Makes the CA, binds the port (before any slow work, so that a port in use is refused at
+    // once), makes the release files and writes the configuration. Throws std::exception with a
+    // sentence saying what failed.
     explicit DemoServices(DemoServicesOptions options);
     DemoServices(const DemoServices&) = delete;
     DemoServices& operator=(const DemoServices&) = delete;
@@ -65,25 +75,30 @@ public:
     // The root certificate the release files' signatures lead to: the demo's code-signing anchor.
     const std::filesystem::path& codeSigningRoot() const { return signing_.rootFile(); }
 
-    // $XDG_STATE_HOME/ostrel-demo-services, else a folder of this user under /tmp.
+    // $XDG_STATE_HOME/ostrel-demo-services when that is set, else ostrel-demo-services-UID in
+    // the temporary folder ($TMPDIR, else /tmp).
     static std::filesystem::path defaultStateFolder();
 
 private:
-    void makeServer(const std::filesystem::path& chainFile, const std::filesystem::path& keyFile);
+    void addRoutes();
 
     const DemoServicesOptions options_;
     const DemoHosts hosts_;
+    const fixtures::TlsChain chain_; // the demo CA and the certificate the server presents
+    std::unique_ptr<httplib::SSLServer> server_;
+    const uint16_t port_;
     const DemoCatalogue catalogue_;
     const SignedReleases signing_;
-    const ReleaseShelf releases_;
+    ReleaseShelf releases_;
     DemoStore store_;
     DemoIdentity identity_;
     ReviewBook reviews_;
     DownloadFaults faults_;
+    DownloadMeter meter_;
+    StallGate stalls_;
+    ImageShelf images_;
     std::unique_ptr<DemoContext> context_;
-    std::unique_ptr<httplib::SSLServer> server_;
     std::unique_ptr<HostRouter> router_;
-    uint16_t port_ = 0;
     std::filesystem::path configFile_;
     std::thread thread_;
     std::atomic<bool> served_{false}; // the serving loop has returned

@@ -20,7 +20,7 @@ Money money(const std::string& currency, double amount) {
 } // namespace
 
 DemoStore::DemoStore(const DemoCatalogue& catalogue, Settings settings, DemoLog log)
-    : catalogue_(catalogue), settings_(std::move(settings)), log_(std::move(log)) {
+    : catalogue_(catalogue), settings_(std::move(settings)), log_(std::move(log)), signer_(settings_.tokenKeyFile) {
     for (const auto& c : catalogue.customers)
         customers_.emplace(c.id, Customer{.id = c.id,
                                           .email = c.email,
@@ -56,8 +56,7 @@ User DemoStore::userOf(const Customer& customer) const {
 IdentityResponse DemoStore::sessionFor(const Customer& customer) {
     const auto access = signer_.issue({{"sub", customer.id}, {"email", customer.email}, {"aud", "store"}},
                                       settings_.tokenLifetime, Clock::now());
-    const auto refresh = randomToken(32);
-    refreshTokens_.emplace(refresh, customer.id);
+    const auto refresh = signer_.issue({{"sub", customer.id}, {"aud", "store-refresh"}}, refreshLifetime, Clock::now());
     return IdentityResponse{.user = userOf(customer), .accessToken = access, .refreshToken = refresh};
 }
 
@@ -87,11 +86,14 @@ std::optional<IdentityResponse> DemoStore::signUp(const std::string& name, const
 }
 
 std::optional<IdentityResponse> DemoStore::refresh(const std::string& refreshToken) {
-    const std::lock_guard guard(lock_);
-    const auto found = refreshTokens_.find(refreshToken);
-    if (found == refreshTokens_.end())
+    const auto claims = signer_.verify(refreshToken, Clock::now());
+    if (!claims || claims->value("aud", "") != "store-refresh")
         return std::nullopt;
-    return sessionFor(customers_.at(found->second));
+    const std::lock_guard guard(lock_);
+    const auto found = customers_.find(claims->value("sub", ""));
+    if (found == customers_.end())
+        return std::nullopt;
+    return sessionFor(found->second);
 }
 
 bool DemoStore::confirmAccount(const std::string& email, const std::string& code) {

@@ -7,6 +7,7 @@
 #include "TokenSigner.h"
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -17,7 +18,8 @@
 
 namespace ostrel::demo {
 
-// The store's accounts, sessions and orders, in memory for one run. Safe to call from the
+// The store's accounts and orders, in memory for one run. Sessions are signed tokens, access and
+// refresh alike, so they outlive a restart with the same token key. Safe to call from the
 // server's threads at once.
 class DemoStore {
 public:
@@ -27,7 +29,10 @@ public:
         std::chrono::seconds tokenLifetime{300};
         std::chrono::seconds settleDelay{3}; // from pressing Pay to "Paid"
         std::string checkoutBase;            // the checkout page's address, followed by the order id
+        std::filesystem::path tokenKeyFile;  // the signing key of access and refresh tokens
     };
+
+    static constexpr std::chrono::seconds refreshLifetime{30 * 24 * 3600};
 
     // Who sent a request: nobody, a customer with a valid access token, or a token that is
     // expired, forged or from an earlier run (the store answers 401 so the hub renews it).
@@ -101,9 +106,8 @@ private:
     const DemoLog log_;
     const TokenSigner signer_;
     mutable std::mutex lock_;
-    std::map<std::string, Customer> customers_;        // by id; guarded by lock_
-    std::map<std::string, std::string> refreshTokens_; // token → customer id; guarded by lock_
-    std::map<std::string, StoredOrder> orders_;        // by id; guarded by lock_
+    std::map<std::string, Customer> customers_; // by id; guarded by lock_
+    std::map<std::string, StoredOrder> orders_; // by id; guarded by lock_
 };
 
 } // namespace ostrel::demo

@@ -7,13 +7,16 @@ namespace ostrel::demo {
 
 namespace {
 
-constexpr std::array<std::pair<DownloadFault, std::string_view>, 6> names{{
+constexpr std::array<std::pair<DownloadFault, std::string_view>, 9> names{{
     {DownloadFault::none, "none"},
     {DownloadFault::wrongSize, "wrong-size"},
     {DownloadFault::slow, "slow"},
     {DownloadFault::httpRedirect, "http-redirect"},
     {DownloadFault::notFound, "not-found"},
     {DownloadFault::drop, "drop"},
+    {DownloadFault::ignoreRange, "ignore-range"},
+    {DownloadFault::changeFile, "change-file"},
+    {DownloadFault::stall, "stall"},
 }};
 
 } // namespace
@@ -30,6 +33,13 @@ std::string_view nameOf(DownloadFault fault) {
         if (known == fault)
             return text;
     return "none";
+}
+
+std::string downloadFaultNames() {
+    std::string text;
+    for (const auto& [fault, name] : names)
+        text += (text.empty() ? "" : ", ") + std::string(name);
+    return text;
 }
 
 void DownloadFaults::set(DownloadFault fault, std::optional<int> count) {

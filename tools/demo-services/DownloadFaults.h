@@ -15,10 +15,15 @@ enum class DownloadFault {
     httpRedirect, // "http-redirect": a redirect to the same file over plain http
     notFound,     // "not-found": 404
     drop,         // "drop": the connection closes halfway through the body
+    ignoreRange,  // "ignore-range": a request for a range gets the whole file with 200
+    changeFile,   // "change-file": the release is remade (new bytes, new validators) before the answer
+    stall,        // "stall": the body stops halfway and the connection stays open, sending nothing
 };
 
 std::optional<DownloadFault> downloadFaultFromName(std::string_view name);
 std::string_view nameOf(DownloadFault fault);
+// Every fault's name, for messages: "none, wrong-size, slow, ...".
+std::string downloadFaultNames();
 
 // The fault set through the control address, for downloads that do not name their own with
 // "?fault=". It applies to the next `count` downloads, or to all of them when no count is given.

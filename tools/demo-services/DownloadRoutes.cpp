@@ -23,10 +23,11 @@ struct ByteRange {
     int64_t last = 0; // inclusive
 };
 struct Unsatisfiable {};
+using Requested = std::variant<std::monostate, ByteRange, Unsatisfiable>;
 
 // The one range of a "bytes=" header within `total` bytes. Anything this host does not serve
 // as a range (several ranges, another unit, a malformed header) is answered with the whole file.
-std::variant<std::monostate, ByteRange, Unsatisfiable> rangeOf(const std::string& header, int64_t total) {
+Requested rangeOf(const std::string& header, int64_t total) {
     constexpr std::string_view unit = "bytes=";
     if (!header.starts_with(unit) || header.find(',') != std::string::npos)
         return {};
@@ -54,38 +55,81 @@ std::variant<std::monostate, ByteRange, Unsatisfiable> rangeOf(const std::string
     return ByteRange{first, to.empty() ? total - 1 : std::min<int64_t>(std::stoll(to), total - 1)};
 }
 
-// Writes the served body from `start` of the file; bytes past the real file (the wrong-size
-// switch) are zeros. The drop switch fails halfway, which makes the server close the connection.
-httplib::ContentProvider provider(const ReleaseFile& file, int64_t start, int64_t length, DownloadFault fault) {
-    auto in = std::make_shared<std::ifstream>(file.file, std::ios::binary);
-    const auto stopAt = static_cast<size_t>(fault == DownloadFault::drop ? length / 2 : length);
-    const int64_t fileSize = file.size;
-    return [in, start, stopAt, fileSize, fault](size_t offset, size_t remaining, httplib::DataSink& sink) {
+// One answer's body: `length` bytes of the file from `start`.
+struct Body {
+    ReleaseFile file;
+    int64_t start = 0;
+    int64_t length = 0;
+    DownloadFault fault = DownloadFault::none;
+    int id = 0; // in the meter
+};
+
+// Writes the body; bytes past the real file (the wrong-size switch) are zeros. The drop and
+// stall switches end it halfway, stall after holding the connection; a provider that gives up
+// makes the server close the connection.
+httplib::ContentProvider provider(DemoContext& c, const Body& body) {
+    auto in = std::make_shared<std::ifstream>(body.file.file, std::ios::binary);
+    const bool halfway = body.fault == DownloadFault::drop || body.fault == DownloadFault::stall;
+    const auto stopAt = static_cast<size_t>(halfway ? body.length / 2 : body.length);
+    return [&c, in, body, stopAt](size_t offset, size_t remaining, httplib::DataSink& sink) {
+        if (offset >= stopAt && body.fault == DownloadFault::stall) {
+            c.meter.setState(body.id, DownloadRecord::State::stalled);
+            c.log("downloads: #" + std::to_string(body.id) + " stalls after " + std::to_string(offset) + " bytes");
+            c.stalls.hold(c.stallLimit);
+            return false;
+        }
         if (offset >= stopAt || !*in) // the drop switch, or a release file gone from the state folder
             return false;
         const size_t want =
-            std::min({remaining, stopAt - offset, fault == DownloadFault::slow ? slowChunkSize : chunkSize});
+            std::min({remaining, stopAt - offset, body.fault == DownloadFault::slow ? slowChunkSize : chunkSize});
         std::string buffer(want, '\0');
-        const int64_t position = start + static_cast<int64_t>(offset);
-        if (position < fileSize) {
+        const int64_t position = body.start + static_cast<int64_t>(offset);
+        if (position < body.file.size) {
             in->seekg(position);
-            in->read(buffer.data(), std::min(static_cast<int64_t>(want), fileSize - position));
+            in->read(buffer.data(), std::min(static_cast<int64_t>(want), body.file.size - position));
         }
-        if (fault == DownloadFault::slow)
+        if (body.fault == DownloadFault::slow)
             std::this_thread::sleep_for(slowPause);
-        return sink.write(buffer.data(), buffer.size());
+        if (!sink.write(buffer.data(), buffer.size()))
+            return false;
+        c.meter.addSent(body.id, static_cast<int64_t>(want));
+        return true;
     };
 }
 
-void serveFile(const httplib::Request& request, httplib::Response& response, const ReleaseFile& file,
+// The media type of a release file, by its kind.
+std::string mediaTypeOf(const std::filesystem::path& file) {
+    const auto extension = file.extension();
+    if (extension == ".pkg")
+        return "application/vnd.apple.installer+xml";
+    if (extension == ".dmg")
+        return "application/x-apple-diskimage";
+    if (extension == ".zip")
+        return "application/zip";
+    return "application/octet-stream";
+}
+
+// Whether an If-Range validator still names this file: its strong entity tag, or exactly its
+// Last-Modified date (a weak tag, W/"...", is neither).
+bool namesFile(const std::string& validator, const ReleaseFile& file) {
+    return validator == (validator.starts_with("\"") ? file.etag : file.lastModified);
+}
+
+// The range a request asks for while its If-Range validator, if any, still names the file;
+// otherwise the whole file.
+Requested requestedRange(const httplib::Request& request, const ReleaseFile& file, int64_t total) {
+    if (const auto validator = headerOf(request, "If-Range"); validator && !namesFile(*validator, file))
+        return {};
+    return rangeOf(request.get_header_value("Range"), total);
+}
+
+void serveFile(const httplib::Request& request, httplib::Response& response, DemoContext& c, const ReleaseFile& file,
                DownloadFault fault) {
     const int64_t total = file.size + (fault == DownloadFault::wrongSize ? wrongSizeExtra : 0);
     response.set_header("Accept-Ranges", "bytes");
     response.set_header("ETag", file.etag);
-    // A Range applies only while the validator still names this file; otherwise the whole file.
-    const auto ifRange = headerOf(request, "If-Range");
-    const auto range = ifRange && *ifRange != file.etag ? decltype(rangeOf("", 0)){}
-                                                        : rangeOf(request.get_header_value("Range"), total);
+    response.set_header("Last-Modified", file.lastModified);
+    const auto range = fault == DownloadFault::ignoreRange ? Requested{} : requestedRange(request, file, total);
     if (std::holds_alternative<Unsatisfiable>(range)) {
         response.status = 416;
         response.set_header("Content-Range", "bytes */" + std::to_string(total));
@@ -93,16 +137,64 @@ void serveFile(const httplib::Request& request, httplib::Response& response, con
     }
     ByteRange served{0, total - 1};
     response.status = 200;
+    std::string contentRange;
     if (const auto* part = std::get_if<ByteRange>(&range)) {
         served = *part;
         response.status = 206;
-        response.set_header("Content-Range", "bytes " + std::to_string(served.first) + "-" +
-                                                 std::to_string(served.last) + "/" + std::to_string(total));
+        contentRange =
+            "bytes " + std::to_string(served.first) + "-" + std::to_string(served.last) + "/" + std::to_string(total);
+        response.set_header("Content-Range", contentRange);
     }
     // The server writes Content-Length from the length given here.
     const int64_t length = served.last - served.first + 1;
-    response.set_content_provider(static_cast<size_t>(length), "application/zip",
-                                  provider(file, served.first, length, fault));
+    const int id = c.meter.open(DownloadRecord{.key = file.key,
+                                               .status = response.status,
+                                               .range = contentRange,
+                                               .fault = std::string(nameOf(fault)),
+                                               .length = length});
+    response.set_header("X-Demo-Download", std::to_string(id));
+    response.set_content_provider(
+        static_cast<size_t>(length), mediaTypeOf(file.file),
+        provider(c, Body{.file = file, .start = served.first, .length = length, .fault = fault, .id = id}),
+        [&c, id](bool success) {
+            c.meter.setState(id, success ? DownloadRecord::State::complete : DownloadRecord::State::cut);
+        });
+}
+
+nlohmann::json recordJson(const DownloadRecord& record) {
+    return {
+        {"id", record.id},         {"file", record.key},
+        {"status", record.status}, {"range", record.range.empty() ? nlohmann::json() : nlohmann::json(record.range)},
+        {"fault", record.fault},   {"length", record.length},
+        {"sent", record.sent},     {"state", nameOf(record.state)}};
+}
+
+std::string unknownFault(const std::string& name) {
+    return "The fault \"" + name + "\" is unknown; the accepted faults are " + downloadFaultNames() + ".";
+}
+
+// A control request's count: a whole number from 1 to 99999.
+std::optional<int> countOf(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(text) == 0)
+        return std::nullopt;
+    return std::stoi(text);
+}
+
+// What is wrong with the switches of a control request, or none.
+std::optional<std::string> controlProblem(const httplib::Request& request) {
+    for (const auto& [name, value] : request.params)
+        if (name != "mode" && name != "count")
+            return "The switch \"" + name + "\" is unknown; the fault control accepts mode=FAULT and count=N.";
+    const auto mode = queryOf(request, "mode");
+    if (!mode)
+        return "Name the fault with mode=FAULT, one of " + downloadFaultNames() + ".";
+    if (!downloadFaultFromName(*mode))
+        return unknownFault(*mode);
+    if (const auto count = queryOf(request, "count"); count && !countOf(*count))
+        return "The count \"" + *count +
+               "\" is not accepted: give a whole number from 1 to 99999, or no count for every download.";
+    return std::nullopt;
 }
 
 } // namespace
@@ -110,13 +202,13 @@ void serveFile(const httplib::Request& request, httplib::Response& response, con
 void addDownloadRoutes(HostRouter& router, DemoContext& context) {
     auto& c = context;
     router.get(c.hosts.downloads, "/files/([^/]+)/([^/]+)", [&c](const auto& request, auto& response) {
-        const auto* file = c.releases.find(request.matches[1].str());
+        auto file = c.releases.find(request.matches[1].str());
         if (!file || request.matches[2].str() != file->fileName)
             return sendProblem(response, 404, "No such file.");
         const auto named = queryOf(request, "fault");
         const auto fault = named ? downloadFaultFromName(*named) : c.faults.take();
         if (!fault)
-            return sendProblem(response, 400, "Unknown fault \"" + *named + "\".");
+            return sendProblem(response, 400, unknownFault(*named));
         if (*fault != DownloadFault::none)
             c.log("downloads: " + file->key + " served with the fault " + std::string(nameOf(*fault)));
         if (*fault == DownloadFault::notFound)
@@ -124,25 +216,40 @@ void addDownloadRoutes(HostRouter& router, DemoContext& context) {
         if (*fault == DownloadFault::httpRedirect) // the address as sent, still percent-encoded, without the switch
             return redirect(response,
                             "http://" + c.hosts.downloads + request.target.substr(0, request.target.find('?')));
-        serveFile(request, response, *file, *fault);
+        if (*fault == DownloadFault::changeFile) {
+            file = c.releases.remake(file->key);
+            c.log("downloads: " + file->key + " remade: " + std::to_string(file->size) + " bytes, ETag " + file->etag);
+        }
+        serveFile(request, response, c, *file, *fault);
     });
-    // The control address: POST /_demo/fault?mode=drop[&count=N]; mode=none switches it off.
+    // The control address: POST /_demo/fault?mode=drop[&count=N]; mode=none switches faults off and
+    // lets stalled downloads go.
     router.post(c.hosts.downloads, "/_demo/fault", [&c](const auto& request, auto& response) {
-        const auto fault = downloadFaultFromName(queryOf(request, "mode").value_or(""));
-        const auto countText = queryOf(request, "count");
-        const bool countOk = !countText || (!countText->empty() && countText->size() < 6 &&
-                                            countText->find_first_not_of("0123456789") == std::string::npos &&
-                                            std::stoi(*countText) > 0);
-        if (!fault || !countOk)
-            return sendProblem(response, 400,
-                               "Give mode=none|wrong-size|slow|http-redirect|not-found|drop and "
-                               "optionally count=N (N > 0).");
-        c.faults.set(*fault, countText ? std::optional<int>(std::stoi(*countText)) : std::nullopt);
+        if (const auto problem = controlProblem(request))
+            return sendProblem(response, 400, *problem);
+        const auto count = queryOf(request, "count");
+        const auto fault = *downloadFaultFromName(*queryOf(request, "mode"));
+        c.faults.set(fault, count ? countOf(*count) : std::nullopt);
+        if (fault == DownloadFault::none)
+            c.stalls.release();
         c.log("downloads: fault set to " + c.faults.describe());
         sendJson(response, {{"fault", c.faults.describe()}});
     });
     router.get(c.hosts.downloads, "/_demo/fault", [&c](const auto&, auto& response) {
         sendJson(response, {{"fault", c.faults.describe()}});
+    });
+    // What each download answer sent: GET /_demo/downloads[?file=KEY] or /_demo/downloads/ID.
+    router.get(c.hosts.downloads, "/_demo/downloads", [&c](const auto& request, auto& response) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& record : c.meter.list(queryOf(request, "file")))
+            list.push_back(recordJson(record));
+        sendJson(response, {{"downloads", list}});
+    });
+    router.get(c.hosts.downloads, "/_demo/downloads/([0-9]{1,9})", [&c](const auto& request, auto& response) {
+        const auto record = c.meter.find(std::stoi(request.matches[1].str()));
+        if (!record)
+            return sendProblem(response, 404, "No download " + request.matches[1].str() + " is kept.");
+        sendJson(response, recordJson(*record));
     });
 }
 

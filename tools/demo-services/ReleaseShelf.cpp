@@ -4,12 +4,15 @@
 #include "Util/AtomicFile.h"
 #include "Util/Subprocess.h"
 
+#include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <future>
 #include <iomanip>
 #include <sstream>
 
 #include <openssl/evp.h>
+#include <sys/stat.h>
 
 namespace ostrel::demo {
 
@@ -38,6 +41,16 @@ std::string infoPlist(const CatalogueProduct& product, const std::string& bundle
     return xml.str();
 }
 
+// The file's modification time as an HTTP date: "Tue, 03 Mar 2026 10:15:00 GMT".
+std::string httpDate(const fs::path& file) {
+    struct stat status {};
+    std::tm utc{};
+    char text[40] = "";
+    if (::stat(file.c_str(), &status) == 0 && gmtime_r(&status.st_mtime, &utc))
+        std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return text;
+}
+
 std::string fileDigest(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
@@ -50,6 +63,21 @@ std::string fileDigest(const fs::path& file) {
     for (unsigned i = 0; i < 8; ++i)
         hex << std::hex << std::setw(2) << std::setfill('0') << static_cast<int>(digest[i]);
     return hex.str();
+}
+
+ReleaseFile fileOf(const CatalogueProduct& product, Platform platform, const fs::path& file) {
+    const std::string platformName(rawValue(platform));
+    return ReleaseFile{
+        .productId = product.id,
+        .platform = platform,
+        .key = product.id + "-" + lowercased(platformName),
+        .fileName = product.name + " " + product.version +
+                    (platform == Platform::mac ? "" : " (" + platformName + ")") + file.extension().string(),
+        .file = file,
+        .size = static_cast<int64_t>(fs::file_size(file)),
+        .etag = "\"" + fileDigest(file) + "\"",
+        .lastModified = httpDate(file),
+    };
 }
 
 } // namespace
@@ -66,7 +94,8 @@ fs::path makeZipRelease(const CatalogueProduct& product, Platform platform, cons
         fs::create_directories(contents / "MacOS");
         AtomicFile::write(contents / "Info.plist", infoPlist(product, bundle), fs::perms(0644));
         AtomicFile::write(contents / "MacOS" / product.name,
-                          "#!/bin/sh\n# Placeholder for " + product.name + " " + product.version + "\n",
+                          "#!/bin/sh\n# Placeholder for " + product.name + " " + product.version + " build " +
+                              std::to_string(product.build) + "\n",
                           fs::perms(0755));
     }
     zipFolderEntries(staging, product.bundleNames(), partial);
@@ -82,51 +111,57 @@ void zipFolderEntries(const fs::path& folder, const std::vector<std::string>& na
     Subprocess::check("/usr/bin/bsdtar", arguments, bsdtarTimeLimit);
 }
 
-ReleaseShelf ReleaseShelf::build(const DemoCatalogue& catalogue, const fs::path& folder, const ReleaseMaker& make) {
-    fs::create_directories(folder);
+ReleaseShelf::ReleaseShelf(const DemoCatalogue& catalogue, fs::path folder, ReleaseMaker make)
+    : folder_(std::move(folder)), make_(std::move(make)) {
+    fs::create_directories(folder_);
     struct Pending {
         const CatalogueProduct* product;
-        std::string platformName;
+        Platform platform;
         std::future<fs::path> file;
     };
     // Each file is made by its own tool run; running them side by side keeps start-up short.
     std::vector<Pending> pending;
     for (const auto& product : catalogue.products)
-        for (const auto& platformName : product.platforms)
-            pending.push_back({&product, platformName,
-                               std::async(std::launch::async, make, std::cref(product), platformFromRaw(platformName),
-                                          std::cref(folder))});
-    ReleaseShelf shelf;
-    for (auto& [product, platformName, future] : pending) {
-        const fs::path file = future.get();
-        const Platform platform = platformFromRaw(platformName);
-        shelf.files_.push_back(ReleaseFile{
-            .productId = product->id,
-            .platform = platform,
-            .key = product->id + "-" + lowercased(platformName),
-            .fileName = product->name + " " + product->version +
-                        (platform == Platform::mac ? "" : " (" + platformName + ")") + file.extension().string(),
-            .file = file,
-            .size = static_cast<int64_t>(fs::file_size(file)),
-            .etag = "\"" + fileDigest(file) + "\"",
-        });
-    }
-    return shelf;
+        for (const auto& platformName : product.platforms) {
+            const Platform platform = platformFromRaw(platformName);
+            pending.push_back(
+                {&product, platform,
+                 std::async(std::launch::async, make_, std::cref(product), platform, std::cref(folder_))});
+        }
+    for (auto& [product, platform, future] : pending)
+        entries_.push_back(Entry{.file = fileOf(*product, platform, future.get()), .product = product, .build = 0});
 }
 
-const ReleaseFile* ReleaseShelf::find(std::string_view key) const {
-    for (const auto& file : files_)
-        if (file.key == key)
-            return &file;
-    return nullptr;
+std::optional<ReleaseFile> ReleaseShelf::find(std::string_view key) const {
+    const std::lock_guard guard(lock_);
+    for (const auto& entry : entries_)
+        if (entry.file.key == key)
+            return entry.file;
+    return std::nullopt;
 }
 
-std::vector<const ReleaseFile*> ReleaseShelf::filesOf(std::string_view productId) const {
-    std::vector<const ReleaseFile*> found;
-    for (const auto& file : files_)
-        if (file.productId == productId)
-            found.push_back(&file);
+std::vector<ReleaseFile> ReleaseShelf::filesOf(std::string_view productId) const {
+    const std::lock_guard guard(lock_);
+    std::vector<ReleaseFile> found;
+    for (const auto& entry : entries_)
+        if (entry.file.productId == productId)
+            found.push_back(entry.file);
     return found;
+}
+
+std::optional<ReleaseFile> ReleaseShelf::remake(std::string_view key) {
+    const std::lock_guard remakeGuard(remaking_);
+    const auto found =
+        std::find_if(entries_.begin(), entries_.end(), [&](const Entry& entry) { return entry.file.key == key; });
+    if (found == entries_.end())
+        return std::nullopt;
+    CatalogueProduct next = *found->product;
+    next.build = found->build + 1;
+    const ReleaseFile file = fileOf(next, found->file.platform, make_(next, found->file.platform, folder_));
+    const std::lock_guard guard(lock_);
+    found->file = file;
+    found->build = next.build;
+    return file;
 }
 
 } // namespace ostrel::demo

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +22,8 @@ struct ReleaseFile {
     std::string fileName; // the name the store shows: "Aurora Verb 2.4.1.zip"
     std::filesystem::path file;
     int64_t size = 0;
-    std::string etag; // strong validator for If-Range
+    std::string etag;         // strong validator for If-Range
+    std::string lastModified; // the file's time as an HTTP date
 };
 
 // Makes the release file of `product` for `platform` inside `folder` and returns where it is.
@@ -38,18 +41,33 @@ std::filesystem::path makeZipRelease(const CatalogueProduct& product, Platform p
 void zipFolderEntries(const std::filesystem::path& folder, const std::vector<std::string>& names,
                       const std::filesystem::path& archive);
 
-// Every release file of the catalogue, made once at start-up.
+// Every release file of the catalogue, made at start-up and remade on request (a new build of
+// the same version, with other bytes). Safe to use from several threads.
 class ReleaseShelf {
 public:
     // One file per product and platform. Throws the first error of a file that cannot be made.
-    static ReleaseShelf build(const DemoCatalogue& catalogue, const std::filesystem::path& folder,
-                              const ReleaseMaker& make);
+    ReleaseShelf(const DemoCatalogue& catalogue, std::filesystem::path folder, ReleaseMaker make);
+    ReleaseShelf(const ReleaseShelf&) = delete;
+    ReleaseShelf& operator=(const ReleaseShelf&) = delete;
 
-    const ReleaseFile* find(std::string_view key) const;
-    std::vector<const ReleaseFile*> filesOf(std::string_view productId) const;
+    std::optional<ReleaseFile> find(std::string_view key) const;
+    std::vector<ReleaseFile> filesOf(std::string_view productId) const;
+    // Makes the file of `key` again as the product's next build and returns it; none for an
+    // unknown key. The file is replaced by a rename, so answers under way keep the old bytes.
+    std::optional<ReleaseFile> remake(std::string_view key);
 
 private:
-    std::vector<ReleaseFile> files_;
+    struct Entry {
+        ReleaseFile file;
+        const CatalogueProduct* product;
+        int build = 0;
+    };
+
+    const std::filesystem::path folder_;
+    const ReleaseMaker make_;
+    mutable std::mutex lock_;
+    std::mutex remaking_;        // one remake at a time
+    std::vector<Entry> entries_; // guarded by lock_ (the list itself is fixed after construction)
 };
 
 } // namespace ostrel::demo

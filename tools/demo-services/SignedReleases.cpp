@@ -64,7 +64,8 @@ std::string installFolder(const std::string& bundleName) {
 // Everything a product's release is made from, so that a kept file is known to be current.
 std::string productStamp(const CatalogueProduct& product) {
     std::string stamp = "id=" + product.id + "\nname=" + product.name + "\nversion=" + product.version +
-                        "\nkind=" + product.kind + "\nrelease=" + product.release + "\nbundles=";
+                        "\nkind=" + product.kind + "\nrelease=" + product.release +
+                        "\nbuild=" + std::to_string(product.build) + "\nbundles=";
     for (const auto& name : product.bundleNames())
         stamp += name + ";";
     return stamp + "\n";
@@ -114,7 +115,8 @@ fs::path SignedReleases::stagedBundles(const CatalogueProduct& product, const fs
                                     .identifier("com.ostrel." + product.id + extension)
                                     .version(product.version, product.version)
                                     .executable(product.name, code)
-                                    .file("Resources/ReadMe.txt", product.name + " " + product.version + "\n")
+                                    .file("Resources/ReadMe.txt", product.name + " " + product.version + " build " +
+                                                                      std::to_string(product.build) + "\n")
                                     .build();
         const auto signedCode = fixtures::BundleSigner(sign).sign(bundle);
         if (extension == ".app")

@@ -24,13 +24,13 @@ std::string iconUrl(const DemoContext& c, const std::string& id) {
 
 std::vector<Download> downloadsOf(const DemoContext& c, const CatalogueProduct& product) {
     std::vector<Download> downloads;
-    for (const auto* file : c.releases.filesOf(product.id))
-        downloads.push_back(Download{.name = file->fileName,
-                                     .key = file->key,
-                                     .platform = file->platform,
-                                     .size = file->size,
+    for (const auto& file : c.releases.filesOf(product.id))
+        downloads.push_back(Download{.name = file.fileName,
+                                     .key = file.key,
+                                     .platform = file.platform,
+                                     .size = file.size,
                                      .path = DemoHosts::https(c.hosts.store) + api + "/inventory/products/" +
-                                             product.id + "/downloads/" + file->key});
+                                             product.id + "/downloads/" + file.key});
     return downloads;
 }
 
@@ -213,7 +213,7 @@ void addDownloadLinkRoute(HostRouter& router, DemoContext& c) {
                    if (!caller)
                        return;
                    const auto* product = c.catalogue.product(request.matches[1].str());
-                   const auto* file = c.releases.find(request.matches[2].str());
+                   const auto file = c.releases.find(request.matches[2].str());
                    if (!product || !file || file->productId != product->id)
                        return sendProblem(response, 404, "Download " + request.matches[2].str());
                    if (!product->isFree() && !c.store.owned(caller->customerId).contains(product->id))

@@ -1,6 +1,7 @@
 #include "TokenSigner.h"
 
 #include "DemoText.h"
+#include "Util/AtomicFile.h"
 #include "Util/Base64.h"
 
 #include <array>
@@ -21,9 +22,14 @@ int64_t seconds(TokenSigner::Clock::time_point time) {
 
 } // namespace
 
-TokenSigner::TokenSigner() : key_(32, '\0') {
+TokenSigner::TokenSigner(const std::filesystem::path& keyFile) : key_(AtomicFile::read(keyFile).value_or("")) {
+    if (key_.size() == keySize)
+        return;
+    key_.assign(keySize, '\0');
     if (RAND_bytes(reinterpret_cast<unsigned char*>(key_.data()), static_cast<int>(key_.size())) != 1)
         throw std::runtime_error("no random bytes for the token key");
+    std::filesystem::create_directories(keyFile.parent_path());
+    AtomicFile::write(keyFile, key_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 std::string TokenSigner::sign(std::string_view signingInput) const {

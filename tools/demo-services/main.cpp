@@ -28,9 +28,11 @@ checkout page over HTTPS on 127.0.0.1, with a certificate authority of its own, 
 a service configuration that points Ostrel Hub at it. Runs until Ctrl-C.
 
 Options:
-  --state DIR               where the CA, the code-signing PKI, release files and
-                            configuration go
-                            (default: $XDG_STATE_HOME/ostrel-demo-services, else /tmp)
+  --state DIR               where the CA, the code-signing PKI, release files, the
+                            token key, images and configuration go (default:
+                            $XDG_STATE_HOME/ostrel-demo-services when XDG_STATE_HOME
+                            is set, else ostrel-demo-services-UID in $TMPDIR or /tmp;
+                            here and now: {state})
   --port N                  the port to listen on (default: any free port; 443 lets a
                             browser that trusts the CA open the sign-in and checkout pages)
   --token-lifetime SECONDS  lifetime of store access tokens (default: 300)
@@ -43,9 +45,23 @@ Release files are signed for the demo team K7QZ2M4XNB; the root they lead to is 
 STATE/code-signing-root.pem. Check one as the hub does with:
   ostrel-hubctl check STATE/releases/FILE --anchors STATE/code-signing-root.pem
 Demo accounts: demo@ostrel.test (owns products) and new@ostrel.test, password "demo". Ostrel ID sign-in
-codes are written to this log. Download misbehaviour for tests: add ?fault=wrong-size|slow|
-http-redirect|not-found|drop to a download address, or POST (with an empty body)
-https://releases.storage.ostrel.localhost/_demo/fault?mode=...&count=N to set it for the next N.
+codes are written to this log.
+
+Download misbehaviour for tests: add ?fault=FAULT to a download address, or POST (no body
+needed) https://releases.storage.ostrel.localhost/_demo/fault?mode=FAULT&count=N to set it for
+the next N downloads (every one without count); mode=none switches it off and lets stalled
+downloads go. FAULT is one of:
+  wrong-size     the file comes with 4096 bytes more than the store published
+  slow           the body trickles out in small pieces
+  http-redirect  a redirect to the same file over plain http
+  not-found      404
+  drop           the connection closes halfway through the body
+  ignore-range   a request for a range gets the whole file with 200
+  change-file    the release is made again first: new bytes, new ETag, still signed
+  stall          the body stops halfway; the connection stays open, sending nothing
+GET https://releases.storage.ostrel.localhost/_demo/downloads[?file=KEY] lists what each
+download answer sent (bytes written, range, state); answers name their entry in the header
+X-Demo-Download, readable at /_demo/downloads/ID.
 )";
 
 // The value of a numeric option, or none when it is not a whole number in [min, max].
@@ -124,7 +140,10 @@ int main(int argc, char** argv) {
     if (!parse(std::vector<std::string_view>(argv + 1, argv + argc), options, help))
         return 2;
     if (help) {
-        std::cout << usage;
+        std::string text = usage;
+        const std::string placeholder = "{state}";
+        text.replace(text.find(placeholder), placeholder.size(), DemoServices::defaultStateFolder().string());
+        std::cout << text;
         return 0;
     }
     // Signals are taken by sigwait below, never by a handler on a server thread.

@@ -78,9 +78,11 @@ struct SignedDemo {
     }
 
     // Downloads what `link` names through the pinned transport and unpacks it as the hub does.
-    std::vector<std::pair<StagedBundle, VerifiedCode>> fetchAndCheck(const Url& link, const std::string& name) {
+    std::vector<std::pair<StagedBundle, VerifiedCode>> fetchAndCheck(const Url& link, const std::string& name,
+                                                                     const std::string& mediaType) {
         const auto answer = transport->send(HTTPRequest{.url = link});
         EXPECT_EQ(answer.status, 200);
+        EXPECT_EQ(answer.header("Content-Type"), mediaType) << name;
         const auto file = dir / "downloads" / name;
         std::filesystem::create_directories(file.parent_path());
         AtomicFile::write(file, answer.body);
@@ -101,17 +103,18 @@ TEST(DemoReleases, ClientsFromTheConfigSignInListTheStoreAndGetSignedReleases) {
     };
     // Each shape of release: a package of three formats, a zip of one, a disk image of an app.
     const struct {
-        std::string product, file;
+        std::string product, file, mediaType;
         size_t bundles;
         bool notarised;
-    } releases[] = {{"aurora-verb", "plugin.pkg", 3, false},
-                    {"pulse-gate", "plugin.zip", 1, false},
-                    {"sketchpad", "app.dmg", 1, true}};
+    } releases[] = {{"aurora-verb", "plugin.pkg", "application/vnd.apple.installer+xml", 3, false},
+                    {"pulse-gate", "plugin.zip", "application/zip", 1, false},
+                    {"sketchpad", "app.dmg", "application/x-apple-diskimage", 1, true}};
     for (const auto& release : releases) {
         const auto* product = find(release.product);
         ASSERT_TRUE(product) << release.product;
         ASSERT_EQ(product->macDownloads().size(), 1u);
-        const auto verified = demo.fetchAndCheck(store.resolveDownload(product->macDownloads()[0]), release.file);
+        const auto verified =
+            demo.fetchAndCheck(store.resolveDownload(product->macDownloads()[0]), release.file, release.mediaType);
         EXPECT_EQ(verified.size(), release.bundles) << release.product;
         for (const auto& [bundle, code] : verified) {
             EXPECT_EQ(code.teamID, "K7QZ2M4XNB");
@@ -129,6 +132,39 @@ TEST(DemoReleases, ClientsFromTheConfigSignInListTheStoreAndGetSignedReleases) {
     EXPECT_EQ(identity.completeCode("demo@ostrel.test", demo.mailedCode("demo@ostrel.test")).user.email,
               "demo@ostrel.test");
     EXPECT_EQ(identity.profile().user.email, "demo@ostrel.test");
+}
+
+TEST(DemoReleases, AChangedFileIsANewSignedReleaseWithNewValidators) {
+    SignedDemo demo;
+    InMemoryTokenPersistence tokens;
+    MoonbaseClient store(demo.config.hostPolicy(), *demo.transport, tokens);
+    store.signIn("demo@ostrel.test", "demo");
+    const auto link = store.resolveDownload(store.product("aurora-verb").macDownloads().at(0));
+    const auto get = [&](std::vector<HTTPHeader> headers) {
+        return demo.transport->send(HTTPRequest{.url = link, .headers = std::move(headers)});
+    };
+    const auto first = get({});
+    const auto etag = first.header("ETag").value_or("");
+    const Url control("https://" + link.host().value_or("") + "/_demo/fault?mode=change-file&count=1");
+    ASSERT_EQ(demo.transport->send(HTTPRequest{.url = control, .method = "POST"}).status, 200);
+
+    // Resuming the old file gets the whole new one, which the store now publishes.
+    const auto changed = get({{"Range", "bytes=100-"}, {"If-Range", etag}});
+    EXPECT_EQ(changed.status, 200);
+    EXPECT_NE(changed.header("ETag").value_or(etag), etag);
+    EXPECT_NE(changed.body, first.body);
+    EXPECT_EQ(store.product("aurora-verb").macDownloads().at(0).size, static_cast<int64_t>(changed.body.size()));
+    const auto file = demo.dir / "downloads" / "changed.pkg";
+    std::filesystem::create_directories(file.parent_path());
+    AtomicFile::write(file, changed.body);
+    const auto verified = checked(file, demo.services.codeSigningRoot(), demo.dir / "work" / "changed");
+    ASSERT_EQ(verified.size(), 3u);
+    EXPECT_EQ(verified[0].second.teamID, "K7QZ2M4XNB");
+
+    // The new validator names the new file; the change was for one download only.
+    const auto rest = get({{"Range", "bytes=100-"}, {"If-Range", changed.header("ETag").value_or("")}});
+    EXPECT_EQ(rest.status, 206);
+    EXPECT_TRUE(rest.body == changed.body.substr(100));
 }
 
 TEST(DemoReleases, KeepTheirSigningAuthorityAndFilesAcrossRestarts) {
