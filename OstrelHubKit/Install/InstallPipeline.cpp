@@ -1,8 +1,10 @@
 #include "Install/InstallPipeline.h"
 
 #include "Install/ArtifactKind.h"
+#include "Install/DownloadError.h"
 #include "Install/InstallError.h"
 #include "Install/InstallRecovery.h"
+#include "Util/AtomicFile.h"
 #include "Util/Log.h"
 #include "Util/PathSafety.h"
 #include "Util/UniqueFd.h"
@@ -40,9 +42,9 @@ void throwIfStopped(const std::stop_token& stop) {
 } // namespace
 
 InstallPipeline::InstallPipeline(Extractor extractor, BundleInstaller installer, std::shared_ptr<InstallLedger> ledger,
-                                 fs::path workRoot)
+                                 fs::path workRoot, ReleaseSource source)
     : extractor_(std::move(extractor)), installer_(std::move(installer)), ledger_(std::move(ledger)),
-      workRoot_(std::move(workRoot)), journals_(ledger_->file().parent_path()) {}
+      workRoot_(std::move(workRoot)), journals_(ledger_->file().parent_path()), store_(std::move(source)) {}
 
 void InstallPipeline::setCheckpoint(Checkpoint checkpoint) {
     checkpoint_ = checkpoint;
@@ -69,13 +71,25 @@ auto InstallPipeline::withWorkDirectory(const InstallRequest& request, Body&& bo
     struct Remover {
         fs::path folder;
         const Checkpoint& checkpoint;
+        bool keep = false;
         ~Remover() {
+            if (keep)
+                return;
             std::error_code ignored;
             reach(checkpoint, "remove-work-folder");
             fs::remove_all(folder, ignored);
         }
     } remover{work, checkpoint_};
-    return body(work);
+    try {
+        return body(work);
+    } catch (const DownloadInterrupted& interrupted) {
+        // The partial file and its resume data wait here for the next attempt, also after a restart.
+        if (interrupted.resumeData()) {
+            AtomicFile::write(work / InstallRecovery::resumeDataName, *interrupted.resumeData());
+            remover.keep = true;
+        }
+        throw;
+    }
 }
 
 void InstallPipeline::checkSize(const fs::path& file, int64_t expected) {
@@ -159,6 +173,51 @@ InstallRecord InstallPipeline::placeAndRecord(const InstallRequest& request, con
     Log::info(Log::Category::install, "installed " + request.productId + " " + request.version);
     report(stage, InstallStage::Kind::installed);
     return *journal.record;
+}
+
+CheckedRelease InstallPipeline::fetchAndVerify(const InstallRequest& request, const fs::path& work,
+                                               const std::optional<std::string>& resumeData, const StageCallback& stage,
+                                               std::stop_token stop) {
+    const int64_t size = request.download.size;
+    if (size <= 0)
+        throw InstallError::unsafeArchive("the store gave no size for this download");
+    if (!store_.client || !store_.downloader)
+        throw std::logic_error("this install pipeline has no store to download from");
+    report(stage, InstallStage::Kind::resolving);
+    const Url url = store_.client->resolveDownload(request.download);
+    const fs::path destination = work / PathSafety::sanitizedFileName(request.download.name, "download");
+    if (stage)
+        stage(InstallStage::downloading(0, size));
+    const auto progress = [&](int64_t received, int64_t expected) {
+        if (stage)
+            stage(InstallStage::downloading(received, expected > 0 ? expected : size));
+    };
+    reach(checkpoint_, "download");
+    store_.downloader->download(url, resumeData, destination, size, progress, stop);
+    throwIfStopped(stop);
+    report(stage, InstallStage::Kind::verifying);
+    return checkRelease(destination, size, work, stop);
+}
+
+InstallRecord InstallPipeline::run(const InstallRequest& request, const std::optional<std::string>& resumeData,
+                                   const StageCallback& stage, std::stop_token stop) {
+    return withWorkDirectory(request, [&](const fs::path& work) {
+        // What a paused attempt left: its resume data is in the work folder when none is given.
+        std::optional<std::string> resume = resumeData;
+        if (!resume)
+            resume = AtomicFile::read(work / InstallRecovery::resumeDataName);
+        const CheckedRelease checked = fetchAndVerify(request, work, resume, stage, stop);
+        return placeAndRecord(request, checked, stage);
+    });
+}
+
+CheckedRelease InstallPipeline::verify(const InstallRequest& request, const StageCallback& stage,
+                                       std::stop_token stop) {
+    return withWorkDirectory(request, [&](const fs::path& work) {
+        CheckedRelease checked = fetchAndVerify(request, work, std::nullopt, stage, stop);
+        report(stage, InstallStage::Kind::installed);
+        return checked;
+    });
 }
 
 InstallRecord InstallPipeline::installFile(const InstallRequest& request, const fs::path& file,

@@ -1,14 +1,17 @@
 #pragma once
 
 #include "Install/BundleInstaller.h"
+#include "Install/Downloader.h"
 #include "Install/Extractor.h"
 #include "Install/InstallJournal.h"
 #include "Install/InstallLedger.h"
 #include "Install/InstallRequest.h"
 #include "Install/InstallStage.h"
+#include "Services/MoonbaseClient.h"
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <utility>
@@ -23,6 +26,13 @@ struct CheckedRelease {
     std::vector<std::pair<StagedBundle, VerifiedCode>> verified;
 };
 
+// Where store releases come from: the signed-in store client, which turns a
+// download into its address, and the process's one downloader.
+struct ReleaseSource {
+    MoonbaseClient* client = nullptr;
+    std::shared_ptr<Downloader> downloader{};
+};
+
 // The one road from a release file to installed, recorded bundles. Every
 // install, update and release check goes through it, so no front end strings
 // the steps together itself. The caller holds the install lock around run and
@@ -30,7 +40,18 @@ struct CheckedRelease {
 class InstallPipeline {
 public:
     InstallPipeline(Extractor extractor, BundleInstaller installer, std::shared_ptr<InstallLedger> ledger,
-                    std::filesystem::path workRoot);
+                    std::filesystem::path workRoot, ReleaseSource source = {});
+
+    // The store release of the request: its address from the store, the download (continuing
+    // from resume data when given), every check, placement and the ledger entry. A stopped
+    // download throws DownloadInterrupted; with resume data its work folder stays, holding
+    // that data too, for the next attempt.
+    InstallRecord run(const InstallRequest& request, const std::optional<std::string>& resumeData,
+                      const StageCallback& stage, std::stop_token stop = {});
+
+    // The release check of a store release: every refusal of run, nothing placed or recorded,
+    // always downloaded afresh, the work folder always removed; ends with `installed`.
+    CheckedRelease verify(const InstallRequest& request, const StageCallback& stage, std::stop_token stop = {});
 
     // Installs a release file that is already on disk (a release engineer's
     // copy, or a finished download): every check, placement, leftovers of the
@@ -61,6 +82,10 @@ public:
     void setCheckpoint(Checkpoint checkpoint);
 
 private:
+    // From the download address to the checked release.
+    CheckedRelease fetchAndVerify(const InstallRequest& request, const std::filesystem::path& work,
+                                  const std::optional<std::string>& resumeData, const StageCallback& stage,
+                                  std::stop_token stop);
     // Size, kind, unpacking, every bundle's signature, the version floors.
     CheckedRelease checkRelease(const std::filesystem::path& file, int64_t expectedSize,
                                 const std::filesystem::path& work, std::stop_token stop) const;
@@ -81,6 +106,7 @@ private:
     std::shared_ptr<InstallLedger> ledger_;
     std::filesystem::path workRoot_;
     JournalFolder journals_;
+    ReleaseSource store_;
     Checkpoint checkpoint_{};
 };
 
