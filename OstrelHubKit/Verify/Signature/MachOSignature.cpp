@@ -18,11 +18,11 @@ namespace {
 
 SliceSignature checkSlice(const MachOSlice& slice, const TrustSettings& trust) {
     std::string subject = "the " + slice.architecture + " slice";
-    auto area = slice.bytes.subspan(slice.signature->dataOffset, slice.signature->dataSize);
-    SuperBlob blobs = SuperBlob::parse(area);
-    auto padding = area.subspan(blobs.length());
-    if (std::any_of(padding.begin(), padding.end(), [](uint8_t b) { return b != 0; }))
-        refuse("the signature of " + subject + " is followed by data");
+    // The SuperBlob's own length says where the signature ends. codesign
+    // reuses a larger area when it re-signs, so the rest of the declared area
+    // may hold leftovers of an earlier signature; like Apple, ignore them.
+    // Nothing can hide after the area: it ends __LINKEDIT and the slice.
+    SuperBlob blobs = SuperBlob::parse(slice.bytes.subspan(slice.signature->dataOffset, slice.signature->dataSize));
     // Everything before the signature is code.
     SliceSignature out = checkCodeSignature(blobs, slice.bytes.first(slice.signature->dataOffset), subject, trust);
     out.architecture = slice.architecture;

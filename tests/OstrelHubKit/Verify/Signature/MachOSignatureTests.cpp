@@ -1,10 +1,17 @@
+#include "BundleSigner.h"
 #include "BundleTampering.h"
 #include "SignedCodeFixture.h"
 #include "Tampering.h"
+#include "Verify/Signature/CodeDirectory.h"
+#include "Verify/Signature/MachOFile.h"
 #include "Verify/Signature/MachOSignature.h"
 #include "Verify/Signature/MachOVerifier.h"
 #include "Verify/Signature/SignatureFailure.h"
+#include "Verify/Signature/SuperBlob.h"
 #include "Verify/VerificationFailure.h"
+
+#include <algorithm>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -206,6 +213,25 @@ TEST_F(MachOSignature, RefusesDataOutsideTheSignedSlices) {
     auto thinTrailing = thin("thin-trailing", "arm64", ours);
     fixtures::tamper::appendBytes(thinTrailing, 16);
     EXPECT_EQ(refusal(thinTrailing), invalid("thin-trailing", "the arm64 slice has data after its signature"));
+}
+
+TEST_F(MachOSignature, IgnoresLeftoversOfAnEarlierSignatureInsideTheDeclaredArea) {
+    // codesign signing again in place: the declared area keeps ~9 KB of an
+    // earlier, larger signature after the SuperBlob.
+    auto resigned = developerId(pki().application);
+    resigned.leftoverBytes = 9 * 1024;
+    auto file = thin("resigned", "arm64", resigned);
+    signature::Bytes bytes = fixtures::readBytes(file);
+    auto slice = signature::parseMachO(bytes).front();
+    auto area = std::span(bytes).subspan(slice.signature->dataOffset, slice.signature->dataSize);
+    auto leftovers = area.subspan(signature::SuperBlob::parse(area).length());
+    ASSERT_GE(leftovers.size(), 9u * 1024);
+    ASSERT_EQ(std::count(leftovers.begin(), leftovers.end(), 0), 0);
+    EXPECT_EQ(refusal(file), "");
+    EXPECT_EQ(refusal(fat("resigned-fat", resigned, resigned)), "");
+    // Past the declared area nothing may follow.
+    fixtures::tamper::appendBytes(file, 1);
+    EXPECT_EQ(refusal(file), invalid("resigned", "the arm64 slice has data after its signature"));
 }
 
 TEST_F(MachOSignature, HonoursTheRevocationHook) {
