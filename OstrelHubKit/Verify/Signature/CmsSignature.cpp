@@ -4,9 +4,9 @@
 #include "Verify/Signature/SignatureFailure.h"
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <set>
+#include <string_view>
 
 #include <openssl/cms.h>
 #include <openssl/ts.h>
@@ -18,12 +18,12 @@ namespace {
 
 constexpr const char* cdhashesPlistOid = "1.2.840.113635.100.9.1";
 constexpr const char* cdhashesDigestOid = "1.2.840.113635.100.9.2";
-// Apple marks these extensions critical; OpenSSL does not know them, and
-// would otherwise refuse the chain. Only these are forgiven, never all.
-constexpr std::array appleCriticalExtensions = {
-    "1.2.840.113635.100.6.1.13", // Developer ID Application
-    "1.2.840.113635.100.6.1.14", // Developer ID Installer
-};
+// Apple marks its certificate-kind extensions critical (Developer ID
+// Application .1.13, Installer .1.14, kernel extensions .1.18, development
+// .1.12 ...); OpenSSL knows none of them and would refuse the chain. Only
+// Apple's own arc is forgiven, never any other critical extension: what a
+// certificate is allowed to sign is decided by the requirement afterwards.
+constexpr std::string_view appleExtensionArc = "1.2.840.113635.100.6.";
 // A time stamp may run ahead of our clock by this much (clock skew).
 constexpr std::time_t allowedClockSkew = 300;
 
@@ -56,9 +56,7 @@ int forgiveAppleExtensions(int ok, X509_STORE_CTX* ctx) {
         X509_EXTENSION* extension = X509_get_ext(certificate, i);
         if (X509_EXTENSION_get_critical(extension) == 0 || X509_supported_extension(extension) != 0)
             continue;
-        std::string oid = oidText(X509_EXTENSION_get_object(extension));
-        if (std::find(appleCriticalExtensions.begin(), appleCriticalExtensions.end(), oid) ==
-            appleCriticalExtensions.end())
+        if (!oidText(X509_EXTENSION_get_object(extension)).starts_with(appleExtensionArc))
             return 0;
     }
     return 1;

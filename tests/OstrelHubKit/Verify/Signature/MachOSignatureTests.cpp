@@ -152,9 +152,17 @@ TEST_F(MachOSignature, RefusesATeamThatDiffersFromTheCertificate) {
               invalid("claims", "the signature's team identifier does not match its certificate"));
 }
 
-TEST_F(MachOSignature, RefusesCertificatesNotMeantForCodeSigning) {
+TEST_F(MachOSignature, KnowsApplesCriticalExtensionsButNoOthers) {
+    // Developer ID leaves that may also sign kernel extensions carry .6.1.18, critical.
+    EXPECT_EQ(refusal(thin("kext", "arm64", developerId(pki().kextApplication))), "");
     EXPECT_EQ(refusal(thin("strange", "arm64", developerId(pki().strangeApplication))),
               invalid("strange", "a certificate in the signature's chain has an unknown critical extension"));
+    // 1.2.840.113635.100.60.1 only starts like Apple's arc 1.2.840.113635.100.6.
+    EXPECT_EQ(refusal(thin("lookalike", "arm64", developerId(pki().lookalikeApplication))),
+              invalid("lookalike", "a certificate in the signature's chain has an unknown critical extension"));
+}
+
+TEST_F(MachOSignature, RefusesCertificatesNotMeantForCodeSigning) {
     EXPECT_EQ(refusal(thin("installer", "arm64", developerId(pki().installer))),
               invalid("installer", "the signing certificate is not meant for this kind of signature"));
 }
