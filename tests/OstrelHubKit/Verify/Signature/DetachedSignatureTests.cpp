@@ -128,19 +128,21 @@ TEST(DetachedSignature, KnownIntermediatesCompleteAChainButNeverAnchorIt) {
     EXPECT_EQ(check(), "the signature's certificate chain does not lead to a trusted root");
 }
 
-TEST(DetachedSignature, TimeStampsMustBeGenuineAndNotFromTheFuture) {
+TEST(DetachedSignature, TimeStampsMustBeGenuineCoverThisSignatureAndNotComeFromTheFuture) {
     signature::TrustSettings trust{pki().anchors()};
     Bytes content(64, 1);
     fixtures::TimeStampAuthority tsa(pki().timeStampAuthority);
     fixtures::TimeStampAuthority rogue(pki().untrustedTimeStampAuthority);
-    auto check = [&](const fixtures::TimeStampAuthority& authority, std::time_t at) {
-        Bytes cms = fixtures::signDetached(content, pki().application, {}, fixtures::TimeStamp{&authority, at});
+    auto check = [&](const fixtures::TimeStampAuthority& authority, std::time_t at, bool lifted = false) {
+        Bytes cms = fixtures::signDetached(content, pki().application, {}, fixtures::TimeStamp{&authority, at, lifted});
         return failure([&] { signature::verifyCmsSignature(cms, content, {}, trust, signature::eku::codeSigning); });
     };
     std::time_t now = std::time(nullptr);
     EXPECT_EQ(check(tsa, now - 100), "");
     EXPECT_EQ(check(tsa, now + 3600), "the signature's time stamp is in the future");
     EXPECT_EQ(check(rogue, now - 100), "the signature's time stamp is not valid");
+    // A genuine token, but over another signature's value.
+    EXPECT_EQ(check(tsa, now - 100, true), "the signature's time stamp belongs to another signature");
 }
 
 } // namespace
