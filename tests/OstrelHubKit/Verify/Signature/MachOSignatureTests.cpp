@@ -186,6 +186,40 @@ TEST_F(MachOSignature, RefusesAlteredCodePages) {
     EXPECT_EQ(refusal(universal), invalid("fat-flipped", "code page 1 of the x86_64 slice does not match its hash"));
 }
 
+TEST_F(MachOSignature, RefusesAlternateCodeDirectoriesThatDisagreeWithThePrimary) {
+    // codesign's dual signatures: a SHA-1 primary and a SHA-256 alternate,
+    // both listed in the CMS; only the alternate is changed.
+    auto alternate = [&](const std::string& name, std::function<void(fixtures::CodeDirectoryLayout&)> change) {
+        auto options = developerId(pki().application);
+        options.hashTypes = {HashType::sha1, HashType::sha256};
+        options.adjustCodeDirectory = [change](size_t index, fixtures::CodeDirectoryLayout& layout) {
+            if (index == 1)
+                change(layout);
+        };
+        return refusal(thin(name, "arm64", options));
+    };
+    EXPECT_EQ(alternate("same", [](fixtures::CodeDirectoryLayout&) {}), "");
+    EXPECT_EQ(alternate("team", [](auto& cd) { cd.teamID = "Q9W8E7R6T5"; }),
+              invalid("team", "the code directories of the arm64 slice disagree"));
+    EXPECT_EQ(alternate("flags", [](auto& cd) { cd.flags |= signature::codeFlags::runtime; }),
+              invalid("flags", "the code directories of the arm64 slice disagree"));
+    EXPECT_EQ(alternate("identifier", [](auto& cd) { cd.identifier = "com.someone.else"; }),
+              invalid("identifier", "the code directories of the arm64 slice disagree"));
+    EXPECT_EQ(alternate("page", [](auto& cd) { cd.wrongPageHash = 2; }),
+              invalid("page", "code page 2 of the arm64 slice does not match its hash"));
+}
+
+TEST_F(MachOSignature, RefusesACodeLimitThatLeavesTheEndOfTheCodeUnhashed) {
+    // Consistent CodeDirectories, correctly signed, that stop short of the signature.
+    for (uint64_t tail : {uint64_t(1), uint64_t(100), uint64_t(4096)}) {
+        auto options = developerId(pki().application);
+        options.unhashedTail = tail;
+        std::string name = "short-" + std::to_string(tail);
+        EXPECT_EQ(refusal(thin(name, "arm64", options)),
+                  invalid(name, "the code directory of the arm64 slice does not cover all its code"));
+    }
+}
+
 TEST_F(MachOSignature, RefusesStrippedOrAddedCodeDirectories) {
     auto stripped = developerId(pki().application);
     stripped.hashTypes = {HashType::sha1};
