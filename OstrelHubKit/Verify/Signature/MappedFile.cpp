@@ -1,8 +1,8 @@
 #include "Verify/Signature/MappedFile.h"
 
-#include "Util/UniqueFd.h"
 #include "Verify/Signature/SignatureFailure.h"
 
+#include <cerrno>
 #include <utility>
 
 #include <fcntl.h>
@@ -11,8 +11,20 @@
 
 namespace ostrel::signature {
 
-MappedFile::MappedFile(const std::filesystem::path& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+namespace {
+
+UniqueFd openForMapping(const std::filesystem::path& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd && errno == ENOENT)
+        throw SignatureFailure::invalid("not found");
+    return fd;
+}
+
+} // namespace
+
+MappedFile::MappedFile(const std::filesystem::path& path) : MappedFile(openForMapping(path)) {}
+
+MappedFile::MappedFile(const UniqueFd& fd) {
     struct stat info {};
     if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw SignatureFailure::invalid("unreadable");

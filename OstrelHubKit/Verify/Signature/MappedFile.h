@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Util/UniqueFd.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -13,9 +15,12 @@ namespace ostrel::signature {
 // would fault the reader.
 class MappedFile {
 public:
-    // Throws SignatureFailure::invalid("unreadable") when the file cannot be
-    // opened, is not a regular file or cannot be mapped.
+    // Throws SignatureFailure::invalid: "not found" when nothing is at the
+    // path, "unreadable" when it cannot be opened, is not a regular file or
+    // cannot be mapped.
     explicit MappedFile(const std::filesystem::path& path);
+    // Maps a file already opened (and checked) by the caller.
+    explicit MappedFile(const UniqueFd& fd);
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
     MappedFile(MappedFile&& other) noexcept;

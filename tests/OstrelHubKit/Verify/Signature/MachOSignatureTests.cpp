@@ -38,15 +38,28 @@ protected:
 };
 
 TEST_F(MachOSignature, AcceptsDeveloperIdSignedThinAndFatFiles) {
-    auto arm = thin("arm", "arm64", developerId(pki().application));
+    std::filesystem::path arm = dir_ / "arm";
+    fixtures::buildThinMachO({"arm64"}, arm);
+    fixtures::SignedCode made = fixtures::BundleSigner(developerId(pki().application)).sign(arm);
+    ASSERT_EQ(made.cdhashes.size(), 1u);
     VerifiedCode code = signature::verifyMachOCode(arm, policy(), trust());
-    EXPECT_EQ(code, (VerifiedCode{arm.string(), "com.ostrel.fixture", "K7QZ2M4XNB", std::nullopt, false}));
+    EXPECT_EQ(code, (VerifiedCode{arm.string(),
+                                  "com.ostrel.fixture",
+                                  "K7QZ2M4XNB",
+                                  std::nullopt,
+                                  false,
+                                  {{"arm64", made.cdhashes.front()}}}));
 
     auto intel = thin("intel", "x86_64", developerId(pki().application));
     EXPECT_EQ(refusal(intel), "");
 
     auto universal = fat("universal", developerId(pki().application), developerId(pki().application));
+    // Every architecture's cdhash comes with the result, in file order.
+    std::vector<VerifiedCode::Cdhash> cdhashes = signature::verifyMachOCode(universal, policy(), trust()).cdhashes;
     signature::CodeSignatureInfo info = signature::checkMachOSignature(universal, trust());
+    EXPECT_EQ(cdhashes,
+              (std::vector<VerifiedCode::Cdhash>{{"x86_64", info.slices[0].cdhash}, {"arm64", info.slices[1].cdhash}}));
+    EXPECT_NE(info.slices[0].cdhash, info.slices[1].cdhash);
     ASSERT_EQ(info.slices.size(), 2u);
     EXPECT_EQ(info.slices[0].architecture, "x86_64");
     EXPECT_EQ(info.slices[1].architecture, "arm64");
@@ -131,7 +144,7 @@ TEST_F(MachOSignature, RefusesUnsignedAndAdHocCode) {
     fixtures::buildThinMachO({"arm64"}, linked);
     EXPECT_EQ(refusal(linked), "linked is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
     EXPECT_TRUE(signature::checkMachOSignature(linked, trust()).adhoc);
-    EXPECT_EQ(refusal(dir_ / "absent"), invalid("absent", "unreadable"));
+    EXPECT_EQ(refusal(dir_ / "absent"), invalid("absent", "not found"));
     std::filesystem::create_directory(dir_ / "folder");
     EXPECT_EQ(refusal(dir_ / "folder"), invalid("folder", "unreadable"));
 }
@@ -139,10 +152,27 @@ TEST_F(MachOSignature, RefusesUnsignedAndAdHocCode) {
 TEST_F(MachOSignature, RefusesOtherPublishersThroughTheRequirement) {
     EXPECT_EQ(refusal(thin("other", "arm64", developerId(pki().otherApplication))),
               "other is signed by team Q9W8E7R6T5, which is not Ostrel. Install blocked.");
-    EXPECT_EQ(refusal(thin("unmarked-ca", "arm64", developerId(pki().applicationUnderUnmarkedCa))),
-              "unmarked-ca is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.");
+    // Before team identifiers the CodeDirectory carried none: the leaf still names the team.
+    auto old = developerId(pki().otherApplication);
+    old.codeDirectoryVersion = 0x20100;
+    EXPECT_EQ(refusal(thin("old", "arm64", old)),
+              "old is signed by team Q9W8E7R6T5, which is not Ostrel. Install blocked.");
+}
+
+TEST_F(MachOSignature, SaysWhenOstrelsOwnTeamSignedWithoutADeveloperIdCertificate) {
+    // An Apple Development leaf: Apple's critical development markers, a
+    // developer-relations intermediate, and Ostrel's team.
+    EXPECT_EQ(refusal(thin("development", "arm64", developerId(pki().developmentApplication))),
+              invalid("development", "the signing certificate is not a Developer ID Application certificate"));
     EXPECT_EQ(refusal(thin("unmarked-leaf", "arm64", developerId(pki().unmarkedApplication))),
-              "unmarked-leaf is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.");
+              invalid("unmarked-leaf", "the signing certificate is not a Developer ID Application certificate"));
+    EXPECT_EQ(refusal(thin("unmarked-ca", "arm64", developerId(pki().applicationUnderUnmarkedCa))),
+              invalid("unmarked-ca", "the signing certificate was not issued by Apple's Developer ID authority"));
+    // Ad-hoc code that names Ostrel's team still has no Developer ID at all.
+    auto adhoc = fixtures::SignOptions{};
+    adhoc.teamID = "K7QZ2M4XNB";
+    EXPECT_EQ(refusal(thin("adhoc-team", "arm64", adhoc)),
+              "adhoc-team is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
 }
 
 TEST_F(MachOSignature, RefusesATeamThatDiffersFromTheCertificate) {
