@@ -32,7 +32,9 @@ std::string hashOid(HashType type);
 // One hash of `type` over `data`, cut to hashSize(type).
 Bytes digest(HashType type, std::span<const uint8_t> data);
 
-// Hashes many small pieces with one reusable context (page hashing).
+// Hashes many small pieces with one reusable context (page hashing). The
+// digest is fetched from its provider once: an implicit fetch for every 4 KiB
+// page would cost a good part of hashing the page itself.
 class Hasher {
 public:
     explicit Hasher(HashType type);
@@ -41,6 +43,7 @@ public:
 
 private:
     HashType type_;
+    OpenSslPtr<EVP_MD, EVP_MD_free> md_;
     EvpMdCtxPtr ctx_;
 };
 
