@@ -84,7 +84,7 @@ CodeSignatureInfo checkMainSignature(const BundleLayout& layout, const TrustSett
         return checkCodelessSignature(layout, trust, used);
     // Refuses a link anywhere on the way, and maps the very file it opened.
     MappedFile mapped(layout.openMainExecutable());
-    return checkMachOSignature(mapped.bytes(), trust);
+    return checkMachOSignature(mapped.bytes(), trust, mapped.blockReader());
 }
 
 class BundleCheck {
@@ -201,7 +201,8 @@ SliceSignature checkImageSignature(const fs::path& file, const DiskImageSignatur
     if (cd.specialSlot(slot::repSpecific) != digest(cd.hashType(), image.trailer().withCodeSignatureLengthZeroed()))
         refuse("the disk image's trailer does not match its hash");
     MappedFile mapped(file);
-    return checkCodeSignature(blobs, mapped.bytes().first(image.signatureOffset()), "the disk image", trust);
+    return checkCodeSignature(blobs, mapped.bytes().first(image.signatureOffset()), "the disk image", trust,
+                              mapped.blockReader());
 }
 
 } // namespace

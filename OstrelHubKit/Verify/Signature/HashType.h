@@ -38,8 +38,12 @@ Bytes digest(HashType type, std::span<const uint8_t> data);
 class Hasher {
 public:
     explicit Hasher(HashType type);
-    // Writes hashSize(type) bytes to `out`.
+    // One hash of `data`: writes hashSize(type) bytes to `out`.
     void hash(std::span<const uint8_t> data, uint8_t* out);
+    // The same in pieces: start, add any number of pieces, finish.
+    void start();
+    void add(std::span<const uint8_t> piece);
+    void finish(uint8_t* out);
 
 private:
     HashType type_;
