@@ -1,5 +1,6 @@
 #include "Verify/CodeVerifier.h"
 
+#include "Util/Log.h"
 #include "Verify/Signature/BigEndianBytes.h"
 #include "Verify/Signature/BundleLayout.h"
 #include "Verify/Signature/CodeDirectory.h"
@@ -81,9 +82,9 @@ CodeSignatureInfo checkMainSignature(const BundleLayout& layout, const TrustSett
                                      std::set<std::string>& used) {
     if (layout.codeless())
         return checkCodelessSignature(layout, trust, used);
-    // Refuses a link anywhere on the way before the file is mapped.
-    layout.openMainExecutable();
-    return checkMachOSignature(*layout.mainExecutable(), trust);
+    // Refuses a link anywhere on the way, and maps the very file it opened.
+    MappedFile mapped(layout.openMainExecutable());
+    return checkMachOSignature(mapped.bytes(), trust, mapped.blockReader());
 }
 
 class BundleCheck {
@@ -178,28 +179,6 @@ private:
     fs::path containmentRoot_;
 };
 
-// Runs a signature check, turning its refusals into the user's sentences.
-template <typename Check>
-auto withBundleName(const std::string& name, Check check) {
-    try {
-        return check();
-    } catch (const SignatureFailure& failure) {
-        if (failure.kind() == SignatureFailure::Kind::notSigned)
-            throw VerificationFailure::unsigned_(name);
-        throw VerificationFailure::invalidSignature(name, failure.detail());
-    } catch (const SignatureDefect& defect) {
-        throw VerificationFailure::invalidSignature(name, defect.detail());
-    }
-}
-
-Requirement policyRequirement(const SignaturePolicy& policy, const std::string& name) {
-    try {
-        return parseRequirement(policy.requirementText());
-    } catch (const SignatureFailure&) {
-        throw VerificationFailure::invalidSignature(name, "bad requirement");
-    }
-}
-
 // Only presence can be judged offline: the ticket's own signature is
 // undocumented and whether Apple revoked it needs Apple's servers, so a
 // listed cdhash for every architecture is all "notarised" means here.
@@ -222,7 +201,8 @@ SliceSignature checkImageSignature(const fs::path& file, const DiskImageSignatur
     if (cd.specialSlot(slot::repSpecific) != digest(cd.hashType(), image.trailer().withCodeSignatureLengthZeroed()))
         refuse("the disk image's trailer does not match its hash");
     MappedFile mapped(file);
-    return checkCodeSignature(blobs, mapped.bytes().first(image.signatureOffset()), "the disk image", trust);
+    return checkCodeSignature(blobs, mapped.bytes().first(image.signatureOffset()), "the disk image", trust,
+                              mapped.blockReader());
 }
 
 } // namespace
@@ -231,20 +211,16 @@ CodeVerifier::CodeVerifier(SignaturePolicy policy, TrustSettings trust)
     : policy_(std::move(policy)), trust_(std::move(trust)) {}
 
 VerifiedCode CodeVerifier::verify(const fs::path& bundle) const {
-    std::string name = bundle.filename().string();
     if (!isFolder(bundle))
         return verifyMachOCode(bundle, policy_, trust_);
-    CodeSignatureInfo info = withBundleName(name, [&] { return BundleCheck(trust_, bundle).run(bundle, 0); });
-    if (!info.satisfies(policyRequirement(policy_, name)))
-        throw VerificationFailure::wrongPublisher(name, info.teamID);
-    VerifiedCode code;
-    code.path = bundle.string();
-    code.identifier = info.identifier.empty() ? name : info.identifier;
-    code.teamID = info.teamID.value_or(policy_.teamID);
+    CodeSignatureInfo info = checkedAs(bundle, [&] { return BundleCheck(trust_, bundle).run(bundle, 0); });
+    requirePublisher(info, policy_, bundle.filename().string());
+    VerifiedCode code = verifiedCode(bundle, info, policy_);
     code.version = bundleVersion(bundle);
     try {
         code.notarized = ticketListsEverySlice(bundle, info);
-    } catch (const SignatureDefect&) {
+    } catch (const std::exception& error) {
+        Log::warning(Log::Category::verify, "the ticket of " + bundle.string() + " is unreadable: " + error.what());
         code.notarized = false; // an unreadable ticket notarises nothing
     }
     return code;
@@ -255,30 +231,24 @@ bool CodeVerifier::isNotarized(const fs::path& bundle) const {
         BundleLayout layout = BundleLayout::read(bundle);
         std::set<std::string> used;
         return ticketListsEverySlice(bundle, checkMainSignature(layout, trust_, used));
-    } catch (const SignatureFailure&) {
-        return false;
-    } catch (const SignatureDefect&) {
-        return false;
+    } catch (const std::exception&) {
+        return false; // whatever stops the check, nothing shows the code is notarised
     }
 }
 
 bool CodeVerifier::verifyContainerSignature(const fs::path& container) const {
     std::string name = container.filename().string();
-    std::optional<DiskImageSignature> image;
-    try {
-        image = DiskImageSignature::read(container);
-    } catch (const SignatureDefect&) {
-        throw VerificationFailure::wrongPublisher(name, std::nullopt);
-    }
-    if (!image)
-        return false;
     Requirement requirement = policyRequirement(policy_, name);
     try {
+        std::optional<DiskImageSignature> image = DiskImageSignature::read(container);
+        if (!image)
+            return false;
         SliceSignature slice = checkImageSignature(container, *image, trust_);
         if (evaluate(requirement, slice.requirementContext()))
             return true;
-    } catch (const SignatureFailure&) {
-    } catch (const SignatureDefect&) {
+        Log::error(Log::Category::verify, container.string() + " is not signed by the policy's Developer ID");
+    } catch (const std::exception& error) {
+        Log::error(Log::Category::verify, "the signature of " + container.string() + " was refused: " + error.what());
     }
     throw VerificationFailure::wrongPublisher(name, std::nullopt);
 }

@@ -30,7 +30,7 @@ std::string VerificationFailure::describe(Kind kind, const Payload& p) {
     case Kind::wrongPublisher:
         if (p.team)
             return p.name + " is signed by team " + *p.team + ", which is not Ostrel. Install blocked.";
-        return p.name + " is ad-hoc signed, without a Ostrel Developer ID. Install blocked.";
+        return p.name + " is ad-hoc signed, without an Ostrel Developer ID. Install blocked.";
     case Kind::notNotarized:
         return p.name + " is signed by Ostrel but has not been notarized by Apple. Install blocked.";
     }

@@ -1,44 +1,43 @@
 #include "Command.h"
 #include "VerifierOptions.h"
 #include "Verify/CodeVerifier.h"
-#include "Verify/Signature/BundleLayout.h"
-#include "Verify/Signature/Certificate.h"
 #include "Verify/Signature/FileBytes.h"
-#include "Verify/Signature/MachOSignature.h"
+#include "Verify/Signature/MachOVerifier.h"
 #include "Verify/VerificationFailure.h"
 
 namespace ostrel::hubctl {
 namespace {
 
-namespace fs = std::filesystem;
-
-// The code whose slices we list: a bare file, else the bundle's main executable
-// (a codeless bundle has none).
-std::optional<fs::path> mainCode(const fs::path& path) {
-    if (!fs::is_directory(fs::symlink_status(path)))
-        return path;
-    return BundleLayout::read(path).mainExecutable();
-}
-
-void printCode(const VerifiedCode& code, const signature::TrustSettings& trust, std::ostream& out) {
+// Everything printed comes from the one check: the file is never read again,
+// so what is shown is what was verified.
+void printCode(const VerifiedCode& code, std::ostream& out) {
     out << "path:        " << code.path << "\n"
         << "identifier:  " << code.identifier << "\n"
         << "team:        " << code.teamID << "\n"
         << "version:     " << code.version.value_or("-") << "\n"
         << "notarised:   " << (code.notarized ? "yes" : "no") << "\n";
-    if (auto file = mainCode(code.path))
-        for (const auto& slice : signature::checkMachOSignature(*file, trust).slices)
-            out << "cdhash:      " << FileBytes::hex(slice.cdhash) << " (" << slice.architecture << ")\n";
+    for (const VerifiedCode::Cdhash& cdhash : code.cdhashes) {
+        out << "cdhash:      " << FileBytes::hex(cdhash.hash);
+        if (!cdhash.architecture.empty())
+            out << " (" << cdhash.architecture << ")";
+        out << "\n";
+    }
 }
 
 int run(const CommandLine& line, Output io) {
     line.expectArguments(1, "the bundle or Mach-O file to check");
     const CodeVerifier verifier = verifierFor(line);
+    const std::filesystem::path code = line.arguments().front();
     try {
-        printCode(verifier.verify(line.arguments().front()), verifier.trust(), io.out);
+        printCode(verifier.verify(code), io.out);
         return 0;
     } catch (const VerificationFailure& refusal) {
         io.out << refusal.what() << "\n";
+        return 1;
+    } catch (const std::exception& error) {
+        // The verifier turns its own errors into refusals; this is the last
+        // guard, so that no internal exception ever reaches the user.
+        io.out << signature::internalFailure(code, error).what() << "\n";
         return 1;
     }
 }

@@ -4,9 +4,9 @@
 #include "Verify/Signature/SignatureFailure.h"
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <set>
+#include <string_view>
 
 #include <openssl/cms.h>
 #include <openssl/ts.h>
@@ -18,12 +18,12 @@ namespace {
 
 constexpr const char* cdhashesPlistOid = "1.2.840.113635.100.9.1";
 constexpr const char* cdhashesDigestOid = "1.2.840.113635.100.9.2";
-// Apple marks these extensions critical; OpenSSL does not know them, and
-// would otherwise refuse the chain. Only these are forgiven, never all.
-constexpr std::array appleCriticalExtensions = {
-    "1.2.840.113635.100.6.1.13", // Developer ID Application
-    "1.2.840.113635.100.6.1.14", // Developer ID Installer
-};
+// Apple marks its certificate-kind extensions critical (Developer ID
+// Application .1.13, Installer .1.14, kernel extensions .1.18, development
+// .1.12 ...); OpenSSL knows none of them and would refuse the chain. Only
+// Apple's own arc is forgiven, never any other critical extension: what a
+// certificate is allowed to sign is decided by the requirement afterwards.
+constexpr std::string_view appleExtensionArc = "1.2.840.113635.100.6.";
 // A time stamp may run ahead of our clock by this much (clock skew).
 constexpr std::time_t allowedClockSkew = 300;
 
@@ -56,9 +56,7 @@ int forgiveAppleExtensions(int ok, X509_STORE_CTX* ctx) {
         X509_EXTENSION* extension = X509_get_ext(certificate, i);
         if (X509_EXTENSION_get_critical(extension) == 0 || X509_supported_extension(extension) != 0)
             continue;
-        std::string oid = oidText(X509_EXTENSION_get_object(extension));
-        if (std::find(appleCriticalExtensions.begin(), appleCriticalExtensions.end(), oid) ==
-            appleCriticalExtensions.end())
+        if (!oidText(X509_EXTENSION_get_object(extension)).starts_with(appleExtensionArc))
             return 0;
     }
     return 1;
@@ -96,6 +94,26 @@ CMS_SignerInfo* onlySigner(CMS_ContentInfo* cms) {
     return sk_CMS_SignerInfo_value(CMS_get0_SignerInfos(cms), 0);
 }
 
+// Checks one aspect of a time-stamp token; the context owns what it is given.
+bool tokenPasses(PKCS7* token, int flags, X509StorePtr store, X509StackPtr certificates,
+                 std::span<const uint8_t> data) {
+    TsVerifyCtxPtr verify(TS_VERIFY_CTX_new());
+    if (!verify)
+        throw std::bad_alloc();
+    TS_VERIFY_CTX_set_flags(verify.get(), flags);
+    if (!data.empty()) {
+        BioPtr bio(BIO_new_mem_buf(data.data(), static_cast<int>(data.size())));
+        if (!bio)
+            throw std::bad_alloc();
+        TS_VERIFY_CTX_set_data(verify.get(), bio.release());
+    }
+    if (store)
+        TS_VERIFY_CTX_set_store(verify.get(), store.release());
+    if (certificates)
+        TS_VERIFY_CTX_set_certs(verify.get(), certificates.release());
+    return TS_RESP_verify_token(verify.get(), token) == 1;
+}
+
 // The RFC 3161 token over the signer's signature value, checked against the
 // same anchors at its own time.
 std::optional<std::time_t> verifyTimestamp(CMS_ContentInfo* cms, CMS_SignerInfo* signer, const TrustSettings& trust) {
@@ -116,21 +134,19 @@ std::optional<std::time_t> verifyTimestamp(CMS_ContentInfo* cms, CMS_SignerInfo*
     if (time > trust.currentTime() + allowedClockSkew)
         refuse("the signature's time stamp is in the future");
 
-    ASN1_OCTET_STRING* signature = CMS_SignerInfo_get0_signature(signer);
-    TsVerifyCtxPtr verify(TS_VERIFY_CTX_new());
     X509StorePtr store = trust.anchors.makeStore();
     X509_VERIFY_PARAM_set_time(X509_STORE_get0_param(store.get()), time);
-    BioPtr data(BIO_new_mem_buf(signature->data, signature->length));
-    if (!verify || !data)
-        throw std::bad_alloc();
-    TS_VERIFY_CTX_set_flags(verify.get(), TS_VFY_VERSION | TS_VFY_SIGNATURE | TS_VFY_DATA);
-    TS_VERIFY_CTX_set_data(verify.get(), data.release()); // the context owns both from here
-    TS_VERIFY_CTX_set_store(verify.get(), store.release());
     // The signature's own certificates may complete the authority's chain;
     // they stay untrusted, the anchors alone are trusted.
-    TS_VERIFY_CTX_set_certs(verify.get(), untrustedCertificates(cms, trust).release());
-    if (TS_RESP_verify_token(verify.get(), token.get()) != 1)
+    if (!tokenPasses(token.get(), TS_VFY_VERSION | TS_VFY_SIGNATURE, std::move(store),
+                     untrustedCertificates(cms, trust), {}))
         refuse("the signature's time stamp is not valid");
+    // A genuine token proves a time only for the signature value it covers;
+    // one lifted from another signature proves nothing about this one.
+    ASN1_OCTET_STRING* signature = CMS_SignerInfo_get0_signature(signer);
+    if (!tokenPasses(token.get(), TS_VFY_DATA, nullptr, nullptr,
+                     {signature->data, static_cast<size_t>(signature->length)}))
+        refuse("the signature's time stamp belongs to another signature");
     return time;
 }
 

@@ -18,6 +18,8 @@ constexpr uint32_t versionWithCodeLimit64 = 0x20300;
 // Pages from 512 bytes to 64 KiB; 0 means one hash over everything.
 constexpr uint8_t minPageLog2 = 9;
 constexpr uint8_t maxPageLog2 = 16;
+// Code is hashed in blocks of whole pages of any size.
+constexpr uint64_t readBlockBytes = uint64_t(4) << maxPageLog2;
 
 } // namespace
 
@@ -90,19 +92,35 @@ Bytes CodeDirectory::cdhash20() const {
     return full;
 }
 
-std::optional<uint32_t> CodeDirectory::firstMismatchedPage(std::span<const uint8_t> code) const {
+std::optional<uint32_t> CodeDirectory::firstMismatchedPage(std::span<const uint8_t> code,
+                                                           const BlockReader& read) const {
     if (code.size() < codeLimit_)
         throw SignatureFailure::invalid("the code directory covers more than the code");
+    uint64_t page = pageSize() == 0 ? codeLimit_ : pageSize();
     Hasher hasher(hashType_);
     uint8_t computed[64];
-    uint64_t page = pageSize() == 0 ? codeLimit_ : pageSize();
-    for (uint32_t j = 0; j < codeSlots_; ++j) {
-        uint64_t start = uint64_t(j) * page;
-        uint64_t length = std::min(page, codeLimit_ - start);
-        hasher.hash(code.subspan(start, length), computed);
-        auto stored = codeSlot(j);
-        if (!std::equal(stored.begin(), stored.end(), computed))
-            return j;
+    hasher.start();
+    for (uint64_t position = 0; position < codeLimit_;) {
+        std::span<const uint8_t> block = code.subspan(position, std::min(readBlockBytes, codeLimit_ - position));
+        std::span<const uint8_t> bytes = read ? read(block) : block;
+        if (bytes.size() != block.size())
+            throw SignatureFailure::invalid("the code is unreadable");
+        // A page may end inside the block or go on into the next one.
+        for (uint64_t used = 0; used < bytes.size();) {
+            uint64_t pageEnd = std::min((position / page + 1) * page, codeLimit_);
+            uint64_t piece = std::min<uint64_t>(pageEnd - position, bytes.size() - used);
+            hasher.add(bytes.subspan(used, piece));
+            used += piece;
+            position += piece;
+            if (position < pageEnd)
+                continue;
+            hasher.finish(computed);
+            uint32_t index = static_cast<uint32_t>((pageEnd - 1) / page);
+            auto stored = codeSlot(index);
+            if (!std::equal(stored.begin(), stored.end(), computed))
+                return index;
+            hasher.start();
+        }
     }
     return std::nullopt;
 }

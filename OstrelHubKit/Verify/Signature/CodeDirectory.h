@@ -4,6 +4,7 @@
 #include "Verify/Signature/HashType.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,6 +28,12 @@ constexpr uint32_t entitlements = 5;
 constexpr uint32_t repSpecific = 6;
 constexpr uint32_t entitlementsDer = 7;
 } // namespace specialSlot
+
+// Brings one block of code into memory for hashing and returns its bytes
+// (exactly as many as the block has). Without one, code is hashed where it
+// lies; a mapped file's reader copies each block from the file instead (see
+// MappedFile).
+using BlockReader = std::function<std::span<const uint8_t>(std::span<const uint8_t> block)>;
 
 // One CodeDirectory: the hashes of a code's pages and of its other
 // components. Parsing checks that every string and hash it points to lies
@@ -56,9 +63,10 @@ public:
     Bytes cdhash() const;
     Bytes cdhash20() const;
 
-    // Hashes code[0, codeLimit) page by page; returns the first page whose
-    // hash differs. Throws when `code` is shorter than codeLimit.
-    std::optional<uint32_t> firstMismatchedPage(std::span<const uint8_t> code) const;
+    // Hashes code[0, codeLimit) page by page, in blocks brought in by `read`;
+    // returns the first page whose hash differs. Throws when `code` is
+    // shorter than codeLimit.
+    std::optional<uint32_t> firstMismatchedPage(std::span<const uint8_t> code, const BlockReader& read = {}) const;
 
 private:
     std::span<const uint8_t> bytes_;

@@ -52,14 +52,14 @@ std::vector<CodeDirectory> readCodeDirectories(const SuperBlob& blobs, const std
 }
 
 void checkCodeDirectory(const CodeDirectory& cd, const CodeDirectory& primary, std::span<const uint8_t> code,
-                        const SuperBlob& blobs, const std::string& subject) {
+                        const SuperBlob& blobs, const std::string& subject, const BlockReader& read) {
     if (cd.identifier() != primary.identifier() || cd.teamID() != primary.teamID() || cd.flags() != primary.flags())
         refuse("the code directories of " + subject + " disagree");
     // A shorter limit would leave bytes unhashed; in a Mach-O file a longer
     // one would hash the signature itself.
     if (cd.codeLimit() != code.size())
         refuse("the code directory of " + subject + " does not cover all its code");
-    if (auto page = cd.firstMismatchedPage(code))
+    if (auto page = cd.firstMismatchedPage(code, read))
         refuse("code page " + std::to_string(*page) + " of " + subject + " does not match its hash");
     for (const SealedComponent& component : embeddedComponents) {
         auto sealed = cd.specialSlot(component.slot);
@@ -106,7 +106,7 @@ void attachSignature(SliceSignature& out, const SuperBlob& blobs, const CodeDire
 } // namespace
 
 SliceSignature checkCodeSignature(const SuperBlob& blobs, std::span<const uint8_t> code, const std::string& subject,
-                                  const TrustSettings& trust) {
+                                  const TrustSettings& trust, const BlockReader& read) {
     std::vector<CodeDirectory> cds = readCodeDirectories(blobs, subject);
     const CodeDirectory& primary = cds.front();
     SliceSignature out;
@@ -116,7 +116,7 @@ SliceSignature checkCodeSignature(const SuperBlob& blobs, std::span<const uint8_
     out.adhoc = primary.isAdhoc();
     const CodeDirectory* strongest = &primary;
     for (const CodeDirectory& cd : cds) {
-        checkCodeDirectory(cd, primary, code, blobs, subject);
+        checkCodeDirectory(cd, primary, code, blobs, subject, read);
         out.codeDirectories.push_back(codeDirectoryHash(cd.hashType(), cd.bytes()));
         if (auto hash = cd.specialSlot(specialSlot::infoPlist))
             out.infoPlistHashes[cd.hashType()] = *hash;

@@ -10,15 +10,15 @@ namespace ostrel::signature {
 
 namespace {
 
-const EVP_MD* evpMd(HashType type) {
+const char* digestName(HashType type) {
     switch (type) {
     case HashType::sha1:
-        return EVP_sha1();
+        return "SHA1";
     case HashType::sha256:
     case HashType::sha256Truncated:
-        return EVP_sha256();
+        return "SHA256";
     case HashType::sha384:
-        return EVP_sha384();
+        return "SHA384";
     }
     throw std::logic_error("unknown hash type");
 }
@@ -91,14 +91,29 @@ Bytes digest(HashType type, std::span<const uint8_t> data) {
     return out;
 }
 
-Hasher::Hasher(HashType type) : type_(type), ctx_(EVP_MD_CTX_new()) {}
+Hasher::Hasher(HashType type)
+    : type_(type), md_(EVP_MD_fetch(nullptr, digestName(type), nullptr)), ctx_(EVP_MD_CTX_new()) {}
 
 void Hasher::hash(std::span<const uint8_t> data, uint8_t* out) {
+    start();
+    add(data);
+    finish(out);
+}
+
+void Hasher::start() {
+    if (!md_ || !ctx_ || EVP_DigestInit_ex2(ctx_.get(), md_.get(), nullptr) != 1)
+        throw std::runtime_error("hashing failed");
+}
+
+void Hasher::add(std::span<const uint8_t> piece) {
+    if (EVP_DigestUpdate(ctx_.get(), piece.data(), piece.size()) != 1)
+        throw std::runtime_error("hashing failed");
+}
+
+void Hasher::finish(uint8_t* out) {
     unsigned char full[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (!ctx_ || EVP_DigestInit_ex(ctx_.get(), evpMd(type_), nullptr) != 1 ||
-        EVP_DigestUpdate(ctx_.get(), data.data(), data.size()) != 1 ||
-        EVP_DigestFinal_ex(ctx_.get(), full, &length) != 1 || length < hashSize(type_))
+    if (EVP_DigestFinal_ex(ctx_.get(), full, &length) != 1 || length < hashSize(type_))
         throw std::runtime_error("hashing failed");
     std::copy(full, full + hashSize(type_), out);
 }

@@ -32,15 +32,22 @@ std::string hashOid(HashType type);
 // One hash of `type` over `data`, cut to hashSize(type).
 Bytes digest(HashType type, std::span<const uint8_t> data);
 
-// Hashes many small pieces with one reusable context (page hashing).
+// Hashes many small pieces with one reusable context (page hashing). The
+// digest is fetched from its provider once: an implicit fetch for every 4 KiB
+// page would cost a good part of hashing the page itself.
 class Hasher {
 public:
     explicit Hasher(HashType type);
-    // Writes hashSize(type) bytes to `out`.
+    // One hash of `data`: writes hashSize(type) bytes to `out`.
     void hash(std::span<const uint8_t> data, uint8_t* out);
+    // The same in pieces: start, add any number of pieces, finish.
+    void start();
+    void add(std::span<const uint8_t> piece);
+    void finish(uint8_t* out);
 
 private:
     HashType type_;
+    OpenSslPtr<EVP_MD, EVP_MD_free> md_;
     EvpMdCtxPtr ctx_;
 };
 

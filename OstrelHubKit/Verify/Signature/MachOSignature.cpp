@@ -16,15 +16,16 @@ namespace {
     throw SignatureFailure::invalid(detail);
 }
 
-SliceSignature checkSlice(const MachOSlice& slice, const TrustSettings& trust) {
+SliceSignature checkSlice(const MachOSlice& slice, const TrustSettings& trust, const BlockReader& read) {
     std::string subject = "the " + slice.architecture + " slice";
-    auto area = slice.bytes.subspan(slice.signature->dataOffset, slice.signature->dataSize);
-    SuperBlob blobs = SuperBlob::parse(area);
-    auto padding = area.subspan(blobs.length());
-    if (std::any_of(padding.begin(), padding.end(), [](uint8_t b) { return b != 0; }))
-        refuse("the signature of " + subject + " is followed by data");
+    // The SuperBlob's own length says where the signature ends. codesign
+    // reuses a larger area when it re-signs, so the rest of the declared area
+    // may hold leftovers of an earlier signature; like Apple, ignore them.
+    // Nothing can hide after the area: it ends __LINKEDIT and the slice.
+    SuperBlob blobs = SuperBlob::parse(slice.bytes.subspan(slice.signature->dataOffset, slice.signature->dataSize));
     // Everything before the signature is code.
-    SliceSignature out = checkCodeSignature(blobs, slice.bytes.first(slice.signature->dataOffset), subject, trust);
+    SliceSignature out =
+        checkCodeSignature(blobs, slice.bytes.first(slice.signature->dataOffset), subject, trust, read);
     out.architecture = slice.architecture;
     out.cpuType = slice.cpuType;
     out.cpuSubtype = slice.cpuSubtype;
@@ -41,7 +42,8 @@ void checkSlicesAgree(const std::vector<SliceSignature>& slices) {
 
 } // namespace
 
-CodeSignatureInfo checkMachOSignature(std::span<const uint8_t> file, const TrustSettings& trust) {
+CodeSignatureInfo checkMachOSignature(std::span<const uint8_t> file, const TrustSettings& trust,
+                                      const BlockReader& read) {
     std::vector<MachOSlice> slices = parseMachO(file);
     if (std::none_of(slices.begin(), slices.end(), [](const MachOSlice& s) { return s.signature.has_value(); }))
         throw SignatureFailure::notSigned();
@@ -49,7 +51,7 @@ CodeSignatureInfo checkMachOSignature(std::span<const uint8_t> file, const Trust
     for (const MachOSlice& slice : slices) {
         if (!slice.signature)
             refuse("the " + slice.architecture + " slice is not signed");
-        info.slices.push_back(checkSlice(slice, trust));
+        info.slices.push_back(checkSlice(slice, trust, read));
     }
     checkSlicesAgree(info.slices);
     info.identifier = info.slices.front().identifier;
@@ -60,7 +62,7 @@ CodeSignatureInfo checkMachOSignature(std::span<const uint8_t> file, const Trust
 
 CodeSignatureInfo checkMachOSignature(const std::filesystem::path& file, const TrustSettings& trust) {
     MappedFile mapped(file);
-    return checkMachOSignature(mapped.bytes(), trust);
+    return checkMachOSignature(mapped.bytes(), trust, mapped.blockReader());
 }
 
 } // namespace ostrel::signature

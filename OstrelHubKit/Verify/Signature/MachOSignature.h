@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Verify/Signature/CodeDirectory.h"
 #include "Verify/Signature/CodeSignatureInfo.h"
 #include "Verify/Signature/TrustSettings.h"
 
@@ -15,7 +16,10 @@ namespace ostrel::signature {
 // no identity; requirements refuse them). Throws SignatureFailure:
 // notSigned when no architecture is signed, invalid with a short detail
 // otherwise.
-CodeSignatureInfo checkMachOSignature(std::span<const uint8_t> file, const TrustSettings& trust);
+// `read` brings code pages in for hashing (see BlockReader); the path form
+// reads them from the file.
+CodeSignatureInfo checkMachOSignature(std::span<const uint8_t> file, const TrustSettings& trust,
+                                      const BlockReader& read = {});
 CodeSignatureInfo checkMachOSignature(const std::filesystem::path& file, const TrustSettings& trust);
 
 } // namespace ostrel::signature

@@ -5,11 +5,14 @@
 #include "FixtureFiles.h"
 #include "NotaryTicketWriter.h"
 #include "Signature/SignedCodeFixture.h"
+#include "Tampering.h"
 #include "UdifImage.h"
 #include "Verify/CodeVerifier.h"
 #include "Verify/VerificationFailure.h"
 
 #include <functional>
+#include <memory>
+#include <stdexcept>
 
 namespace ostrel::test {
 namespace {
@@ -97,9 +100,15 @@ TEST_F(CodeVerifierTest, AcceptsSignedBundlesOfEveryKindAndShape) {
         fs::path bundle = builder(c.name, c.shape).binaryInfoPlist(c.binaryPlist).build();
         auto options = ostrel();
         options.hashTypes = c.hashes;
-        BundleSigner(options).sign(bundle);
+        fixtures::SignedCode made = BundleSigner(options).sign(bundle);
+        std::vector<std::string> architectures =
+            c.shape == "fat" ? std::vector<std::string>{"x86_64", "arm64"} : std::vector<std::string>{"arm64"};
+        ASSERT_EQ(made.cdhashes.size(), architectures.size());
+        std::vector<VerifiedCode::Cdhash> cdhashes;
+        for (size_t i = 0; i < architectures.size(); ++i)
+            cdhashes.push_back({architectures[i], made.cdhashes[i]});
         EXPECT_EQ(verifier().verify(bundle),
-                  (VerifiedCode{bundle.string(), "com.ostrel.echo", "K7QZ2M4XNB", "1.4.2", false}))
+                  (VerifiedCode{bundle.string(), "com.ostrel.echo", "K7QZ2M4XNB", "1.4.2", false, cdhashes}))
             << c.name;
     }
     // An expired leaf is fine when a trusted time stamp shows it was valid at signing.
@@ -135,8 +144,10 @@ TEST_F(CodeVerifierTest, ChecksNestedCodeAndCodelessBundles) {
                             .executable(std::nullopt)
                             .file("Resources/a.preset", "preset")
                             .build();
-    BundleSigner(ostrel()).sign(codeless);
-    EXPECT_EQ(verifier().verify(codeless).identifier, "com.ostrel.presets");
+    fixtures::SignedCode made = BundleSigner(ostrel()).sign(codeless);
+    VerifiedCode verified = verifier().verify(codeless);
+    EXPECT_EQ(verified.identifier, "com.ostrel.presets");
+    EXPECT_EQ(verified.cdhashes, (std::vector<VerifiedCode::Cdhash>{{"", made.cdhashes.at(0)}}));
     fixtures::Tampering::flipByte(codeless / "Contents/Resources/a.preset", 0);
     EXPECT_EQ(refusal(codeless), invalid("Presets.bundle", "Contents/Resources/a.preset was modified after signing"));
 }
@@ -171,11 +182,58 @@ TEST_F(CodeVerifierTest, RefusesUnsignedForeignAndAdHocCode) {
     EXPECT_EQ(refusal(BundleBuilder(dir_.path(), "Presets.bundle").executable(std::nullopt).build()),
               "Presets.bundle is not code signed. Install blocked.");
     EXPECT_EQ(refusal(signedBundle("AdHoc.vst3", fixtures::SignOptions{})),
-              "AdHoc.vst3 is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
+              "AdHoc.vst3 is ad-hoc signed, without an Ostrel Developer ID. Install blocked.");
     EXPECT_EQ(refusal(signedBundle("Foreign.vst3", developerId(pki().otherApplication))),
               "Foreign.vst3 is signed by team Q9W8E7R6T5, which is not Ostrel. Install blocked.");
     // A bare Mach-O file is checked on its own.
     EXPECT_EQ(verifier().verify(thin("tool", "arm64", ostrel())).identifier, "com.ostrel.fixture");
+    EXPECT_EQ(refusal(dir_.path() / "Missing.vst3"), invalid("Missing.vst3", "not found"));
+}
+
+TEST_F(CodeVerifierTest, SaysWhyOstrelsTeamWithoutADeveloperIdIsRefused) {
+    EXPECT_EQ(refusal(signedBundle("Development.vst3", developerId(pki().developmentApplication))),
+              invalid("Development.vst3", "the signing certificate is not a Developer ID Application certificate"));
+    EXPECT_EQ(refusal(signedBundle("Kext.vst3", developerId(pki().kextApplication))), "");
+}
+
+// Stands in for a revocation client that fails inside (a library error, a bug).
+class FailingRevocationCheck : public signature::RevocationCheck {
+public:
+    std::optional<std::string> revocationReason(const signature::CertificateChain&,
+                                                const std::vector<signature::Bytes>&) const override {
+        throw std::runtime_error("OCSP responder state is inconsistent");
+    }
+};
+
+TEST_F(CodeVerifierTest, TurnsInternalErrorsIntoRefusals) {
+    signature::TrustSettings failing = trust();
+    failing.revocation = std::make_shared<FailingRevocationCheck>();
+    CodeVerifier verifier(policy(), failing);
+    fs::path bundle = signedBundle("Echo.vst3", ostrel());
+    EXPECT_EQ(refusal([&] { verifier.verify(bundle); }), invalid("Echo.vst3", "the check could not be completed"));
+    fs::path tool = thin("tool", "arm64", ostrel());
+    EXPECT_EQ(refusal([&] { verifier.verify(tool); }), invalid("tool", "the check could not be completed"));
+    EXPECT_FALSE(verifier.isNotarized(bundle));
+}
+
+TEST_F(CodeVerifierTest, ChecksTheResourceSealOfEveryArchitecture) {
+    // Each slice of a universal executable seals CodeResources on its own;
+    // one slice sealing other bytes is refused whichever slice it is.
+    for (size_t slice : {size_t(0), size_t(1)}) {
+        std::string name = "Seal" + std::to_string(slice) + ".vst3";
+        fs::path bundle = builder(name, "fat").build();
+        BundleSigner(ostrel()).sign(bundle);
+        fs::path contents = bundle / "Contents";
+        signature::Bytes info = fixtures::readBytes(contents / "Info.plist");
+        auto other = ostrel();
+        other.identifier = "com.ostrel.echo";
+        other.infoPlist = std::string(info.begin(), info.end());
+        other.resources = "<plist><dict/></plist>";
+        fixtures::tamper::resignSlice(contents / "MacOS/Echo", slice, other);
+        EXPECT_EQ(refusal(bundle),
+                  invalid(name, "Contents/_CodeSignature/CodeResources does not match its sealed hash"))
+            << slice;
+    }
 }
 
 TEST_F(CodeVerifierTest, RefusesEveryChangeAfterSigning) {
@@ -248,12 +306,12 @@ TEST_F(CodeVerifierTest, ChecksDiskImageSignatures) {
     EXPECT_FALSE(v.verifyContainerSignature(write("plain.dmg", fixtures::SignOptions{})));
     fs::path good = write("good.dmg", ostrel());
     EXPECT_TRUE(v.verifyContainerSignature(good));
-    std::string foreign = "other.dmg is ad-hoc signed, without a Ostrel Developer ID. Install blocked.";
+    std::string foreign = "other.dmg is ad-hoc signed, without an Ostrel Developer ID. Install blocked.";
     EXPECT_EQ(refusal([&] { v.verifyContainerSignature(write("other.dmg", developerId(pki().otherApplication))); }),
               foreign);
     fixtures::Tampering::flipByte(good, 100);
     EXPECT_EQ(refusal([&] { v.verifyContainerSignature(good); }),
-              "good.dmg is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
+              "good.dmg is ad-hoc signed, without an Ostrel Developer ID. Install blocked.");
 }
 
 } // namespace

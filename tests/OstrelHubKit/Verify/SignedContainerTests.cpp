@@ -76,7 +76,7 @@ TEST_F(SignedContainerTest, DiskImagesAreCheckedBeforeTheyAreOpened) {
               "The download's own signature was refused: the disk image is not signed.");
     EXPECT_EQ(
         refusal([&] { extractor().extract(image("theirs", pki().otherApplication), ArtifactKind::dmg, work / "d"); }),
-        "theirs.dmg is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
+        "theirs.dmg is ad-hoc signed, without an Ostrel Developer ID. Install blocked.");
     for (const char* attempt : {"a", "b", "c", "d"})
         EXPECT_FALSE(fs::exists(work / attempt / "mount")) << attempt << ": the image was not detached";
 }

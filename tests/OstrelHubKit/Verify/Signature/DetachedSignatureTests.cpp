@@ -1,9 +1,13 @@
 #include "ApplePki.h"
+#include "BundleTampering.h"
 #include "CmsSigner.h"
 #include "CodeSigner.h"
+#include "MachOBuilder.h"
+#include "TempDir.h"
 #include "Verify/Signature/CmsSignature.h"
 #include "Verify/Signature/CodeDirectory.h"
 #include "Verify/Signature/CodeSignatureCheck.h"
+#include "Verify/Signature/MappedFile.h"
 #include "Verify/Signature/SignatureFailure.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +80,42 @@ TEST(DetachedSignature, SignsAndChecksACodeDirectoryOverArbitraryBytes) {
               "");
 }
 
+// Large code is read from its file in blocks; pages may straddle blocks, and
+// page size 0 hashes everything as one page across all of them.
+TEST(DetachedSignature, HashesCodeReadFromItsFileInBlocks) {
+    TempDir dir("blocks");
+    std::filesystem::path file = dir / "code";
+    Bytes content(700'001);
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<uint8_t>(i * 7919 >> 5);
+    fixtures::writeBytes(file, content);
+    fixtures::CodeDirectoryLayout pages{"pages", std::nullopt};
+    fixtures::CodeDirectoryLayout whole{"whole", std::nullopt, HashType::sha256, 0, 0};
+    Bytes pagesCd = fixtures::buildCodeDirectory(pages, content);
+    Bytes wholeCd = fixtures::buildCodeDirectory(whole, content);
+    auto check = [&](const Bytes& cd) {
+        signature::MappedFile mapped(file);
+        return signature::CodeDirectory::parse(cd).firstMismatchedPage(mapped.bytes(), mapped.blockReader());
+    };
+    EXPECT_EQ(check(pagesCd), std::nullopt);
+    EXPECT_EQ(check(wholeCd), std::nullopt);
+    // The first byte of the second block, one deep in the third, the very last.
+    for (size_t offset : {size_t(262'144), size_t(600'000), content.size() - 1}) {
+        fixtures::Tampering::flipByte(file, static_cast<int64_t>(offset));
+        EXPECT_EQ(check(pagesCd), offset / 4096) << offset;
+        EXPECT_EQ(check(wholeCd), 0u) << offset;
+        fixtures::Tampering::flipByte(file, static_cast<int64_t>(offset));
+    }
+    // Cut short after it was mapped: refused, never read past its end.
+    signature::MappedFile mapped(file);
+    std::filesystem::resize_file(file, 300'000);
+    auto cd = signature::CodeDirectory::parse(pagesCd);
+    EXPECT_EQ(failure([&] { cd.firstMismatchedPage(mapped.bytes(), mapped.blockReader()); }), "unreadable");
+    // A reader that brings in less than it was asked for is refused too.
+    signature::BlockReader shortReader = [](std::span<const uint8_t> block) { return block.first(block.size() / 2); };
+    EXPECT_EQ(failure([&] { cd.firstMismatchedPage(content, shortReader); }), "the code is unreadable");
+}
+
 // Code without a Mach-O keeps its signature as files; the same check applies.
 TEST(DetachedSignature, ChecksSignatureComponentsKeptAsFiles) {
     signature::TrustSettings trust{pki().anchors()};
@@ -128,19 +168,21 @@ TEST(DetachedSignature, KnownIntermediatesCompleteAChainButNeverAnchorIt) {
     EXPECT_EQ(check(), "the signature's certificate chain does not lead to a trusted root");
 }
 
-TEST(DetachedSignature, TimeStampsMustBeGenuineAndNotFromTheFuture) {
+TEST(DetachedSignature, TimeStampsMustBeGenuineCoverThisSignatureAndNotComeFromTheFuture) {
     signature::TrustSettings trust{pki().anchors()};
     Bytes content(64, 1);
     fixtures::TimeStampAuthority tsa(pki().timeStampAuthority);
     fixtures::TimeStampAuthority rogue(pki().untrustedTimeStampAuthority);
-    auto check = [&](const fixtures::TimeStampAuthority& authority, std::time_t at) {
-        Bytes cms = fixtures::signDetached(content, pki().application, {}, fixtures::TimeStamp{&authority, at});
+    auto check = [&](const fixtures::TimeStampAuthority& authority, std::time_t at, bool lifted = false) {
+        Bytes cms = fixtures::signDetached(content, pki().application, {}, fixtures::TimeStamp{&authority, at, lifted});
         return failure([&] { signature::verifyCmsSignature(cms, content, {}, trust, signature::eku::codeSigning); });
     };
     std::time_t now = std::time(nullptr);
     EXPECT_EQ(check(tsa, now - 100), "");
     EXPECT_EQ(check(tsa, now + 3600), "the signature's time stamp is in the future");
     EXPECT_EQ(check(rogue, now - 100), "the signature's time stamp is not valid");
+    // A genuine token, but over another signature's value.
+    EXPECT_EQ(check(tsa, now - 100, true), "the signature's time stamp belongs to another signature");
 }
 
 } // namespace

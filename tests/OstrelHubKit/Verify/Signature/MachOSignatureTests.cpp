@@ -1,10 +1,17 @@
+#include "BundleSigner.h"
 #include "BundleTampering.h"
 #include "SignedCodeFixture.h"
 #include "Tampering.h"
+#include "Verify/Signature/CodeDirectory.h"
+#include "Verify/Signature/MachOFile.h"
 #include "Verify/Signature/MachOSignature.h"
 #include "Verify/Signature/MachOVerifier.h"
 #include "Verify/Signature/SignatureFailure.h"
+#include "Verify/Signature/SuperBlob.h"
 #include "Verify/VerificationFailure.h"
+
+#include <algorithm>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -31,15 +38,28 @@ protected:
 };
 
 TEST_F(MachOSignature, AcceptsDeveloperIdSignedThinAndFatFiles) {
-    auto arm = thin("arm", "arm64", developerId(pki().application));
+    std::filesystem::path arm = dir_ / "arm";
+    fixtures::buildThinMachO({"arm64"}, arm);
+    fixtures::SignedCode made = fixtures::BundleSigner(developerId(pki().application)).sign(arm);
+    ASSERT_EQ(made.cdhashes.size(), 1u);
     VerifiedCode code = signature::verifyMachOCode(arm, policy(), trust());
-    EXPECT_EQ(code, (VerifiedCode{arm.string(), "com.ostrel.fixture", "K7QZ2M4XNB", std::nullopt, false}));
+    EXPECT_EQ(code, (VerifiedCode{arm.string(),
+                                  "com.ostrel.fixture",
+                                  "K7QZ2M4XNB",
+                                  std::nullopt,
+                                  false,
+                                  {{"arm64", made.cdhashes.front()}}}));
 
     auto intel = thin("intel", "x86_64", developerId(pki().application));
     EXPECT_EQ(refusal(intel), "");
 
     auto universal = fat("universal", developerId(pki().application), developerId(pki().application));
+    // Every architecture's cdhash comes with the result, in file order.
+    std::vector<VerifiedCode::Cdhash> cdhashes = signature::verifyMachOCode(universal, policy(), trust()).cdhashes;
     signature::CodeSignatureInfo info = signature::checkMachOSignature(universal, trust());
+    EXPECT_EQ(cdhashes,
+              (std::vector<VerifiedCode::Cdhash>{{"x86_64", info.slices[0].cdhash}, {"arm64", info.slices[1].cdhash}}));
+    EXPECT_NE(info.slices[0].cdhash, info.slices[1].cdhash);
     ASSERT_EQ(info.slices.size(), 2u);
     EXPECT_EQ(info.slices[0].architecture, "x86_64");
     EXPECT_EQ(info.slices[1].architecture, "arm64");
@@ -118,13 +138,13 @@ TEST_F(MachOSignature, AcceptsAnExpiredLeafWhenTimeStampedWhileValid) {
 TEST_F(MachOSignature, RefusesUnsignedAndAdHocCode) {
     EXPECT_EQ(refusal(thin("plain", "arm64", std::nullopt)), "plain is not code signed. Install blocked.");
     EXPECT_EQ(refusal(thin("adhoc", "arm64", fixtures::SignOptions{})),
-              "adhoc is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
+              "adhoc is ad-hoc signed, without an Ostrel Developer ID. Install blocked.");
     // lld's own linker signature is ad hoc too.
     std::filesystem::path linked = dir_ / "linked";
     fixtures::buildThinMachO({"arm64"}, linked);
-    EXPECT_EQ(refusal(linked), "linked is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
+    EXPECT_EQ(refusal(linked), "linked is ad-hoc signed, without an Ostrel Developer ID. Install blocked.");
     EXPECT_TRUE(signature::checkMachOSignature(linked, trust()).adhoc);
-    EXPECT_EQ(refusal(dir_ / "absent"), invalid("absent", "unreadable"));
+    EXPECT_EQ(refusal(dir_ / "absent"), invalid("absent", "not found"));
     std::filesystem::create_directory(dir_ / "folder");
     EXPECT_EQ(refusal(dir_ / "folder"), invalid("folder", "unreadable"));
 }
@@ -132,10 +152,27 @@ TEST_F(MachOSignature, RefusesUnsignedAndAdHocCode) {
 TEST_F(MachOSignature, RefusesOtherPublishersThroughTheRequirement) {
     EXPECT_EQ(refusal(thin("other", "arm64", developerId(pki().otherApplication))),
               "other is signed by team Q9W8E7R6T5, which is not Ostrel. Install blocked.");
-    EXPECT_EQ(refusal(thin("unmarked-ca", "arm64", developerId(pki().applicationUnderUnmarkedCa))),
-              "unmarked-ca is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.");
+    // Before team identifiers the CodeDirectory carried none: the leaf still names the team.
+    auto old = developerId(pki().otherApplication);
+    old.codeDirectoryVersion = 0x20100;
+    EXPECT_EQ(refusal(thin("old", "arm64", old)),
+              "old is signed by team Q9W8E7R6T5, which is not Ostrel. Install blocked.");
+}
+
+TEST_F(MachOSignature, SaysWhenOstrelsOwnTeamSignedWithoutADeveloperIdCertificate) {
+    // An Apple Development leaf: Apple's critical development markers, a
+    // developer-relations intermediate, and Ostrel's team.
+    EXPECT_EQ(refusal(thin("development", "arm64", developerId(pki().developmentApplication))),
+              invalid("development", "the signing certificate is not a Developer ID Application certificate"));
     EXPECT_EQ(refusal(thin("unmarked-leaf", "arm64", developerId(pki().unmarkedApplication))),
-              "unmarked-leaf is signed by team K7QZ2M4XNB, which is not Ostrel. Install blocked.");
+              invalid("unmarked-leaf", "the signing certificate is not a Developer ID Application certificate"));
+    EXPECT_EQ(refusal(thin("unmarked-ca", "arm64", developerId(pki().applicationUnderUnmarkedCa))),
+              invalid("unmarked-ca", "the signing certificate was not issued by Apple's Developer ID authority"));
+    // Ad-hoc code that names Ostrel's team still has no Developer ID at all.
+    auto adhoc = fixtures::SignOptions{};
+    adhoc.teamID = "K7QZ2M4XNB";
+    EXPECT_EQ(refusal(thin("adhoc-team", "arm64", adhoc)),
+              "adhoc-team is ad-hoc signed, without an Ostrel Developer ID. Install blocked.");
 }
 
 TEST_F(MachOSignature, RefusesATeamThatDiffersFromTheCertificate) {
@@ -145,9 +182,17 @@ TEST_F(MachOSignature, RefusesATeamThatDiffersFromTheCertificate) {
               invalid("claims", "the signature's team identifier does not match its certificate"));
 }
 
-TEST_F(MachOSignature, RefusesCertificatesNotMeantForCodeSigning) {
+TEST_F(MachOSignature, KnowsApplesCriticalExtensionsButNoOthers) {
+    // Developer ID leaves that may also sign kernel extensions carry .6.1.18, critical.
+    EXPECT_EQ(refusal(thin("kext", "arm64", developerId(pki().kextApplication))), "");
     EXPECT_EQ(refusal(thin("strange", "arm64", developerId(pki().strangeApplication))),
               invalid("strange", "a certificate in the signature's chain has an unknown critical extension"));
+    // 1.2.840.113635.100.60.1 only starts like Apple's arc 1.2.840.113635.100.6.
+    EXPECT_EQ(refusal(thin("lookalike", "arm64", developerId(pki().lookalikeApplication))),
+              invalid("lookalike", "a certificate in the signature's chain has an unknown critical extension"));
+}
+
+TEST_F(MachOSignature, RefusesCertificatesNotMeantForCodeSigning) {
     EXPECT_EQ(refusal(thin("installer", "arm64", developerId(pki().installer))),
               invalid("installer", "the signing certificate is not meant for this kind of signature"));
 }
@@ -169,6 +214,40 @@ TEST_F(MachOSignature, RefusesAlteredCodePages) {
     auto universal = fat("fat-flipped", developerId(pki().application), developerId(pki().application));
     fixtures::Tampering::flipByte(universal, static_cast<int64_t>(fixtures::tamper::codePageOffset(universal, 0, 1)));
     EXPECT_EQ(refusal(universal), invalid("fat-flipped", "code page 1 of the x86_64 slice does not match its hash"));
+}
+
+TEST_F(MachOSignature, RefusesAlternateCodeDirectoriesThatDisagreeWithThePrimary) {
+    // codesign's dual signatures: a SHA-1 primary and a SHA-256 alternate,
+    // both listed in the CMS; only the alternate is changed.
+    auto alternate = [&](const std::string& name, std::function<void(fixtures::CodeDirectoryLayout&)> change) {
+        auto options = developerId(pki().application);
+        options.hashTypes = {HashType::sha1, HashType::sha256};
+        options.adjustCodeDirectory = [change](size_t index, fixtures::CodeDirectoryLayout& layout) {
+            if (index == 1)
+                change(layout);
+        };
+        return refusal(thin(name, "arm64", options));
+    };
+    EXPECT_EQ(alternate("same", [](fixtures::CodeDirectoryLayout&) {}), "");
+    EXPECT_EQ(alternate("team", [](auto& cd) { cd.teamID = "Q9W8E7R6T5"; }),
+              invalid("team", "the code directories of the arm64 slice disagree"));
+    EXPECT_EQ(alternate("flags", [](auto& cd) { cd.flags |= signature::codeFlags::runtime; }),
+              invalid("flags", "the code directories of the arm64 slice disagree"));
+    EXPECT_EQ(alternate("identifier", [](auto& cd) { cd.identifier = "com.someone.else"; }),
+              invalid("identifier", "the code directories of the arm64 slice disagree"));
+    EXPECT_EQ(alternate("page", [](auto& cd) { cd.wrongPageHash = 2; }),
+              invalid("page", "code page 2 of the arm64 slice does not match its hash"));
+}
+
+TEST_F(MachOSignature, RefusesACodeLimitThatLeavesTheEndOfTheCodeUnhashed) {
+    // Consistent CodeDirectories, correctly signed, that stop short of the signature.
+    for (uint64_t tail : {uint64_t(1), uint64_t(100), uint64_t(4096)}) {
+        auto options = developerId(pki().application);
+        options.unhashedTail = tail;
+        std::string name = "short-" + std::to_string(tail);
+        EXPECT_EQ(refusal(thin(name, "arm64", options)),
+                  invalid(name, "the code directory of the arm64 slice does not cover all its code"));
+    }
 }
 
 TEST_F(MachOSignature, RefusesStrippedOrAddedCodeDirectories) {
@@ -206,6 +285,25 @@ TEST_F(MachOSignature, RefusesDataOutsideTheSignedSlices) {
     auto thinTrailing = thin("thin-trailing", "arm64", ours);
     fixtures::tamper::appendBytes(thinTrailing, 16);
     EXPECT_EQ(refusal(thinTrailing), invalid("thin-trailing", "the arm64 slice has data after its signature"));
+}
+
+TEST_F(MachOSignature, IgnoresLeftoversOfAnEarlierSignatureInsideTheDeclaredArea) {
+    // codesign signing again in place: the declared area keeps ~9 KB of an
+    // earlier, larger signature after the SuperBlob.
+    auto resigned = developerId(pki().application);
+    resigned.leftoverBytes = 9 * 1024;
+    auto file = thin("resigned", "arm64", resigned);
+    signature::Bytes bytes = fixtures::readBytes(file);
+    auto slice = signature::parseMachO(bytes).front();
+    auto area = std::span(bytes).subspan(slice.signature->dataOffset, slice.signature->dataSize);
+    auto leftovers = area.subspan(signature::SuperBlob::parse(area).length());
+    ASSERT_GE(leftovers.size(), 9u * 1024);
+    ASSERT_EQ(std::count(leftovers.begin(), leftovers.end(), 0), 0);
+    EXPECT_EQ(refusal(file), "");
+    EXPECT_EQ(refusal(fat("resigned-fat", resigned, resigned)), "");
+    // Past the declared area nothing may follow.
+    fixtures::tamper::appendBytes(file, 1);
+    EXPECT_EQ(refusal(file), invalid("resigned", "the arm64 slice has data after its signature"));
 }
 
 TEST_F(MachOSignature, HonoursTheRevocationHook) {

@@ -1,4 +1,5 @@
 #include "SignedCodeFixture.h"
+#include "Tampering.h"
 #include "Verify/Signature/MachOFile.h"
 #include "Verify/Signature/MachOSignature.h"
 #include "Verify/Signature/SignatureFailure.h"
@@ -18,6 +19,19 @@ void putBe32(Bytes& bytes, size_t at, uint32_t value) {
 uint32_t be32(const Bytes& bytes, size_t at) {
     return uint32_t(bytes.at(at)) << 24 | uint32_t(bytes.at(at + 1)) << 16 | uint32_t(bytes.at(at + 2)) << 8 |
            bytes.at(at + 3);
+}
+
+// (dataoff, datasize) of every LC_CODE_SIGNATURE of a thin 64-bit file.
+std::vector<std::pair<uint32_t, uint32_t>> signatureCommands(const Bytes& thin) {
+    signature::ByteReader reader(thin, "the Mach-O file");
+    std::vector<std::pair<uint32_t, uint32_t>> found;
+    uint64_t at = 32;
+    for (uint32_t i = 0; i < reader.le32(16); ++i) {
+        if (reader.le32(at) == 0x1D)
+            found.emplace_back(reader.le32(at + 8), reader.le32(at + 12));
+        at += reader.le32(at + 4);
+    }
+    return found;
 }
 
 // Damaged copies of real signed files, each checked from memory.
@@ -81,6 +95,36 @@ TEST_F(MachOStructure, RefusesMalformedUniversalHeaders) {
     Bytes misaligned = good;
     putBe32(misaligned, 8 + 16, 16); // 64 KiB alignment for the first slice
     EXPECT_EQ(detail(misaligned), "the x86_64 slice is misaligned");
+}
+
+TEST_F(MachOStructure, RefusesUniversalEntriesThatMislabelTheirSlices) {
+    Bytes good = signedFat();
+    ASSERT_EQ(be32(good, 8), 0x01000007u); // x86_64 first, as lipo writes it
+    ASSERT_EQ(be32(good, 28), 0x0100000Cu);
+    // The header names each slice as the other: a loader picking by the header
+    // would run code the name does not describe.
+    Bytes swapped = good;
+    for (size_t field : {size_t(0), size_t(4)}) {
+        putBe32(swapped, 8 + field, be32(good, 28 + field));
+        putBe32(swapped, 28 + field, be32(good, 8 + field));
+    }
+    EXPECT_EQ(detail(swapped), "the arm64 slice holds code of another architecture");
+    Bytes relabelled = good;
+    putBe32(relabelled, 8, 7); // the x86_64 slice called i386
+    EXPECT_EQ(detail(relabelled), "the i386 slice holds code of another architecture");
+}
+
+TEST_F(MachOStructure, RefusesTwoSignatureCommands) {
+    std::filesystem::path file = dir_ / "two-commands";
+    fixtures::buildThinMachO({"arm64"}, file);
+    fixtures::tamper::duplicateSignatureCommand(file);
+    fixtures::signMachO(file, developerId(pki().application));
+    Bytes bytes = fixtures::readBytes(file);
+    // Both name the very signature that was made.
+    auto commands = signatureCommands(bytes);
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0], commands[1]);
+    EXPECT_EQ(detail(bytes), "the arm64 slice has two signature commands");
 }
 
 TEST_F(MachOStructure, RefusesMalformedSignatureBlobs) {

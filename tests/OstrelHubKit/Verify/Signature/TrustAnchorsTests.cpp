@@ -79,7 +79,7 @@ TEST(VerificationFailure, SentencesForEveryCase) {
     EXPECT_STREQ(VerificationFailure::wrongPublisher("Foo.vst3", "ABCDE12345").what(),
                  "Foo.vst3 is signed by team ABCDE12345, which is not Ostrel. Install blocked.");
     EXPECT_STREQ(VerificationFailure::wrongPublisher("Foo.vst3", std::nullopt).what(),
-                 "Foo.vst3 is ad-hoc signed, without a Ostrel Developer ID. Install blocked.");
+                 "Foo.vst3 is ad-hoc signed, without an Ostrel Developer ID. Install blocked.");
     EXPECT_STREQ(VerificationFailure::notNotarized("Foo.app").what(),
                  "Foo.app is signed by Ostrel but has not been notarized by Apple. Install blocked.");
     EXPECT_EQ(VerificationFailure::wrongPublisher("a", "T"), VerificationFailure::wrongPublisher("a", "T"));
