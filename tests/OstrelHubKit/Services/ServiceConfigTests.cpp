@@ -54,13 +54,14 @@ TEST(ServiceConfig, RefusesFilesItCannotUse) {
     };
     auto without = demoJson();
     without.replace(without.find("\"webDomain\""), 11, "\"webDomainX\"");
-    EXPECT_NE(bad(without), "loaded");
+    EXPECT_EQ(bad(without), "Missing value at webDomain.");
     auto shortPin = demoJson();
     shortPin.replace(shortPin.find(pinB), pinB.size(), "tooShort=");
     EXPECT_NE(bad(shortPin).find("tooShort="), std::string::npos);
     EXPECT_NE(bad(demoJson("127.0.0.1")).find("address:port"), std::string::npos);
-    EXPECT_NE(bad(demoJson("127.0.0.1:http")), "loaded");
-    EXPECT_NE(bad("{not json"), "loaded");
+    EXPECT_EQ(bad(demoJson("127.0.0.1:http")),
+              "\"connectTo\" maps \"store.demo.test\" to \"127.0.0.1:http\", which is not address:port");
+    EXPECT_EQ(bad("{not json"), "Not valid JSON at byte 3.");
     EXPECT_NE(bad(demoJson()).find("no CA bundle at " + (dir / "demo-ca.pem").string()), std::string::npos);
     EXPECT_THROW(ServiceConfig::load(dir / "missing.json"), ServiceConfigError);
 }

@@ -71,8 +71,7 @@ TEST_F(MachOStructure, RefusesMalformedUniversalHeaders) {
     putBe32(many, 4, 101);
     EXPECT_EQ(detail(many), "the universal header lists 101 architectures");
     putBe32(many, 4, 100); // at the limit the entries themselves are read (and found wanting)
-    EXPECT_NE(detail(many), "the universal header lists 100 architectures");
-    EXPECT_NE(detail(many), "");
+    EXPECT_EQ(detail(many), "the cputype 0 slice overlaps another part of the file");
     // The 64-bit header form holds the same slices under the same rules.
     Bytes wide = fixtures::assembleFat(fixtures::splitFat(good), true);
     EXPECT_EQ(detail(wide), "");
@@ -81,7 +80,7 @@ TEST_F(MachOStructure, RefusesMalformedUniversalHeaders) {
     EXPECT_EQ(detail(wideReserved), "the universal header is malformed");
     Bytes misread = good;
     putBe32(misread, 0, 0xCAFEBABF); // 20-byte entries read as 32-byte ones
-    EXPECT_NE(detail(misread), "");
+    EXPECT_EQ(detail(misread), "the universal header is malformed");
     Bytes hidden = good;
     putBe32(hidden, 8 + 2 * 20, 0x0100000C);
     EXPECT_EQ(detail(hidden), "the universal file has a hidden architecture");
@@ -143,8 +142,7 @@ TEST_F(MachOStructure, RefusesMalformedSignatureBlobs) {
     putBe32(tooMany, start + 8, 65);
     EXPECT_EQ(detail(tooMany), "the signature has too many components");
     putBe32(tooMany, start + 8, 64);
-    EXPECT_NE(detail(tooMany), "the signature has too many components");
-    EXPECT_NE(detail(tooMany), "");
+    EXPECT_EQ(detail(tooMany), "the signature has a component inside its index");
 }
 
 TEST_F(MachOStructure, RefusesMalformedCodeDirectories) {
