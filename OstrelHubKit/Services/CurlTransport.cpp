@@ -166,6 +166,12 @@ private:
     const std::string& host_;
 };
 
+// A connection that needs no pins keeps the rest of installPinning's rules.
+CURLcode refuseRenegotiation(CURL*, void* sslContext, void*) {
+    SSL_CTX_set_options(static_cast<SSL_CTX*>(sslContext), SSL_OP_NO_RENEGOTIATION);
+    return CURLE_OK;
+}
+
 // HTTPS only, straight to the server (or its mapped local address), within the time limit,
 // with redirects returned, and with the pin check on every new connection.
 void setConnectionRules(const Setter& set, const CurlTransport::Options& options, curl_slist* connectTo, Call& call) {
@@ -183,7 +189,7 @@ void setConnectionRules(const Setter& set, const CurlTransport::Options& options
         set(CURLOPT_CAINFO, options.caBundle->c_str());
         set(CURLOPT_CAPATH, static_cast<const char*>(nullptr)); // instead of the system's, not as well
     }
-    set(CURLOPT_SSL_CTX_FUNCTION, installPinning);
+    set(CURLOPT_SSL_CTX_FUNCTION, options.requirePins ? installPinning : refuseRenegotiation);
     set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(&call));
 }
 
