@@ -1,5 +1,6 @@
 // The extras feed fetched from a real HTTPS server on 127.0.0.1 under the maker's web host.
 #include "Catalog/CatalogExtrasClient.h"
+#include "Catalog/PlainImageTransport.h"
 #include "CatalogTestServer.h"
 #include "Services/CurlTransport.h"
 
@@ -77,16 +78,22 @@ TEST(CatalogExtrasClient, FetchesTheFeedFromTheMakersWebHostAsJson) {
 TEST(CatalogExtrasClient, AnAddressOutsideTheAssetHostsIsNeverRequested) {
     Fixture f;
     f.start();
+    // A transport without pins would reach every one of these hosts: the refusal is the client's.
+    f.transport = std::make_shared<PlainImageTransport>(CurlTransport::Options::from(f.server.config()));
     const auto& config = f.server.config();
     for (const auto& address :
          {CatalogTestServer::url(CatalogTestServer::stranger, feedPath),
-          CatalogTestServer::url(config.storeApiHost, feedPath), std::string("https://ostrel.test:8443") + feedPath,
-          std::string("http://ostrel.test") + feedPath, std::string("https://me@ostrel.test") + feedPath,
-          std::string("https://sub.ostrel.test") + feedPath})
+          CatalogTestServer::url(config.storeApiHost, feedPath),
+          CatalogTestServer::url(CatalogTestServer::subdomain, feedPath),
+          std::string("https://ostrel.test:8443") + feedPath, std::string("http://ostrel.test") + feedPath,
+          std::string("https://me@ostrel.test") + feedPath})
         EXPECT_EQ(f.clientFor(address).fetch(), std::nullopt) << address;
     EXPECT_EQ(f.server.requests(), 0);
     // Upper case in the host still names an asset host.
     EXPECT_TRUE(f.clientFor(std::string("https://OSTREL.test") + feedPath).fetch().has_value());
+    // The same transport does reach a host the client refuses.
+    const HTTPRequest direct{.url = Url(CatalogTestServer::url(CatalogTestServer::stranger, feedPath))};
+    EXPECT_EQ(f.transport->send(direct).status, 200);
 }
 
 TEST(CatalogExtrasClient, AnythingButAGoodAnswerIsAbsent) {

@@ -4,14 +4,23 @@
 
 namespace ostrel::test {
 
+namespace {
+
+std::vector<std::string> servedHosts() {
+    return {CatalogTestServer::web, CatalogTestServer::assets, CatalogTestServer::stranger,
+            CatalogTestServer::subdomain, ServiceConfig::production().storeApiHost};
+}
+
+} // namespace
+
 CatalogTestServer::CatalogTestServer()
-    : chain_(fixtures::makeTlsChain(dir_ / "tls", {.hostNames = {web, assets, stranger}})), server_(chain_) {
+    : chain_(fixtures::makeTlsChain(dir_ / "tls", {.hostNames = servedHosts()})), server_(chain_) {
     config_ = ServiceConfig::production();
     config_.webDomain = web;
     config_.storeAssetHost = assets;
     config_.identityPins = {chain_.intermediatePin};
     config_.caBundle = chain_.root;
-    for (const char* host : {web, assets, stranger, config_.storeApiHost.c_str()})
+    for (const auto& host : servedHosts())
         config_.connectTo.emplace(host, server_.address());
     routes().set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         seen_.update([&](auto& counts) { ++counts[request.get_header_value("Host") + request.path]; });

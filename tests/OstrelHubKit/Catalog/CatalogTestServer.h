@@ -10,14 +10,15 @@
 
 namespace ostrel::test {
 
-// One HTTPS server on 127.0.0.1 answering for the maker's web host, the store's asset host and a
-// host on no allow-list, and a service configuration that reaches it under those names (port
+// One HTTPS server on 127.0.0.1 answering for the maker's web host, the store's asset host, the
+// store's API host and hosts on no allow-list, and a service configuration that reaches it under those names (port
 // 443 in every address). It counts every request it receives by host and path.
 class CatalogTestServer {
 public:
-    static constexpr const char* web = "ostrel.test";         // pinned, an asset host
-    static constexpr const char* assets = "assets.shop.test"; // no pins, an asset host
-    static constexpr const char* stranger = "elsewhere.test"; // on no allow-list
+    static constexpr const char* web = "ostrel.test";           // pinned, an asset host
+    static constexpr const char* assets = "assets.shop.test";   // no pins, an asset host
+    static constexpr const char* stranger = "elsewhere.test";   // on no allow-list
+    static constexpr const char* subdomain = "sub.ostrel.test"; // on no allow-list either
 
     CatalogTestServer();
 

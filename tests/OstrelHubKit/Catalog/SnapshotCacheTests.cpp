@@ -8,9 +8,9 @@
 
 #include <cstdlib>
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace ostrel {
 namespace {
