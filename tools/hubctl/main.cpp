@@ -11,8 +11,8 @@
 namespace ostrel::hubctl {
 
 const std::vector<Command>& commands() {
-    static const std::vector<Command> all{verifyCommand(), checkCommand(), installCommand(), uninstallCommand(),
-                                          ledgerCommand()};
+    static const std::vector<Command> all{verifyCommand(),    checkCommand(),  installCommand(),
+                                          uninstallCommand(), ledgerCommand(), extrasCommand()};
     return all;
 }
 
