@@ -2,24 +2,38 @@
 
 namespace ostrel::BoundedJson {
 
+namespace {
+
+// The position just past the string that opens at `open` (its quote), or the end of the text.
+// Most of a document's bytes are inside strings, so they are skipped by searching for quotes.
+std::size_t afterString(std::string_view text, std::size_t open) {
+    for (std::size_t quote = open;;) {
+        quote = text.find('"', quote + 1);
+        if (quote == std::string_view::npos)
+            return text.size();
+        std::size_t backslashes = 0;
+        while (text[quote - 1 - backslashes] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0) // an escaped quote is preceded by an odd number of them
+            return quote + 1;
+    }
+}
+
+} // namespace
+
 bool nestsAtMost(std::string_view text, std::size_t limit) {
     std::size_t depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i; // the escaped character cannot end the string
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > limit)
-                return false;
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
+        if (c == '"') {
+            i = afterString(text, i);
+            continue;
         }
+        if ((c == '[' || c == '{') && ++depth > limit)
+            return false;
+        if ((c == ']' || c == '}') && depth > 0)
+            --depth;
+        ++i;
     }
     return true;
 }

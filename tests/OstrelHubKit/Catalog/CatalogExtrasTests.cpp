@@ -198,6 +198,10 @@ TEST(CatalogExtras, NestingIsBoundedBeforeParsing) {
     // Brackets inside strings, escaped quotes included, are text.
     const std::string brackets(BoundedJson::maxDepth + 1, '[');
     EXPECT_TRUE(CatalogExtras::decode(R"({"version": 1, "note": "\")" + brackets + R"("})").has_value());
+    // A string that ends in an escaped backslash ends there: the brackets after it count.
+    const auto afterBackslash = R"({"version": 1, "note": "\\", "deep": )" + std::string(BoundedJson::maxDepth, '[') +
+                                std::string(BoundedJson::maxDepth, ']') + "}";
+    EXPECT_EQ(CatalogExtras::decode(afterBackslash), std::nullopt);
 }
 
 } // namespace
