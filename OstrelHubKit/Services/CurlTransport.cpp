@@ -236,7 +236,7 @@ void CurlTransport::returnHandle(HandlePtr handle) {
 HTTPResponse CurlTransport::send(const HTTPRequest& request) {
     if (request.stop.stop_requested())
         throw Cancelled();
-    Call call{.connection = {&trust_, request.url.host().value_or("")},
+    Call call{.connection = {options_.requirePins ? &trust_ : nullptr, request.url.host().value_or("")},
               .host = request.url.host().value_or(""),
               .maxBodyBytes = request.maxBodyBytes,
               .expectsBody = request.method != "HEAD",

@@ -31,6 +31,9 @@ public:
         std::map<std::string, std::string> connectTo = {};
         // The whole request, from connecting to the last byte of the answer.
         std::chrono::milliseconds timeout = std::chrono::seconds(30);
+        // Off: the authorities alone decide, with no pins (for hosts that have none, such as
+        // image hosts the maker does not run). Every other rule stays.
+        bool requirePins = true;
 
         // The trust and routing parts of a service configuration.
         static Options from(const ServiceConfig& config);

@@ -28,6 +28,12 @@ CURLcode installPinning(CURL*, void* sslContext, void* argument) {
     return CURLE_OK;
 }
 
+// A connection that needs no pins keeps the other rules of installPinning.
+CURLcode refuseRenegotiation(CURL*, void* sslContext, void*) {
+    SSL_CTX_set_options(static_cast<SSL_CTX*>(sslContext), SSL_OP_NO_RENEGOTIATION);
+    return CURLE_OK;
+}
+
 } // namespace
 
 EasyPtr newEasy() {
@@ -75,7 +81,7 @@ void applyRules(CURL* easy, const Routing& routing, curl_slist* connectTo, Conne
         set(easy, CURLOPT_CAINFO, routing.caBundle->c_str(), host);
         set(easy, CURLOPT_CAPATH, static_cast<const char*>(nullptr), host); // instead of the system's
     }
-    set(easy, CURLOPT_SSL_CTX_FUNCTION, installPinning, host);
+    set(easy, CURLOPT_SSL_CTX_FUNCTION, connection.trust ? installPinning : refuseRenegotiation, host);
     set(easy, CURLOPT_SSL_CTX_DATA, static_cast<void*>(&connection), host);
 }
 

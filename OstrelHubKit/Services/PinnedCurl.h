@@ -22,7 +22,8 @@ struct ListDeleter {
 using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
 using ListPtr = std::unique_ptr<curl_slist, ListDeleter>;
 
-// The pin check's view of one call; it must outlive the transfer.
+// The pin check's view of one call; it must outlive the transfer. Without a
+// trust the authorities alone decide (hosts the maker does not run have no pins).
 struct Connection {
     const PinnedTrust* trust;
     std::string host;

@@ -31,6 +31,7 @@ const std::vector<Command>& commands();
 
 // The commands, each defined beside what it uses.
 Command checkCommand();
+Command extrasCommand();
 Command installCommand();
 Command ledgerCommand();
 Command recoverCommand();

@@ -11,8 +11,8 @@
 namespace ostrel::hubctl {
 
 const std::vector<Command>& commands() {
-    static const std::vector<Command> all{verifyCommand(),    checkCommand(),   installCommand(),
-                                          uninstallCommand(), recoverCommand(), ledgerCommand()};
+    static const std::vector<Command> all{verifyCommand(),  checkCommand(),  installCommand(), uninstallCommand(),
+                                          recoverCommand(), ledgerCommand(), extrasCommand()};
     return all;
 }
 
