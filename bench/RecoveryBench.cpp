@@ -5,6 +5,7 @@
 // a ledger of forty products.
 #include "Install/InstallRecovery.h"
 #include "Platform/Trash.h"
+#include "Util/XdgFolders.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -26,7 +27,7 @@ void touch(const fs::path& file, const std::string& text = "x") {
 
 struct WellUsedMachine {
     fs::path root = fs::temp_directory_path() / ("recovery-bench-" + std::to_string(::getpid()));
-    InstallLedger ledger{root / "data"};
+    InstallLedger ledger{XdgFolders::makePrivate(root / "data")};
     BundleInstaller installer{
         .verifier = CodeVerifier(), .home = root / "home", .applications = root / "home/Applications"};
 
