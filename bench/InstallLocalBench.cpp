@@ -6,18 +6,13 @@
 // payload, then cp -a into place. Our extra work is hashing the bytes again;
 // the target is at most 1.5 times the plain path.
 #include "ApplePki.h"
-#include "BundleBuilder.h"
-#include "BundleSigner.h"
-#include "FixtureFiles.h"
 #include "Install/BundleInstaller.h"
 #include "Install/Extractor.h"
-#include "MachOBuilder.h"
-#include "ReleasePackage.h"
+#include "SamplePackage.h"
 #include "Util/Subprocess.h"
 #include "Util/Uuid.h"
 
 #include <filesystem>
-#include <random>
 
 #include <benchmark/benchmark.h>
 
@@ -29,16 +24,8 @@ using namespace ostrel;
 namespace fs = std::filesystem;
 
 constexpr size_t folderCount = 40;
-constexpr size_t filesPerFolder = 100;
-constexpr size_t fileSize = 75 * 1024;
-
-// Sample-like content: noise that compresses a little, as audio does.
-std::string sampleBytes(std::mt19937_64& random) {
-    std::string content(fileSize, '\0');
-    for (size_t i = 0; i < content.size(); ++i)
-        content[i] = static_cast<char>((i % 4 == 0) ? 0 : random() & 0x3F);
-    return content;
-}
+using bench::fileSize;
+using bench::filesPerFolder;
 
 struct SignedPackage {
     fs::path folder = fs::temp_directory_path() / ("ostrel-install-bench-" + std::to_string(::getpid()));
@@ -47,26 +34,7 @@ struct SignedPackage {
 
     SignedPackage() {
         fs::create_directories(folder);
-        fixtures::buildThinMachO({"arm64"}, folder / "Echo");
-        const signature::Bytes code = fixtures::readBytes(folder / "Echo");
-        const fs::path bundle = fixtures::BundleBuilder(folder / "source", "Echo.vst3")
-                                    .identifier("com.ostrel.echo")
-                                    .version("1.0", "1.0")
-                                    .executable("Echo", std::string(code.begin(), code.end()))
-                                    .build();
-        std::mt19937_64 random(11);
-        for (size_t f = 0; f < folderCount; ++f)
-            for (size_t i = 0; i < filesPerFolder; ++i)
-                fixtures::writeText(bundle / "Contents/Resources" / ("set" + std::to_string(f)) /
-                                        ("sample" + std::to_string(i) + ".wav"),
-                                    sampleBytes(random));
-        fixtures::SignOptions options;
-        options.identifier = "com.ostrel.echo";
-        options.identity = pki.application;
-        fixtures::BundleSigner(options).sign(bundle);
-        fixtures::ReleasePackage release;
-        release.component({.bundle = bundle, .installFolder = "/Library/Audio/Plug-Ins/VST3"}).signedBy(pki.installer);
-        release.write(package, folder / "scratch");
+        bench::writeSamplePackage(folder, package, pki, folderCount);
     }
     ~SignedPackage() { fs::remove_all(folder); }
 };

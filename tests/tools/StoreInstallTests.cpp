@@ -10,6 +10,7 @@
 #include "Services/CurlTransport.h"
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/ServiceConfig.h"
+#include "Refusal.h"
 #include "TempDir.h"
 #include "Util/OpenSslPtr.h"
 
@@ -78,14 +79,8 @@ struct Store {
     bool workIsEmpty() const { return !fs::exists(dir / "work") || fs::is_empty(dir / "work"); }
 };
 
-template <typename Action>
-std::string refusal(Action action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
+std::string refusal(const std::function<void()>& action) {
+    return test::refusalOf<Error>(action);
 }
 
 TEST(StoreInstall, EveryKindOfReleaseInstallsFromTheStoreAndLandsInTheLedger) {

@@ -5,6 +5,7 @@
 #include "Install/ResumeData.h"
 #include "LocalHttpsServer.h"
 #include "Services/MoonbaseError.h"
+#include "Refusal.h"
 #include "TempDir.h"
 #include "TlsChains.h"
 
@@ -95,14 +96,8 @@ struct FileServer {
 
 const Url release("https://dl.files.demo.test/release.pkg");
 
-template <typename Action>
-std::string refusal(Action action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
+std::string refusal(const std::function<void()>& action) {
+    return test::refusalOf<Error>(action);
 }
 
 TEST(Downloader, FetchesToTheDestinationPrivatelyAndReplacesWhatWasThere) {
