@@ -4,8 +4,8 @@
 #include "Install/Downloader.h"
 #include "Install/ResumeData.h"
 #include "LocalHttpsServer.h"
-#include "Services/MoonbaseError.h"
 #include "Refusal.h"
+#include "Services/MoonbaseError.h"
 #include "TempDir.h"
 #include "TlsChains.h"
 
@@ -30,8 +30,8 @@ struct FileServer {
     test::LocalHttpsServer server{chain};
     std::string content;
     std::string etag = "\"v1\"";
-    std::atomic<int64_t> bytesSent = 0;
     std::atomic<int> requests = 0;
+    std::atomic<int64_t> lastFrom = -1; // where the last answer's body began
     bool ignoreRange = false;
     bool announceLength = true;
 
@@ -63,6 +63,7 @@ struct FileServer {
                                                      std::to_string(content.size() - 1) + "/" +
                                                      std::to_string(content.size()));
         }
+        lastFrom = static_cast<int64_t>(from);
         const std::string body = content.substr(from);
         if (!announceLength) {
             response.set_chunked_content_provider(
@@ -79,7 +80,6 @@ struct FileServer {
         response.set_content_provider(body.size(), "application/octet-stream",
                                       [this, body](size_t offset, size_t length, httplib::DataSink& sink) {
                                           const size_t piece = std::min<size_t>(length, 65536);
-                                          bytesSent += static_cast<int64_t>(piece);
                                           sink.write(body.data() + offset, piece);
                                           return true;
                                       });
@@ -208,10 +208,9 @@ TEST(Downloader, AStoppedDownloadResumesWithOnlyTheRest) {
     EXPECT_EQ(data->total, 4'000'000);
     EXPECT_FALSE(fs::exists(destination));
 
-    const int64_t sentBefore = files.bytesSent;
     downloader.download(release, resume, destination, 4'000'000, {});
     EXPECT_EQ(test::readFile(destination), files.content);
-    EXPECT_EQ(files.bytesSent - sentBefore, 4'000'000 - data->received) << "only the rest was fetched";
+    EXPECT_EQ(files.lastFrom, data->received) << "only the rest was fetched";
 }
 
 TEST(Downloader, AResumeNeverJoinsTwoDifferentFiles) {
