@@ -67,9 +67,8 @@ struct FileServer {
         const std::string body = content.substr(from);
         if (!announceLength) {
             response.set_chunked_content_provider(
-                "application/octet-stream", [this, body](size_t offset, httplib::DataSink& sink) {
+                "application/octet-stream", [body](size_t offset, httplib::DataSink& sink) {
                     const size_t piece = std::min<size_t>(body.size() - offset, 65536);
-                    bytesSent += static_cast<int64_t>(piece);
                     sink.write(body.data() + offset, piece);
                     if (offset + piece == body.size())
                         sink.done();
@@ -78,7 +77,7 @@ struct FileServer {
             return;
         }
         response.set_content_provider(body.size(), "application/octet-stream",
-                                      [this, body](size_t offset, size_t length, httplib::DataSink& sink) {
+                                      [body](size_t offset, size_t length, httplib::DataSink& sink) {
                                           const size_t piece = std::min<size_t>(length, 65536);
                                           sink.write(body.data() + offset, piece);
                                           return true;
