@@ -11,8 +11,10 @@
 namespace ostrel::hubctl {
 
 const std::vector<Command>& commands() {
-    static const std::vector<Command> all{verifyCommand(),  checkCommand(),  installCommand(), uninstallCommand(),
-                                          recoverCommand(), ledgerCommand(), extrasCommand()};
+    static const std::vector<Command> all{verifyCommand(),  checkCommand(),   installCommand(), uninstallCommand(),
+                                          updateCommand(),  recoverCommand(), ledgerCommand(),  signInCommand(),
+                                          signOutCommand(), whoAmICommand(),  ownedCommand(),   storefrontCommand(),
+                                          extrasCommand()};
     return all;
 }
 
