@@ -30,7 +30,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 struct Finished {
-    int status = -1; // the exit status, or 128 + the signal that ended it
+    int status = 0; // the exit status, or minus the signal that ended it
     std::string out;
     std::string err; // the Kit's log lines come first when there is no journal
 
@@ -54,7 +54,7 @@ struct Hubctl {
 
     // Starts the command with the store options; `input` is its standard input.
     pid_t start(std::vector<std::string> words, const std::string& input = "") {
-        const std::set<std::string> account{"signin", "signout", "whoami"}, local{"ledger", "uninstall"};
+        const std::set<std::string> account{"signin", "signout", "whoami", "storefront"}, local{"ledger", "uninstall"};
         if (!local.contains(words[0]))
             words.insert(words.end(), {"--config", services.configFile().string()});
         if (!account.contains(words[0]))
@@ -85,7 +85,7 @@ struct Hubctl {
     Finished wait(pid_t pid) {
         int raw = 0;
         ::waitpid(pid, &raw, 0);
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), test::readFile(dir / "stdout"),
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw), test::readFile(dir / "stdout"),
                 test::readFile(dir / "stderr")};
     }
 
@@ -140,6 +140,10 @@ TEST_F(HubctlStore, SignsInListsInstallsUpdatesAndUninstallsThroughTheStore) {
     for (const char* product : {"aurora-verb", "pulse-gate", "sketchpad"})
         EXPECT_THAT(owned.out, HasSubstr(product));
     EXPECT_THAT(owned.out, Not(HasSubstr("velvet-comp"))) << "not owned";
+    const auto shelf = hub.run({"storefront"});
+    EXPECT_EQ(shelf.status, 0) << shelf.err;
+    EXPECT_THAT(shelf.out, ::testing::ContainsRegex("\nVelvet Comp +velvet-comp +product +[0-9.]+ +USD 59.00 +no\n"));
+    EXPECT_THAT(shelf.out, ::testing::ContainsRegex("\nMeter One +meter-one +product +[0-9.]+ +free +yes\n"));
 
     const auto checked = hub.run({"check", "pulse-gate"});
     EXPECT_EQ(checked.status, 0) << checked.err;
@@ -163,10 +167,16 @@ TEST_F(HubctlStore, SignsInListsInstallsUpdatesAndUninstallsThroughTheStore) {
         auto outdated = *ledger.record("aurora-verb");
         outdated.version = "0.1";
         ledger.save(outdated);
+        outdated.productId = "no-such-product";
+        outdated.productName = "Gone";
+        outdated.items = {};
+        ledger.save(outdated);
     }
     const auto updated = hub.run({"update"});
-    EXPECT_EQ(updated.status, 0) << updated.err;
-    EXPECT_THAT(updated.out, HasSubstr("Updated Aurora Verb to "));
+    EXPECT_EQ(updated.status, 1) << "one product failed";
+    EXPECT_EQ(updated.out, "Updated Aurora Verb to " + version + ".\n");
+    EXPECT_THAT(updated.said(), HasSubstr("Gone was not updated: "));
+    InstallLedger(hub.data).remove("no-such-product");
     EXPECT_THAT(hub.run({"ledger"}).out, Not(HasSubstr(" 0.1, installed")));
 
     const auto removed = hub.run({"uninstall", "aurora-verb"});
