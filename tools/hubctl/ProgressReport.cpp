@@ -79,7 +79,8 @@ void ProgressReport::show(const InstallStage& stage) {
         return;
     }
     // A redraw per network read would flood the terminal; a few a second read as smooth.
-    if (!changed && Clock::now() - lastDraw_ < 100ms)
+    const bool complete = stage.kind == Kind::downloading && stage.received == stage.expected;
+    if (!changed && !complete && Clock::now() - lastDraw_ < 100ms)
         return;
     redraw(stage.kind == Kind::downloading ? downloadLine(stage) : word(stage.kind));
 }
