@@ -1,9 +1,9 @@
 // `ostrel-hubctl` against the store: the demo services in this process, the real command as a
 // child process whose home, data and cache folders lie in the test's temporary folder, and its
 // session in the Secret Service of the private bus that scripts/with-keyring starts.
-#include "DemoServices.h"
 #include "Install/InstallLedger.h"
 #include "PrivateSessionBus.h"
+#include "RunningDemo.h"
 #include "Services/CurlTransport.h"
 #include "Services/ServiceConfig.h"
 #include "TempDir.h"
@@ -41,14 +41,7 @@ struct Finished {
     }
 };
 
-struct Hubctl {
-    test::TempDir dir;
-    DemoServices services{DemoServicesOptions{.stateFolder = dir / "state",
-                                              .catalogueFile = OSTREL_DEMO_CATALOGUE,
-                                              .settleDelay = 0s,
-                                              .log = [](const std::string&) {}}};
-    ServiceConfig config = (services.start(), ServiceConfig::load(services.configFile()));
-    CurlTransport transport{config.pinnedTrust(), CurlTransport::Options::from(config)};
+struct Hubctl : RunningDemo {
     fs::path data = dir / "home/.local/share/Ostrel Hub";
     fs::path work = dir / "home/.cache/com.ostrel.hub/work";
 
