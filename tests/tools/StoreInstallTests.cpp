@@ -1,12 +1,12 @@
 // Installs from the store, end to end: the demo services over real HTTPS with their own
 // authority, real signed releases of each kind, the pinned downloader, and the install
 // pipeline placing into a temporary home.
-#include "DemoServices.h"
 #include "Install/DownloadError.h"
 #include "Install/InstallError.h"
 #include "Install/InstallPipeline.h"
 #include "Install/InstallRecovery.h"
 #include "Install/UpdateRunner.h"
+#include "RunningDemo.h"
 #include "Services/CurlTransport.h"
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/ServiceConfig.h"
@@ -24,7 +24,6 @@ namespace ostrel::demo {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 using Kind = InstallStage::Kind;
 
 signature::TrustAnchors anchorsIn(const fs::path& pemFile) {
@@ -35,14 +34,7 @@ signature::TrustAnchors anchorsIn(const fs::path& pemFile) {
     return signature::TrustAnchors({signature::Certificate::retain(root.get())});
 }
 
-struct Store {
-    test::TempDir dir;
-    DemoServices services{DemoServicesOptions{.stateFolder = dir / "state",
-                                              .catalogueFile = OSTREL_DEMO_CATALOGUE,
-                                              .settleDelay = 0s,
-                                              .log = [](const std::string&) {}}};
-    ServiceConfig config = (services.start(), ServiceConfig::load(services.configFile()));
-    CurlTransport transport{config.pinnedTrust(), CurlTransport::Options::from(config)};
+struct Store : RunningDemo {
     InMemoryTokenPersistence tokens;
     MoonbaseClient client{config.hostPolicy(), transport, tokens};
     std::shared_ptr<InstallLedger> ledger = std::make_shared<InstallLedger>(dir / "data");

@@ -34,8 +34,14 @@ Command checkCommand();
 Command extrasCommand();
 Command installCommand();
 Command ledgerCommand();
+Command ownedCommand();
 Command recoverCommand();
+Command signInCommand();
+Command signOutCommand();
+Command storefrontCommand();
 Command uninstallCommand();
+Command updateCommand();
 Command verifyCommand();
+Command whoAmICommand();
 
 } // namespace ostrel::hubctl

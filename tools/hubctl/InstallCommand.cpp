@@ -2,27 +2,13 @@
 #include "Install/InstallLock.h"
 #include "Locations.h"
 #include "Pipeline.h"
+#include "StoreRelease.h"
+#include "StoreSession.h"
 #include "Util/Error.h"
 #include "VerifierOptions.h"
 
 namespace ostrel::hubctl {
 namespace {
-
-// The same words the app shows when the background updater holds the lock.
-class LockTaken : public Error {
-public:
-    LockTaken() : Error("A background update is running. Try again in a minute.") {}
-};
-
-// Takes the install lock and first puts right whatever an interrupted run left, saying what it did.
-InstallLock lockAndRecover(InstallPipeline& pipeline, const CommandLine& line, Output io) {
-    InstallLock lock(dataFolder(line));
-    if (!lock.tryLock())
-        throw LockTaken();
-    for (const auto& action : pipeline.recover())
-        io.err << action << "\n";
-    return lock;
-}
 
 std::string required(const CommandLine& line, const std::string& option) {
     const auto value = line.value(option);
@@ -32,7 +18,9 @@ std::string required(const CommandLine& line, const std::string& option) {
 }
 
 int install(const CommandLine& line, Output io) {
-    line.expectArguments(1, "the release file to install");
+    line.expectArguments(1, "the release file or product to install");
+    if (!std::filesystem::is_regular_file(line.arguments()[0]))
+        return installFromStore(line, io);
     for (const char* option : {"product", "name", "version"})
         required(line, option);
     auto pipeline = pipelineFor(line);
@@ -93,12 +81,18 @@ Command recoverCommand() {
 Command installCommand() {
     auto options = releaseOptions();
     options.insert({"product", "name", "version"});
+    options.insert(storeOptions.begin(), storeOptions.end());
     return {"install",
-            "check a release file, then install it and record it in the ledger",
+            "install a store product, or a release file, and record it in the ledger",
+            "ostrel-hubctl install PRODUCT-ID [--config FILE] [--home DIR] [--applications DIR] [--data DIR]\n"
+            "                     [--team ID] [--anchors PEM]\n"
             "ostrel-hubctl install FILE --product ID --name NAME --version V [--home DIR]\n"
             "                     [--applications DIR] [--data DIR] [--team ID] [--anchors PEM] [--size N]\n\n"
             "Runs every check of 'check', then puts the bundles in place (what they replace goes\n"
-            "to the Trash) and records the product in the ledger.\n\n"
+            "to the Trash) and records the product in the ledger. A product identifier installs\n"
+            "the store's current release for the signed-in account; Ctrl-C stops its download,\n"
+            "and running the same command again resumes it.\n\n"
+            "  --config FILE       the service configuration (default: the production services)\n"
             "  --product ID        the store's product identifier\n"
             "  --name NAME         the product's name\n"
             "  --version V         the store release version\n"

@@ -1,7 +1,11 @@
 #include "Pipeline.h"
 
 #include "Install/AppDirectories.h"
+#include "Install/InstallRecovery.h"
 #include "Locations.h"
+#include "StoreSession.h"
+#include "Util/Error.h"
+#include "Util/PathSafety.h"
 #include "VerifierOptions.h"
 
 namespace ostrel::hubctl {
@@ -22,14 +26,43 @@ int64_t publishedSize(const CommandLine& line) {
     throw UsageError("--size needs a number of bytes.");
 }
 
+// The same words the app shows when the background updater holds the lock.
+class LockTaken : public Error {
+public:
+    LockTaken() : Error("A background update is running. Try again in a minute.") {}
+};
+
+ReleaseSource sourceFor(StoreSession* store) {
+    if (store == nullptr)
+        return {};
+    const auto& config = store->config;
+    return {&store->client, std::make_shared<Downloader>(config.hostPolicy(), config.pinnedTrust(),
+                                                         PinnedCurl::Routing{config.caBundle, config.connectTo})};
+}
+
 } // namespace
 
-InstallPipeline pipelineFor(const CommandLine& line) {
+InstallPipeline pipelineFor(const CommandLine& line, StoreSession* store) {
     const CodeVerifier verifier = verifierFor(line);
+    // Store releases come signed as a whole, as the app insists; a local file may be a bare zip.
     return InstallPipeline(
-        Extractor{.verifier = verifier},
+        Extractor{.verifier = verifier, .requireSignedContainers = store != nullptr},
         BundleInstaller{.verifier = verifier, .home = homeFolder(line), .applications = applicationsFolder(line)},
-        std::make_shared<InstallLedger>(dataFolder(line)), AppDirectories::work());
+        std::make_shared<InstallLedger>(dataFolder(line)), AppDirectories::work(), sourceFor(store));
+}
+
+InstallLock lockAndRecover(InstallPipeline& pipeline, const CommandLine& line, Output io) {
+    InstallLock lock(dataFolder(line));
+    if (!lock.tryLock())
+        throw LockTaken();
+    for (const auto& action : pipeline.recover())
+        io.err << action << "\n";
+    return lock;
+}
+
+bool holdsResumeData(const InstallRequest& request) {
+    const auto work = AppDirectories::work() / PathSafety::sanitizedFileName(request.download.key, "download");
+    return std::filesystem::exists(work / InstallRecovery::resumeDataName);
 }
 
 InstallRequest requestFor(const fs::path& file, const CommandLine& line) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Command.h"
 #include "CommandLine.h"
+#include "Install/InstallLock.h"
 #include "Install/InstallPipeline.h"
 
 #include <filesystem>
@@ -10,9 +12,18 @@
 
 namespace ostrel::hubctl {
 
+struct StoreSession;
+
 // The Kit's install pipeline set up from the command line: the verifier of
-// --team/--anchors, the folders of --home/--applications, the ledger in --data.
-InstallPipeline pipelineFor(const CommandLine& line);
+// --team/--anchors, the folders of --home/--applications, the ledger in --data;
+// with a store session, releases come from the store through the pinned downloader.
+InstallPipeline pipelineFor(const CommandLine& line, StoreSession* store = nullptr);
+
+// Takes the install lock and first puts right whatever an interrupted run left, saying what it did.
+InstallLock lockAndRecover(InstallPipeline& pipeline, const CommandLine& line, Output io);
+
+// Whether an earlier, stopped attempt of this request left a download to continue.
+bool holdsResumeData(const InstallRequest& request);
 
 // A release file given on the command line, as the pipeline's request. The
 // product fields are empty for a plain check; --size is the published size.

@@ -11,8 +11,10 @@
 namespace ostrel::hubctl {
 
 const std::vector<Command>& commands() {
-    static const std::vector<Command> all{verifyCommand(),  checkCommand(),  installCommand(), uninstallCommand(),
-                                          recoverCommand(), ledgerCommand(), extrasCommand()};
+    static const std::vector<Command> all{verifyCommand(),  checkCommand(),   installCommand(), uninstallCommand(),
+                                          updateCommand(),  recoverCommand(), ledgerCommand(),  signInCommand(),
+                                          signOutCommand(), whoAmICommand(),  ownedCommand(),   storefrontCommand(),
+                                          extrasCommand()};
     return all;
 }
 
@@ -26,10 +28,20 @@ void printOverview(std::ostream& out) {
     out << "\nRun ostrel-hubctl COMMAND --help for a command's options.\n";
 }
 
+bool takesValue(const std::string& option) {
+    return std::any_of(commands().begin(), commands().end(),
+                       [&](const Command& c) { return c.valued.contains(option.substr(2)); });
+}
+
+// The first word that is neither an option nor an option's value, so options may come before
+// the command ("ostrel-hubctl --config FILE signin ...").
 const Command* find(const std::vector<std::string>& words) {
-    for (const auto& word : words) {
-        if (word.starts_with("--"))
+    for (size_t i = 0; i < words.size(); ++i) {
+        const auto& word = words[i];
+        if (word.starts_with("--")) {
+            i += takesValue(word) ? 1 : 0;
             continue;
+        }
         const auto it =
             std::find_if(commands().begin(), commands().end(), [&](const Command& c) { return c.name == word; });
         return it == commands().end() ? nullptr : &*it;
