@@ -52,6 +52,11 @@ void InstallPipeline::setCheckpoint(Checkpoint checkpoint) {
     ledger_->checkpoint = std::move(checkpoint);
 }
 
+bool InstallPipeline::holdsResumeData(const InstallRequest& request) const {
+    std::error_code missing;
+    return fs::exists(workFolder(request) / InstallRecovery::resumeDataName, missing);
+}
+
 std::vector<std::string> InstallPipeline::recover() {
     return InstallRecovery(installer_, *ledger_, workRoot_).run();
 }

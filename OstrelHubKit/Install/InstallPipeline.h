@@ -68,6 +68,9 @@ public:
     // the names of the items left in place because they changed since install.
     std::vector<std::string> uninstall(const std::string& productId);
 
+    // Whether a paused download of this request waits in its work folder to be resumed.
+    bool holdsResumeData(const InstallRequest& request) const;
+
     // Puts right what an interrupted install or uninstall left (see InstallRecovery); the
     // caller holds the install lock. Returns what it did, one sentence each.
     std::vector<std::string> recover();

@@ -26,19 +26,23 @@ UpdateRunner::Outcome UpdateRunner::run() {
     return outcome;
 }
 
-void UpdateRunner::update(const InstallRecord& record, Outcome& outcome) {
-    const ProductSummary product = client_.product(record.productId);
+std::optional<InstallRequest> UpdateRunner::requestFor(const ProductSummary& product,
+                                                       const std::optional<InstallRecord>& installed) {
     const auto offered = product.currentVersion ? product.currentVersion : product.version;
-    if (!offered || !(Version(record.version) < Version(*offered)))
-        return;
     const auto downloads = product.macDownloads();
-    if (downloads.empty())
-        return;
+    if (!offered || downloads.empty())
+        return std::nullopt;
     const auto same = std::find_if(downloads.begin(), downloads.end(),
-                                   [&](const Download& d) { return d.key == record.downloadKey; });
-    const Download& chosen = same != downloads.end() ? *same : downloads.front();
-    pipeline_.run({product.id, product.name, *offered, chosen}, std::nullopt, {});
-    outcome.updated.push_back({product.id, product.name, *offered});
+                                   [&](const Download& d) { return installed && d.key == installed->downloadKey; });
+    return InstallRequest{product.id, product.name, *offered, same != downloads.end() ? *same : downloads.front()};
+}
+
+void UpdateRunner::update(const InstallRecord& record, Outcome& outcome) {
+    const auto request = requestFor(client_.product(record.productId), record);
+    if (!request || !(Version(record.version) < Version(request->version)))
+        return;
+    pipeline_.run(*request, std::nullopt, {});
+    outcome.updated.push_back({request->productId, request->productName, request->version});
 }
 
 } // namespace ostrel

@@ -36,6 +36,12 @@ public:
     // Never throws; products already current, or with nothing to install, are in neither list.
     Outcome run();
 
+    // The store's current release of a product: its current version (else its version) and
+    // the Mac download the installed record came from, else the first. Nothing when the store
+    // offers no version or no Mac download.
+    static std::optional<InstallRequest> requestFor(const ProductSummary& product,
+                                                    const std::optional<InstallRecord>& installed);
+
 private:
     void update(const InstallRecord& record, Outcome& outcome);
 

@@ -60,11 +60,6 @@ InstallLock lockAndRecover(InstallPipeline& pipeline, const CommandLine& line, O
     return lock;
 }
 
-bool holdsResumeData(const InstallRequest& request) {
-    const auto work = AppDirectories::work() / PathSafety::sanitizedFileName(request.download.key, "download");
-    return std::filesystem::exists(work / InstallRecovery::resumeDataName);
-}
-
 InstallRequest requestFor(const fs::path& file, const CommandLine& line) {
     InstallRequest request{.productId = line.value("product").value_or(""),
                            .productName = line.value("name").value_or(""),

@@ -22,9 +22,6 @@ InstallPipeline pipelineFor(const CommandLine& line, StoreSession* store = nullp
 // Takes the install lock and first puts right whatever an interrupted run left, saying what it did.
 InstallLock lockAndRecover(InstallPipeline& pipeline, const CommandLine& line, Output io);
 
-// Whether an earlier, stopped attempt of this request left a download to continue.
-bool holdsResumeData(const InstallRequest& request);
-
 // A release file given on the command line, as the pipeline's request. The
 // product fields are empty for a plain check; --size is the published size.
 InstallRequest requestFor(const std::filesystem::path& file, const CommandLine& line);

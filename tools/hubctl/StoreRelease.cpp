@@ -69,7 +69,7 @@ int installFromStore(const CommandLine& line, Output io) {
     auto pipeline = pipelineFor(line, &store);
     const auto lock = lockAndRecover(pipeline, line, io);
     const auto request = storeRequest(store.client.product(productId), pipeline.ledger().record(productId));
-    if (holdsResumeData(request))
+    if (pipeline.holdsResumeData(request))
         io.err << "Resuming the download.\n";
     InstallRecord record;
     if (const auto stopped = withProgress(io, [&](const StageCallback& stage, std::stop_token stop) {

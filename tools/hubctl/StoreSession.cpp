@@ -1,5 +1,6 @@
 #include "StoreSession.h"
 
+#include "Install/UpdateRunner.h"
 #include "ServiceOptions.h"
 #include "Util/Error.h"
 
@@ -21,14 +22,10 @@ StoreSession::StoreSession(const CommandLine& line)
       client(config.hostPolicy(), transport, tokens) {}
 
 InstallRequest storeRequest(const ProductSummary& product, const std::optional<InstallRecord>& installed) {
-    const auto version = product.currentVersion ? product.currentVersion : product.version;
-    const auto downloads = product.macDownloads();
-    if (!version || downloads.empty())
+    auto request = UpdateRunner::requestFor(product, installed);
+    if (!request)
         throw NothingToInstall(product.name);
-    const auto same = std::find_if(downloads.begin(), downloads.end(), [&](const Download& download) {
-        return installed && download.key == installed->downloadKey;
-    });
-    return {product.id, product.name, *version, same != downloads.end() ? *same : downloads.front()};
+    return *request;
 }
 
 } // namespace ostrel::hubctl
