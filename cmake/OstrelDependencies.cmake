@@ -13,3 +13,8 @@ pkg_check_modules(LZMA REQUIRED IMPORTED_TARGET liblzma)
 # Resource rules in code signatures are patterns from the file being checked:
 # RE2 compiles them within a memory budget and matches in linear time.
 pkg_check_modules(RE2 REQUIRED IMPORTED_TARGET re2)
+# The desktop app and its model.
+if(NOT OSTREL_KIT_ONLY)
+    find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui DBus Concurrent)
+    find_package(QCoro6 REQUIRED COMPONENTS Core DBus)
+endif()

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "../OstrelHubKit/Verify/Signature/SignedCodeFixture.h"
 #include "BundleBuilder.h"
 #include "BundleSigner.h"
 #include "Install/InstallError.h"
 #include "Install/StagedBundle.h"
 #include "MachOBuilder.h"
-#include "../OstrelHubKit/Verify/Signature/SignedCodeFixture.h"
 #include "Verify/VerificationFailure.h"
 
 #include <fstream>

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QCoroFuture>
+#include <QCoroTask>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <exception>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+namespace ostrel::hub {
+
+// The threads that run blocking Kit calls for the model. A pool of its own: downloads hold
+// their threads for minutes, and the global pool has only as many threads as cores.
+QThreadPool& kitThreads();
+
+namespace detail {
+template <class R>
+using Outcome = std::variant<std::conditional_t<std::is_void_v<R>, std::monostate, R>, std::exception_ptr>;
+
+template <class F>
+auto capture(F& work) -> Outcome<std::invoke_result_t<F&>> {
+    using R = std::invoke_result_t<F&>;
+    try {
+        if constexpr (std::is_void_v<R>) {
+            work();
+            return std::monostate{};
+        } else {
+            return work();
+        }
+    } catch (...) {
+        return std::current_exception();
+    }
+}
+} // namespace detail
+
+// Runs a blocking Kit call on the Kit's threads and resumes the awaiting coroutine on the thread
+// that awaited it (the GUI thread for the model), with the call's result or its exception.
+template <class F>
+auto onWorker(F work) -> QCoro::Task<std::invoke_result_t<F&>> {
+    using R = std::invoke_result_t<F&>;
+    auto outcome =
+        co_await QtConcurrent::run(&kitThreads(), [work = std::move(work)]() mutable { return detail::capture(work); });
+    if (auto* failure = std::get_if<std::exception_ptr>(&outcome))
+        std::rethrow_exception(*failure);
+    if constexpr (!std::is_void_v<R>)
+        co_return std::move(std::get<0>(outcome));
+}
+
+} // namespace ostrel::hub

@@ -1,0 +1,63 @@
+#include "EventLoop.h"
+#include "Model/HubSettings.h"
+#include "Model/Worker.h"
+#include "TempDir.h"
+
+#include <QCoroTask>
+#include <QThread>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+namespace ostrel::hub {
+namespace {
+
+TEST(HubSettings, DefaultsThenEveryChoiceLastsIntoANewInstance) {
+    test::TempDir dir;
+    const QString file = QString::fromStdString((dir / "hub.conf").string());
+    {
+        HubSettings fresh(file);
+        EXPECT_EQ(fresh.currency(), "EUR");
+        EXPECT_TRUE(fresh.wishlist().isEmpty());
+        EXPECT_TRUE(fresh.autoUpdate());
+        EXPECT_FALSE(fresh.betaWelcomeShown());
+        fresh.setCurrency("USD");
+        fresh.setWishlist({"b", "a"});
+        fresh.setAutoUpdate(false);
+        fresh.setBetaWelcomeShown(true);
+    }
+    HubSettings again(file);
+    EXPECT_EQ(again.currency(), "USD");
+    EXPECT_EQ(again.wishlist(), (QStringList{"b", "a"}));
+    EXPECT_FALSE(again.autoUpdate());
+    EXPECT_TRUE(again.betaWelcomeShown());
+}
+
+TEST(HubSettings, TheUsersOwnFileLivesUnderTheConfigFolder) {
+    HubSettings settings;
+    settings.setCurrency("GBP");
+    const auto config = std::filesystem::path(std::getenv("XDG_CONFIG_HOME"));
+    EXPECT_TRUE(std::filesystem::exists(config / "Ostrel" / "Ostrel Hub.conf"));
+}
+
+QCoro::Task<int> threadOfWork(QThread** seen) {
+    co_return co_await onWorker([seen] {
+        *seen = QThread::currentThread();
+        return 7;
+    });
+}
+
+TEST(Worker, RunsOffTheGuiThreadAndCarriesResultsAndErrorsBack) {
+    QThread* seen = nullptr;
+    EXPECT_EQ(test::await(threadOfWork(&seen)), 7);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_NE(seen, QThread::currentThread());
+
+    auto failing = []() -> QCoro::Task<void> {
+        co_await onWorker([] { throw std::runtime_error("the Kit said no"); });
+    };
+    EXPECT_THROW(test::await(failing()), std::runtime_error);
+}
+
+} // namespace
+} // namespace ostrel::hub

@@ -1,0 +1,16 @@
+// The main of the app's test programs: an isolated home, an off-screen GUI application (the
+// model reads the application state), then the tests on its thread, which is the GUI thread.
+#include "HomeIsolation.h"
+
+#include <QGuiApplication>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    auto home = ostrel::test::isolateHome();
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
