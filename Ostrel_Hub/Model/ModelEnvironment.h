@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Model/Banner.h"
+#include "Services/ServiceConfig.h"
+#include "Verify/Signature/TrustSettings.h"
+#include "Verify/SignaturePolicy.h"
+
+#include <QDBusConnection>
+#include <QString>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace ostrel::hub {
+
+// Everything the app model takes from outside: where the services are, which folders and
+// settings to use, what the launch arguments asked for, and the seams tests turn. The
+// defaults are the user's real desktop session.
+struct ModelEnvironment {
+    ServiceConfig config = ServiceConfig::production();
+    // Who may sign what the hub installs.
+    SignaturePolicy signaturePolicy = SignaturePolicy::ostrel();
+    signature::TrustSettings codeTrust = signature::TrustSettings::apple();
+
+    // Launch arguments: --cold restores nothing; --snapshot and --measure-launch keep
+    // sessions in memory only; --fixtures gives the fixture folder of a snapshot run.
+    bool cold = false;
+    bool ephemeralSessions = false;
+    std::optional<std::filesystem::path> fixtures;
+
+    // Empty: the user's own settings file, data, cache and home folders.
+    QString settingsFile;
+    std::optional<std::filesystem::path> supportFolder;
+    std::optional<std::filesystem::path> workFolder;
+    std::optional<std::filesystem::path> snapshotFolder;
+    std::optional<std::filesystem::path> home;
+    std::optional<std::filesystem::path> applications;
+
+    BannerLifetimes bannerLifetimes;
+    std::chrono::milliseconds refreshInterval = std::chrono::hours(6);
+    // "The application is active"; empty: Qt's application state.
+    std::function<bool()> applicationIsActive;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+};
+
+} // namespace ostrel::hub
