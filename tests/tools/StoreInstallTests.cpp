@@ -6,11 +6,11 @@
 #include "Install/InstallPipeline.h"
 #include "Install/InstallRecovery.h"
 #include "Install/UpdateRunner.h"
+#include "Refusal.h"
 #include "RunningDemo.h"
 #include "Services/CurlTransport.h"
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/ServiceConfig.h"
-#include "Refusal.h"
 #include "TempDir.h"
 #include "Util/OpenSslPtr.h"
 
@@ -26,20 +26,13 @@ namespace {
 namespace fs = std::filesystem;
 using Kind = InstallStage::Kind;
 
-signature::TrustAnchors anchorsIn(const fs::path& pemFile) {
-    BioPtr bio(BIO_new_file(pemFile.c_str(), "r"));
-    X509Ptr root(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
-    if (!root)
-        throw std::runtime_error("no certificate in " + pemFile.string());
-    return signature::TrustAnchors({signature::Certificate::retain(root.get())});
-}
-
 struct Store : RunningDemo {
     InMemoryTokenPersistence tokens;
     MoonbaseClient client{config.hostPolicy(), transport, tokens};
     std::shared_ptr<InstallLedger> ledger = std::make_shared<InstallLedger>(dir / "data");
-    CodeVerifier verifier{SignaturePolicy::ostrel(),
-                          signature::TrustSettings{.anchors = anchorsIn(services.codeSigningRoot())}};
+    CodeVerifier verifier{
+        SignaturePolicy::ostrel(),
+        signature::TrustSettings{.anchors = signature::TrustAnchors::fromPemFile(services.codeSigningRoot()).value()}};
     InstallPipeline pipeline{
         Extractor{.verifier = verifier, .requireSignedContainers = true},
         BundleInstaller{.verifier = verifier, .home = dir / "home", .applications = dir / "home/Applications"}, ledger,

@@ -5,7 +5,21 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include <openssl/pem.h>
+
 namespace ostrel::signature {
+
+std::optional<TrustAnchors> TrustAnchors::fromPemFile(const std::filesystem::path& file) {
+    BioPtr bio(BIO_new_file(file.c_str(), "r"));
+    if (!bio)
+        return std::nullopt;
+    std::vector<Certificate> roots;
+    while (X509Ptr certificate{PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)})
+        roots.push_back(Certificate::retain(certificate.get()));
+    if (roots.empty())
+        return std::nullopt;
+    return TrustAnchors(std::move(roots));
+}
 
 TrustAnchors TrustAnchors::apple() {
     std::vector<Certificate> roots;

@@ -3,6 +3,8 @@
 #include "Util/OpenSslPtr.h"
 #include "Verify/Signature/Certificate.h"
 
+#include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace ostrel::signature {
@@ -15,6 +17,9 @@ public:
 
     // Apple Root CA, Apple Root CA - G2 and Apple Root CA - G3, built into the Kit.
     static TrustAnchors apple();
+    // Every certificate of a PEM file (a maker's own root, the demo services'), or none when
+    // the file cannot be read or holds no certificate.
+    static std::optional<TrustAnchors> fromPemFile(const std::filesystem::path& file);
 
     const std::vector<Certificate>& certificates() const { return roots_; }
     bool contains(const Certificate& certificate) const;

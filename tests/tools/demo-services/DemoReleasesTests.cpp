@@ -26,14 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-signature::TrustAnchors anchorsIn(const std::filesystem::path& pemFile) {
-    BioPtr bio(BIO_new_file(pemFile.c_str(), "r"));
-    X509Ptr root(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
-    if (!root)
-        throw std::runtime_error("no certificate in " + pemFile.string());
-    return signature::TrustAnchors({signature::Certificate::retain(root.get())});
-}
-
 DemoServicesOptions quietOptions(const std::filesystem::path& state) {
     return {.stateFolder = state, .catalogueFile = OSTREL_DEMO_CATALOGUE, .log = [](const std::string&) {}};
 }
@@ -41,7 +33,9 @@ DemoServicesOptions quietOptions(const std::filesystem::path& state) {
 // What the hub's extractor and verifier make of a release file, trusting only `root`.
 std::vector<std::pair<StagedBundle, VerifiedCode>>
 checked(const std::filesystem::path& file, const std::filesystem::path& root, const std::filesystem::path& work) {
-    const CodeVerifier verifier(SignaturePolicy::ostrel(), signature::TrustSettings{.anchors = anchorsIn(root)});
+    const CodeVerifier verifier(
+        SignaturePolicy::ostrel(),
+        signature::TrustSettings{.anchors = signature::TrustAnchors::fromPemFile(root).value()});
     const Extractor extractor{.verifier = verifier, .requireSignedContainers = true};
     const auto kind = sniffArtifactKind(file);
     EXPECT_TRUE(kind.has_value()) << file;

@@ -1,4 +1,5 @@
 #include "ApplePki.h"
+#include "TempDir.h"
 #include "Util/OpenSslPtr.h"
 #include "Verify/Signature/HashType.h"
 #include "Verify/Signature/RevocationCheck.h"
@@ -6,6 +7,10 @@
 #include "Verify/Signature/TrustSettings.h"
 #include "Verify/SignaturePolicy.h"
 #include "Verify/VerificationFailure.h"
+
+#include <openssl/pem.h>
+
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +32,25 @@ TEST(TrustAnchors, AppleRootsAreTheThreePublishedCertificates) {
                                 "63343abfb89a6a03ebb57e9b3f5fa7be7c4f5c756f3017b3a8c488c3653e9179",
                             }));
     EXPECT_EQ(names, (std::vector<std::string>{"Apple Root CA", "Apple Root CA - G2", "Apple Root CA - G3"}));
+}
+
+TEST(TrustAnchors, APemFileGivesEveryCertificateInItOrNothing) {
+    TempDir dir;
+    const auto pem = dir / "roots.pem";
+    {
+        BioPtr out(BIO_new_file(pem.c_str(), "w"));
+        for (const auto& root : signature::TrustAnchors::apple().certificates())
+            ASSERT_EQ(PEM_write_bio_X509(out.get(), root.get()), 1);
+    }
+    const auto anchors = signature::TrustAnchors::fromPemFile(pem);
+    ASSERT_TRUE(anchors.has_value());
+    ASSERT_EQ(anchors->certificates().size(), 3u);
+    for (const auto& root : signature::TrustAnchors::apple().certificates())
+        EXPECT_TRUE(anchors->contains(root));
+
+    std::ofstream(dir / "empty.pem") << "no certificate here\n";
+    EXPECT_FALSE(signature::TrustAnchors::fromPemFile(dir / "empty.pem").has_value());
+    EXPECT_FALSE(signature::TrustAnchors::fromPemFile(dir / "missing.pem").has_value());
 }
 
 TEST(TrustAnchors, AppleSettingsCarryTheDeveloperIdAndTimeStampIntermediates) {
