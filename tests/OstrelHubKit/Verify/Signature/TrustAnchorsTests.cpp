@@ -37,15 +37,16 @@ TEST(TrustAnchors, AppleRootsAreTheThreePublishedCertificates) {
 TEST(TrustAnchors, APemFileGivesEveryCertificateInItOrNothing) {
     TempDir dir;
     const auto pem = dir / "roots.pem";
+    const auto apple = signature::TrustAnchors::apple();
     {
         BioPtr out(BIO_new_file(pem.c_str(), "w"));
-        for (const auto& root : signature::TrustAnchors::apple().certificates())
+        for (const auto& root : apple.certificates())
             ASSERT_EQ(PEM_write_bio_X509(out.get(), root.get()), 1);
     }
     const auto anchors = signature::TrustAnchors::fromPemFile(pem);
     ASSERT_TRUE(anchors.has_value());
     ASSERT_EQ(anchors->certificates().size(), 3u);
-    for (const auto& root : signature::TrustAnchors::apple().certificates())
+    for (const auto& root : apple.certificates())
         EXPECT_TRUE(anchors->contains(root));
 
     std::ofstream(dir / "empty.pem") << "no certificate here\n";
