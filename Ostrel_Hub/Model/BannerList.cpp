@@ -2,34 +2,27 @@
 
 #include <QTimerEvent>
 #include <algorithm>
+#include <array>
 #include <climits>
 
 namespace ostrel::hub {
 namespace {
 
-QString toneName(Banner::Tone tone) {
-    switch (tone) {
-    case Banner::Tone::info:
-        return QStringLiteral("info");
-    case Banner::Tone::success:
-        return QStringLiteral("success");
-    case Banner::Tone::failure:
-        return QStringLiteral("failure");
-    }
-    return {};
-}
+struct TonePresentation {
+    const char* name;
+    // An icon name of the freedesktop.org naming scheme, found in every common icon theme.
+    const char* symbol;
+};
 
-// Icon names of the freedesktop.org naming scheme, found in every common icon theme.
-QString toneSymbol(Banner::Tone tone) {
-    switch (tone) {
-    case Banner::Tone::info:
-        return QStringLiteral("dialog-information");
-    case Banner::Tone::success:
-        return QStringLiteral("object-select");
-    case Banner::Tone::failure:
-        return QStringLiteral("dialog-warning");
-    }
-    return {};
+// Indexed by tone, in the order of Banner::Tone.
+constexpr std::array<TonePresentation, 3> tones{{
+    {"info", "dialog-information"},
+    {"success", "object-select"},
+    {"failure", "dialog-warning"},
+}};
+
+const TonePresentation& presentation(Banner::Tone tone) {
+    return tones[static_cast<std::size_t>(tone)];
 }
 
 int timerInterval(std::chrono::milliseconds lifetime) {
@@ -88,12 +81,12 @@ QVariant BannerList::data(const QModelIndex& index, int role) const {
     case bannerIdRole:
         return banner.id.toString(QUuid::WithoutBraces);
     case toneRole:
-        return toneName(banner.tone);
+        return QString::fromLatin1(presentation(banner.tone).name);
     case Qt::DisplayRole:
     case textRole:
         return banner.text;
     case symbolRole:
-        return toneSymbol(banner.tone);
+        return QString::fromLatin1(presentation(banner.tone).symbol);
     default:
         return {};
     }

@@ -39,10 +39,10 @@ QStringList NotificationListener::GetCapabilities() const {
     return {QStringLiteral("body")};
 }
 
-QString NotificationListener::GetServerInformation(QString& vendor, QString& version, QString& specVersion) const {
+QString NotificationListener::GetServerInformation(QString& vendor, QString& version, QString& protocolVersion) const {
     vendor = QStringLiteral("Ostrel tests");
     version = QStringLiteral("1");
-    specVersion = QStringLiteral("1.2");
+    protocolVersion = QStringLiteral("1.2");
     return QStringLiteral("ostrel-test-notifications");
 }
 

@@ -39,7 +39,7 @@ public slots:
                                 const QString& summary, const QString& body, const QStringList& actions,
                                 const QVariantMap& hints, qint32 expireTimeout);
     Q_SCRIPTABLE QStringList GetCapabilities() const;
-    Q_SCRIPTABLE QString GetServerInformation(QString& vendor, QString& version, QString& specVersion) const;
+    Q_SCRIPTABLE QString GetServerInformation(QString& vendor, QString& version, QString& protocolVersion) const;
 
 private:
     OwnBusConnection connection_;
