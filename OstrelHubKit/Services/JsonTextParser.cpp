@@ -1,5 +1,7 @@
 #include "Services/JsonTextParser.h"
 
+#include "Util/Hex.h"
+
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -48,16 +50,6 @@ std::size_t utf8Length(const char* at, const char* end) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (isDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 void appendUtf8(std::string& out, std::uint32_t code) {
@@ -230,32 +222,17 @@ bool JsonTextParser::escape(std::string& out) {
         return false;
     const char kind = at_[1];
     at_ += 2;
-    switch (kind) {
-    case '"':
-    case '\\':
-    case '/':
-        out.push_back(kind);
-        return true;
-    case 'b':
-        out.push_back('\b');
-        return true;
-    case 'f':
-        out.push_back('\f');
-        return true;
-    case 'n':
-        out.push_back('\n');
-        return true;
-    case 'r':
-        out.push_back('\r');
-        return true;
-    case 't':
-        out.push_back('\t');
-        return true;
-    case 'u':
+    if (kind == 'u')
         return codePoint(out);
-    default:
-        return false;
+    // each one-letter escape followed by what it stands for
+    static constexpr std::string_view meanings = "\"\"\\\\//b\bf\fn\nr\rt\t";
+    for (std::size_t i = 0; i < meanings.size(); i += 2) {
+        if (meanings[i] == kind) {
+            out.push_back(meanings[i + 1]);
+            return true;
+        }
     }
+    return false;
 }
 
 // The rest of a \u escape: four hex digits, and for a high surrogate the \u escape of its low half.
@@ -281,7 +258,7 @@ std::optional<std::uint32_t> JsonTextParser::hexDigits() {
         return std::nullopt;
     std::uint32_t code = 0;
     for (int i = 0; i < 4; ++i) {
-        const int digit = hexValue(*at_++);
+        const int digit = hexDigitValue(*at_++);
         if (digit < 0)
             return std::nullopt;
         code = code << 4 | std::uint32_t(digit);

@@ -64,7 +64,8 @@ public:
     Kind kind(Index node) const { return nodes_[node].kind; }
     const Node& node(Index node) const { return nodes_[node]; }
     std::string_view string(Index node) const { return {nodes_[node].value.text, nodes_[node].extent}; }
-    // The elements of an array or the members of an object.
+    // The elements of an array, or the members of an object as written (a repeated key counts
+    // each time it appears).
     std::size_t size(Index container) const { return std::size_t(nodes_[container].value.whole); }
     // The index just past `node` and everything in it: its next sibling, if it has one.
     Index next(Index node) const { return isContainer(node) ? nodes_[node].extent : node + 1; }
