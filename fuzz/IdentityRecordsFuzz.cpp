@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 using ostrel::fuzz::roundTrip;
@@ -29,18 +30,18 @@ void checkDraft(const std::string& text, int64_t rating) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     checkDraft(text, static_cast<int64_t>(size % 7));
-    nlohmann::json document;
+    std::optional<ostrel::JsonTree> document;
     try {
-        document = ostrel::parseJson(text);
+        document.emplace(ostrel::JsonTree::parse(text));
     } catch (const ostrel::DecodingError&) {
         return 0;
     }
-    roundTrip<ostrel::OstrelIDProfile>(document);
-    roundTrip<ostrel::OstrelIDSession>(document);
-    roundTrip<ostrel::OstrelIDPurchase>(document);
-    roundTrip<ostrel::ReviewPage>(document);
-    roundTrip<ostrel::MyReview>(document);
-    roundTrip<ostrel::PostedReview>(document);
-    roundTrip<ostrel::ReviewDraft>(document);
+    roundTrip<ostrel::OstrelIDProfile>(*document);
+    roundTrip<ostrel::OstrelIDSession>(*document);
+    roundTrip<ostrel::OstrelIDPurchase>(*document);
+    roundTrip<ostrel::ReviewPage>(*document);
+    roundTrip<ostrel::MyReview>(*document);
+    roundTrip<ostrel::PostedReview>(*document);
+    roundTrip<ostrel::ReviewDraft>(*document);
     return 0;
 }

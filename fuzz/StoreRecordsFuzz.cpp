@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 using ostrel::fuzz::roundTrip;
@@ -20,16 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     (void)ostrel::MoonbaseDate::parse(text);
     (void)ostrel::Problem::fromBody(text);
-    nlohmann::json document;
+    std::optional<ostrel::JsonTree> document;
     try {
-        document = ostrel::parseJson(text);
+        document.emplace(ostrel::JsonTree::parse(text));
     } catch (const ostrel::DecodingError&) {
         return 0;
     }
-    roundTrip<ostrel::Storefront>(document);
-    roundTrip<ostrel::ProductSummary>(document);
-    roundTrip<ostrel::Paged<ostrel::ProductSummary>>(document);
-    roundTrip<ostrel::Order>(document);
-    roundTrip<ostrel::IdentityResponse>(document);
+    roundTrip<ostrel::Storefront>(*document);
+    roundTrip<ostrel::ProductSummary>(*document);
+    roundTrip<ostrel::Paged<ostrel::ProductSummary>>(*document);
+    roundTrip<ostrel::Order>(*document);
+    roundTrip<ostrel::IdentityResponse>(*document);
     return 0;
 }

@@ -38,13 +38,10 @@ bool nestsAtMost(std::string_view text, std::size_t limit) {
     return true;
 }
 
-std::optional<nlohmann::json> parse(std::string_view text) {
+std::optional<JsonTree> parse(std::string_view text) {
     if (!nestsAtMost(text, maxDepth))
         return std::nullopt;
-    auto parsed = nlohmann::json::parse(text, nullptr, false);
-    if (parsed.is_discarded())
-        return std::nullopt;
-    return parsed;
+    return JsonTree::tryParse(text);
 }
 
 } // namespace ostrel::BoundedJson

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "Services/JsonTree.h"
+
 #include <cstddef>
-#include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace ostrel::BoundedJson {
@@ -17,6 +19,8 @@ bool nestsAtMost(std::string_view text, std::size_t limit);
 
 // `text` parsed as JSON, or none when it is not JSON or nests deeper than maxDepth. The depth
 // is checked before parsing, so a hostile document cannot make the parser build a deep tree.
-std::optional<nlohmann::json> parse(std::string_view text);
+// The tree points into `text`, which must outlive it.
+std::optional<JsonTree> parse(std::string_view text);
+std::optional<JsonTree> parse(const std::string&&) = delete;
 
 } // namespace ostrel::BoundedJson

@@ -12,8 +12,6 @@ namespace ostrel {
 
 namespace {
 
-using nlohmann::json;
-
 // Full Unicode lower case, independent of the user's language, as names may be in any script.
 std::string lowercased(std::string_view text) {
     std::string lower;
@@ -29,24 +27,24 @@ bool containsAny(std::string_view text, std::initializer_list<std::string_view> 
 }
 
 // A member of the wrong type counts as absent.
-std::optional<std::string> stringMember(const json& object, std::string_view key) {
+std::optional<std::string> stringMember(const JsonReader& object, std::string_view key) {
     const auto found = object.find(key);
-    if (found == object.end() || !found->is_string())
+    if (!found || found->kind() != JsonTree::Kind::string)
         return std::nullopt;
-    return found->get<std::string>();
+    return found->asString();
 }
 
 // The first of `keys` present as a string.
-std::optional<std::string> firstString(const json& object, std::initializer_list<std::string_view> keys) {
+std::optional<std::string> firstString(const JsonReader& object, std::initializer_list<std::string_view> keys) {
     for (const auto key : keys)
         if (auto value = stringMember(object, key))
             return value;
     return std::nullopt;
 }
 
-bool boolMember(const json& object, std::string_view key) {
+bool boolMember(const JsonReader& object, std::string_view key) {
     const auto found = object.find(key);
-    return found != object.end() && found->is_boolean() && found->get<bool>();
+    return found && found->kind() == JsonTree::Kind::boolean && found->asBool();
 }
 
 // An identifier made from a display name: "Pitch Pong" becomes "pitch-pong".
@@ -98,16 +96,15 @@ std::string_view rawValue(ExtrasItem::Shelf shelf) {
 
 void readJson(const JsonReader& in, ExtrasItem& out) {
     in.expectObject();
-    const json& object = in.json();
-    out.name = firstString(object, {"name", "title"}).value_or("");
-    out.id = stringMember(object, "id").value_or(identifierFromName(out.name));
-    out.kind = stringMember(object, "kind").value_or("tool");
-    out.stage = stringMember(object, "stage");
-    out.summary = firstString(object, {"summary", "tagline", "description"});
-    out.releaseUrl = stringMember(object, "releaseUrl");
-    out.iconUrl = stringMember(object, "iconUrl");
-    out.signedByOstrel = boolMember(object, "signedByOstrel");
-    out.productId = stringMember(object, "productId");
+    out.name = firstString(in, {"name", "title"}).value_or("");
+    out.id = stringMember(in, "id").value_or(identifierFromName(out.name));
+    out.kind = stringMember(in, "kind").value_or("tool");
+    out.stage = stringMember(in, "stage");
+    out.summary = firstString(in, {"summary", "tagline", "description"});
+    out.releaseUrl = stringMember(in, "releaseUrl");
+    out.iconUrl = stringMember(in, "iconUrl");
+    out.signedByOstrel = boolMember(in, "signedByOstrel");
+    out.productId = stringMember(in, "productId");
 }
 
 void to_json(nlohmann::json& json, const ExtrasItem& item) {

@@ -1,6 +1,5 @@
 #include "Catalog/SnapshotCache.h"
 
-#include "Catalog/BoundedJson.h"
 #include "Catalog/CappedFile.h"
 #include "Install/AppDirectories.h"
 #include "Util/AtomicFile.h"
@@ -37,9 +36,8 @@ void SnapshotCache::write(const std::string& key, const nlohmann::json& document
     }
 }
 
-std::optional<nlohmann::json> SnapshotCache::read(const std::string& key) const {
-    const auto bytes = CappedFile::read(file(key), maxFileBytes);
-    return bytes ? BoundedJson::parse(*bytes) : std::nullopt;
+std::optional<std::string> SnapshotCache::read(const std::string& key) const {
+    return CappedFile::read(file(key), maxFileBytes);
 }
 
 void SnapshotCache::remove(const std::string& key) const noexcept {

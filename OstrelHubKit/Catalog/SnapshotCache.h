@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Catalog/BoundedJson.h"
 #include "Services/JsonReader.h"
 #include "Util/Error.h"
 
@@ -38,7 +39,8 @@ struct SnapshotCache {
     // another shape.
     template <class T>
     std::optional<T> load(const std::string& key) const {
-        const auto document = read(key);
+        const auto bytes = read(key);
+        const auto document = bytes ? BoundedJson::parse(*bytes) : std::nullopt;
         if (!document)
             return std::nullopt;
         try {
@@ -53,7 +55,7 @@ struct SnapshotCache {
 
 private:
     void write(const std::string& key, const nlohmann::json& document) const;
-    std::optional<nlohmann::json> read(const std::string& key) const;
+    std::optional<std::string> read(const std::string& key) const;
 };
 
 // A snapshot that could not be written. The old snapshot, if any, is unchanged.

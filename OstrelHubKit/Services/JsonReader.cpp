@@ -8,74 +8,74 @@
 
 namespace ostrel {
 
-JsonReader::JsonReader(const nlohmann::json& json, std::string path) : json_(json), path_(std::move(path)) {}
-
 void JsonReader::fail(std::string reason) const {
-    throw DecodingError(path_, std::move(reason));
+    throw DecodingError(path(), std::move(reason));
 }
 
 void JsonReader::expectObject() const {
-    if (!json_.is_object())
+    if (kind() != JsonTree::Kind::object)
         fail("Expected an object");
 }
 
 void JsonReader::expectArray() const {
-    if (!json_.is_array())
+    if (kind() != JsonTree::Kind::array)
         fail("Expected a list");
 }
 
-const nlohmann::json* JsonReader::find(std::string_view key) const {
+std::optional<JsonReader> JsonReader::find(std::string_view key) const {
     expectObject();
-    const auto found = json_.find(key);
-    return found == json_.end() ? nullptr : &*found;
-}
-
-std::string JsonReader::childPath(std::string_view key) const {
-    return path_.empty() ? std::string(key) : path_ + "." + std::string(key);
+    const auto found = tree_->find(node_, key);
+    if (!found)
+        return std::nullopt;
+    return JsonReader(*tree_, *found);
 }
 
 JsonReader JsonReader::member(std::string_view key) const {
-    const auto* found = find(key);
-    if (found == nullptr || found->is_null())
-        throw DecodingError(childPath(key), "Missing value");
-    return JsonReader(*found, childPath(key));
-}
-
-JsonReader JsonReader::element(std::size_t index) const {
-    expectArray();
-    return JsonReader(json_.at(index), path_ + "[" + std::to_string(index) + "]");
+    const auto found = find(key);
+    if (!found || found->kind() == JsonTree::Kind::null) {
+        const auto here = path();
+        throw DecodingError(here.empty() ? std::string(key) : here + "." + std::string(key), "Missing value");
+    }
+    return *found;
 }
 
 std::string JsonReader::asString() const {
-    if (!json_.is_string())
+    if (kind() != JsonTree::Kind::string)
         fail("Expected a string");
-    return json_.get_ref<const std::string&>();
+    return std::string(tree_->string(node_));
 }
 
 int64_t JsonReader::asInt() const {
-    if (json_.is_number_integer() && !json_.is_number_unsigned())
-        return json_.get<int64_t>();
-    if (json_.is_number_unsigned() && json_.get<uint64_t>() <= uint64_t(std::numeric_limits<int64_t>::max()))
-        return int64_t(json_.get<uint64_t>());
+    const auto& value = tree_->node(node_).value;
+    if (kind() == JsonTree::Kind::integer)
+        return value.integer;
+    if (kind() == JsonTree::Kind::whole && value.whole <= uint64_t(std::numeric_limits<int64_t>::max()))
+        return int64_t(value.whole);
     // 3.0 is a whole number written with a fraction; 2^63 and beyond do not fit.
-    if (json_.is_number_float()) {
-        const double value = json_.get<double>();
-        if (std::trunc(value) == value && value >= -0x1p63 && value < 0x1p63)
-            return int64_t(value);
-    }
+    if (kind() == JsonTree::Kind::real && std::trunc(value.real) == value.real && value.real >= -0x1p63 &&
+        value.real < 0x1p63)
+        return int64_t(value.real);
     fail("Expected a whole number");
 }
 
 double JsonReader::asDouble() const {
-    if (!json_.is_number())
+    const auto& value = tree_->node(node_).value;
+    switch (kind()) {
+    case JsonTree::Kind::integer:
+        return double(value.integer);
+    case JsonTree::Kind::whole:
+        return double(value.whole);
+    case JsonTree::Kind::real:
+        return value.real;
+    default:
         fail("Expected a number");
-    return json_.get<double>();
+    }
 }
 
 bool JsonReader::asBool() const {
-    if (!json_.is_boolean())
+    if (kind() != JsonTree::Kind::boolean)
         fail("Expected true or false");
-    return json_.get<bool>();
+    return tree_->node(node_).value.boolean;
 }
 
 std::chrono::system_clock::time_point JsonReader::asDate() const {
@@ -83,17 +83,6 @@ std::chrono::system_clock::time_point JsonReader::asDate() const {
     if (!date)
         fail("Unrecognised date");
     return *date;
-}
-
-nlohmann::json parseJson(std::string_view text) {
-    try {
-        return nlohmann::json::parse(text);
-    } catch (const nlohmann::json::parse_error& error) {
-        throw DecodingError::notJson(error.byte);
-    } catch (const nlohmann::json::exception&) {
-        // a number too large for a double ("1e999") is the only other way parsing fails
-        throw DecodingError({}, "Not valid JSON");
-    }
 }
 
 } // namespace ostrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Services/DecodingError.h"
+#include "Services/JsonTree.h"
 
 #include <chrono>
 #include <cstddef>
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace ostrel {
-
-class JsonReader;
 
 namespace detail {
 template <class T>
@@ -33,14 +32,16 @@ struct IsStringMap<std::map<std::string, T>> : std::true_type {};
 // shape by declaring `void readJson(const JsonReader&, Record&)` next to the
 // record; strings, numbers, booleans, dates, lists and maps keyed by string are
 // built in. A wrong type or a missing required member throws DecodingError;
-// unknown members are never looked at.
+// unknown members are never looked at. A reader is a position in a tree, which
+// must outlive it; the place is worked out only when something fails.
 class JsonReader {
 public:
-    // The reader keeps a reference: `json` must outlive it.
-    explicit JsonReader(const nlohmann::json& json, std::string path = {});
+    // The top level of `tree`.
+    explicit JsonReader(const JsonTree& tree) : tree_(&tree), node_(JsonTree::root) {}
 
-    const nlohmann::json& json() const { return json_; }
-    const std::string& path() const { return path_; }
+    // Where this value sits, as "products[2].name"; empty for the top level.
+    std::string path() const { return tree_->pathOf(node_); }
+    JsonTree::Kind kind() const { return tree_->kind(node_); }
 
     // A member that must be there and must not be null.
     template <class T>
@@ -51,18 +52,19 @@ public:
     // A member that may be absent or null; anything else must decode.
     template <class T>
     std::optional<T> optional(std::string_view key) const {
-        const auto* found = find(key);
-        if (found == nullptr || found->is_null())
+        const auto found = find(key);
+        if (!found || found->kind() == JsonTree::Kind::null)
             return std::nullopt;
-        return JsonReader(*found, childPath(key)).as<T>();
+        return found->as<T>();
     }
 
     // This value as T.
     template <class T>
     T as() const;
 
+    // The member `key` of this object, null included, or none when it is absent.
+    std::optional<JsonReader> find(std::string_view key) const;
     JsonReader member(std::string_view key) const;
-    JsonReader element(std::size_t index) const;
 
     std::string asString() const;
     int64_t asInt() const;
@@ -78,11 +80,15 @@ public:
     void expectArray() const;
 
 private:
-    const nlohmann::json* find(std::string_view key) const;
-    std::string childPath(std::string_view key) const;
+    JsonReader(const JsonTree& tree, JsonTree::Index node) : tree_(&tree), node_(node) {}
 
-    const nlohmann::json& json_;
-    std::string path_;
+    template <class List>
+    List asList() const;
+    template <class Map>
+    Map asMap() const;
+
+    const JsonTree* tree_;
+    JsonTree::Index node_;
 };
 
 template <class T>
@@ -98,18 +104,9 @@ T JsonReader::as() const {
     } else if constexpr (std::is_same_v<T, std::chrono::system_clock::time_point>) {
         return asDate();
     } else if constexpr (detail::IsList<T>::value) {
-        expectArray();
-        T list;
-        list.reserve(json_.size());
-        for (std::size_t i = 0; i < json_.size(); ++i)
-            list.push_back(element(i).as<typename T::value_type>());
-        return list;
+        return asList<T>();
     } else if constexpr (detail::IsStringMap<T>::value) {
-        expectObject();
-        T map;
-        for (const auto& [key, value] : json_.items())
-            map.emplace(key, JsonReader(value, childPath(key)).as<typename T::mapped_type>());
-        return map;
+        return asMap<T>();
     } else {
         T value{};
         readJson(*this, value);
@@ -117,18 +114,43 @@ T JsonReader::as() const {
     }
 }
 
+template <class List>
+List JsonReader::asList() const {
+    expectArray();
+    List list;
+    list.reserve(tree_->size(node_));
+    const auto end = tree_->next(node_);
+    for (auto element = node_ + 1; element < end; element = tree_->next(element))
+        list.push_back(JsonReader(*tree_, element).as<typename List::value_type>());
+    return list;
+}
+
+// Members are read in key order, as a map holds them, so the first bad one is the same
+// whatever order the document lists them in.
+template <class Map>
+Map JsonReader::asMap() const {
+    expectObject();
+    Map map;
+    for (const auto& [key, value] : tree_->members(node_))
+        map.emplace_hint(map.end(), key, JsonReader(*tree_, value).as<typename Map::mapped_type>());
+    return map;
+}
+
 // Decodes a whole document as T.
 template <class T>
+T decodeJson(const JsonTree& tree) {
+    return JsonReader(tree).as<T>();
+}
+
+template <class T>
 T decodeJson(const nlohmann::json& json) {
-    return JsonReader(json).as<T>();
+    return decodeJson<T>(JsonTree(json));
 }
 
 // Parses text and decodes it as T; text that is not JSON throws DecodingError too.
-nlohmann::json parseJson(std::string_view text);
-
 template <class T>
 T decodeJsonText(std::string_view text) {
-    return decodeJson<T>(parseJson(text));
+    return decodeJson<T>(JsonTree::parse(text));
 }
 
 // Encoding counterpart of JsonReader::optional: an empty optional writes nothing.

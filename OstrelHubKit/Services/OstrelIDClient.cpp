@@ -44,8 +44,8 @@ std::string failureDetail(const HTTPResponse& response) {
 template <class T>
 T decodeMember(std::string_view body, std::string_view key) {
     try {
-        const auto json = parseJson(body);
-        return JsonReader(json).required<T>(key);
+        const auto document = JsonTree::parse(body);
+        return JsonReader(document).required<T>(key);
     } catch (const DecodingError& failure) {
         throwLogged(MoonbaseError::decoding(failure, identity),
                     "the answer's \"" + std::string(key) + "\" did not decode: " + failure.what());

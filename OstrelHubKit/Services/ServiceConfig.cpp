@@ -67,7 +67,7 @@ const ServiceConfig& ServiceConfig::production() {
 
 ServiceConfig ServiceConfig::fromJson(std::string_view text) {
     try {
-        const auto document = parseJson(text);
+        const auto document = JsonTree::parse(text);
         const JsonReader object(document);
         object.expectObject();
         return ServiceConfig{

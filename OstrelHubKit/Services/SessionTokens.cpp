@@ -85,7 +85,7 @@ std::string SessionTokens::toJson() const {
 
 std::optional<SessionTokens> SessionTokens::fromJson(std::string_view json) {
     try {
-        const auto document = parseJson(json);
+        const auto document = JsonTree::parse(json);
         const JsonReader in(document);
         auto expiresAt = instantAfterUnixEpoch(in.required<double>("expiresAt") + referenceDateOffset);
         if (!expiresAt)
@@ -107,7 +107,7 @@ std::optional<Clock::time_point> expiry(std::string_view token) {
     if (!payload)
         return std::nullopt;
     try {
-        const auto claims = parseJson(*payload);
+        const auto claims = JsonTree::parse(*payload);
         return instantAfterUnixEpoch(JsonReader(claims).required<double>("exp"));
     } catch (const DecodingError&) {
         return std::nullopt;

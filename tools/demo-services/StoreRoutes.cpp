@@ -237,7 +237,8 @@ void addOrderRoutes(HostRouter& router, DemoContext& c) {
         try {
             if (!body)
                 throw std::invalid_argument("not an object");
-            items = JsonReader(*body).required<std::vector<OrderLineItem>>("items");
+            const JsonTree document(*body);
+            items = JsonReader(document).required<std::vector<OrderLineItem>>("items");
         } catch (const std::exception&) {
             return sendProblem(response, 400, "The order needs a currency and a list of items.");
         }

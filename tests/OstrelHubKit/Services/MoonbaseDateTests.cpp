@@ -58,7 +58,8 @@ TEST(MoonbaseDate, CutsLongFractionsToThreeDigits) {
 
 TEST(MoonbaseDate, DateMembersFailWithUnrecognisedDate) {
     const nlohmann::json document = {{"when", "2024-03-05T14:07:09Z"}, {"bad", "2024-03-05"}};
-    const JsonReader reader(document);
+    const JsonTree tree(document);
+    const JsonReader reader(tree);
     EXPECT_EQ(reader.required<system_clock::time_point>("when"), utc(2024, 3, 5, 14, 7, 9));
     try {
         reader.required<system_clock::time_point>("bad");
