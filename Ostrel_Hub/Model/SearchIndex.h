@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Catalog/CatalogExtras.h"
+#include "Catalog/ExtrasItem.h"
+#include "Services/Storefront.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace ostrel::hub {
+
+// The storefront's products with their texts folded once, so that a search only folds the
+// query and scans. Products are shared with the storefront they came from, so results stay
+// valid after the index moves on to a newer storefront.
+class SearchIndex {
+public:
+    using ProductRef = std::shared_ptr<const StorefrontProduct>;
+
+    struct Entry {
+        ProductRef product;
+        // Name, tagline, description, category, kind and formats joined with single spaces,
+        // then folded.
+        std::string text;
+        size_t nameLength = 0; // the folded name's bytes at the start of `text`
+    };
+
+    SearchIndex() = default;
+    explicit SearchIndex(std::shared_ptr<const Storefront> storefront) { rebuild(std::move(storefront)); }
+
+    // One entry per product, in storefront order; empty without a storefront.
+    void rebuild(std::shared_ptr<const Storefront> storefront);
+    const std::vector<Entry>& entries() const { return entries_; }
+
+    // The products in `allowed` (by id) whose text holds every token of the query. Those whose
+    // folded name starts with the first token come first, then the others; each group by name
+    // in code-point order, equal names in index order. A query without tokens finds nothing.
+    std::vector<ProductRef> results(std::string_view query, const std::unordered_set<std::string>& allowed) const;
+
+    // The extras items whose name, summary, kind and stage hold every token of the query, in
+    // feed order.
+    static std::vector<ExtrasItem> searchExtras(const CatalogExtras& extras, std::string_view query);
+
+    // The query folded and split at spaces, empty pieces dropped.
+    static std::vector<std::string> tokens(std::string_view query);
+
+private:
+    std::vector<Entry> entries_;
+};
+
+} // namespace ostrel::hub
