@@ -19,20 +19,17 @@ class SearchIndex {
 public:
     using ProductRef = std::shared_ptr<const StorefrontProduct>;
 
-    struct Entry {
-        ProductRef product;
-        // Name, tagline, description, category, kind and formats joined with single spaces,
-        // then folded.
-        std::string text;
-        size_t nameLength = 0; // the folded name's bytes at the start of `text`
-    };
-
     SearchIndex() = default;
     explicit SearchIndex(std::shared_ptr<const Storefront> storefront) { rebuild(std::move(storefront)); }
 
     // One entry per product, in storefront order; empty without a storefront.
     void rebuild(std::shared_ptr<const Storefront> storefront);
-    const std::vector<Entry>& entries() const { return entries_; }
+
+    size_t size() const { return entries_.size(); }
+    const ProductRef& product(size_t position) const { return entries_.at(position).product; }
+    // The entry's name, tagline, description, category, kind and formats joined with single
+    // spaces, then folded. Valid until the index changes.
+    std::string_view text(size_t position) const;
 
     // The products in `allowed` (by id) whose text holds every token of the query. Those whose
     // folded name starts with the first token come first, then the others; each group by name
@@ -47,7 +44,20 @@ public:
     static std::vector<std::string> tokens(std::string_view query);
 
 private:
+    struct Entry {
+        ProductRef product;
+        size_t start = 0;  // of its text in `texts_`
+        size_t length = 0; // of its text
+    };
+
+    // Where the entry holding byte `offset` of `texts_` ends; moves `position` forward to it.
+    size_t entryHolding(size_t offset, size_t& position) const;
+
     std::vector<Entry> entries_;
+    // Every text, each followed by a byte that no UTF-8 text holds, so that one pass over the
+    // whole buffer finds the first token and no match runs from one text into the next.
+    std::string texts_;
+    std::vector<size_t> byName_; // entry positions by name in code-point order, equal names in index order
 };
 
 } // namespace ostrel::hub
