@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Services/RawValueTable.h"
+
 #include <string_view>
 
 namespace ostrel::hub {
@@ -7,17 +9,14 @@ namespace ostrel::hub {
 // What sort of thing a product is; the catalogue's screens are split by it.
 enum class ProductKind { plugIn, app, game };
 
+inline constexpr RawValueTable<ProductKind, 3> productKindNames{
+    .entries = {{{ProductKind::plugIn, "Plug-ins"}, {ProductKind::app, "Apps"}, {ProductKind::game, "Games"}}},
+    .fallback = ProductKind::plugIn,
+};
+
 // "Plug-ins", "Apps" or "Games": shown as a title and searched as text.
 constexpr std::string_view rawValue(ProductKind kind) {
-    switch (kind) {
-    case ProductKind::plugIn:
-        return "Plug-ins";
-    case ProductKind::app:
-        return "Apps";
-    case ProductKind::game:
-        return "Games";
-    }
-    return "Plug-ins";
+    return productKindNames.name(kind);
 }
 
 } // namespace ostrel::hub
