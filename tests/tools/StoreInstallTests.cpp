@@ -1,38 +1,28 @@
 // Installs from the store, end to end: the demo services over real HTTPS with their own
 // authority, real signed releases of each kind, the pinned downloader, and the install
 // pipeline placing into a temporary home.
+#include "CodeSigningAnchors.h"
 #include "Install/DownloadError.h"
 #include "Install/InstallError.h"
 #include "Install/InstallPipeline.h"
 #include "Install/InstallRecovery.h"
 #include "Install/UpdateRunner.h"
+#include "Refusal.h"
 #include "RunningDemo.h"
 #include "Services/CurlTransport.h"
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/ServiceConfig.h"
-#include "Refusal.h"
 #include "TempDir.h"
-#include "Util/OpenSslPtr.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gmock/gmock.h>
-
-#include <openssl/pem.h>
 
 namespace ostrel::demo {
 namespace {
 
 namespace fs = std::filesystem;
 using Kind = InstallStage::Kind;
-
-signature::TrustAnchors anchorsIn(const fs::path& pemFile) {
-    BioPtr bio(BIO_new_file(pemFile.c_str(), "r"));
-    X509Ptr root(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
-    if (!root)
-        throw std::runtime_error("no certificate in " + pemFile.string());
-    return signature::TrustAnchors({signature::Certificate::retain(root.get())});
-}
 
 struct Store : RunningDemo {
     InMemoryTokenPersistence tokens;

@@ -1,6 +1,7 @@
 // The demo services as the hub meets them: clients built from the written configuration sign
 // in, list the store and resolve a download, and the file passes the hub's own checks against
 // the demo's code-signing anchor.
+#include "../CodeSigningAnchors.h"
 #include "DemoServices.h"
 #include "Install/BundleInstaller.h"
 #include "Install/Extractor.h"
@@ -11,7 +12,6 @@
 #include "Services/ServiceConfig.h"
 #include "TempDir.h"
 #include "Util/AtomicFile.h"
-#include "Util/OpenSslPtr.h"
 
 #include <algorithm>
 #include <mutex>
@@ -19,20 +19,10 @@
 
 #include <gtest/gtest.h>
 
-#include <openssl/pem.h>
-
 namespace ostrel::demo {
 namespace {
 
 using namespace std::chrono_literals;
-
-signature::TrustAnchors anchorsIn(const std::filesystem::path& pemFile) {
-    BioPtr bio(BIO_new_file(pemFile.c_str(), "r"));
-    X509Ptr root(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
-    if (!root)
-        throw std::runtime_error("no certificate in " + pemFile.string());
-    return signature::TrustAnchors({signature::Certificate::retain(root.get())});
-}
 
 DemoServicesOptions quietOptions(const std::filesystem::path& state) {
     return {.stateFolder = state, .catalogueFile = OSTREL_DEMO_CATALOGUE, .log = [](const std::string&) {}};
