@@ -37,6 +37,9 @@ auto capture(F& work) -> Outcome<std::invoke_result_t<F&>> {
 
 // Runs a blocking Kit call on the Kit's threads and resumes the awaiting coroutine on the thread
 // that awaited it (the GUI thread for the model), with the call's result or its exception.
+// GCC 12 destroys the temporaries of a co_await expression twice: when the call's captures own
+// memory, make the task first and await it after (`auto call = onWorker(...);
+// co_await std::move(call);`).
 template <class F>
 auto onWorker(F work) -> QCoro::Task<std::invoke_result_t<F&>> {
     using R = std::invoke_result_t<F&>;
