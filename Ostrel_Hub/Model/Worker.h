@@ -37,11 +37,17 @@ auto capture(F& work) -> Outcome<std::invoke_result_t<F&>> {
 
 // Runs a blocking Kit call on the Kit's threads and resumes the awaiting coroutine on the thread
 // that awaited it (the GUI thread for the model), with the call's result or its exception.
+// GCC 12 destroys the temporaries of a co_await expression twice: when the call's captures own
+// memory, make the task first and await it after (`auto call = onWorker(...);
+// co_await std::move(call);`).
 template <class F>
 auto onWorker(F work) -> QCoro::Task<std::invoke_result_t<F&>> {
     using R = std::invoke_result_t<F&>;
-    auto outcome =
-        co_await QtConcurrent::run(&kitThreads(), [work = std::move(work)]() mutable { return detail::capture(work); });
+    // The future is made before it is awaited: GCC 12 destroys the temporaries of a co_await
+    // expression twice, which frees whatever the call's captures own twice.
+    auto future =
+        QtConcurrent::run(&kitThreads(), [work = std::move(work)]() mutable { return detail::capture(work); });
+    auto outcome = co_await future;
     if (auto* failure = std::get_if<std::exception_ptr>(&outcome))
         std::rethrow_exception(*failure);
     if constexpr (!std::is_void_v<R>)

@@ -12,13 +12,10 @@
 #include "Services/InMemoryTokenPersistence.h"
 #include "Services/ServiceConfig.h"
 #include "TempDir.h"
-#include "Util/OpenSslPtr.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gmock/gmock.h>
-
-#include <openssl/pem.h>
 
 namespace ostrel::demo {
 namespace {

@@ -5,7 +5,9 @@
 
 #include <QCoroTask>
 #include <QThread>
+#include <filesystem>
 #include <stdexcept>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +54,14 @@ TEST(Worker, RunsOffTheGuiThreadAndCarriesResultsAndErrorsBack) {
     EXPECT_EQ(test::await(threadOfWork(&seen)), 7);
     ASSERT_NE(seen, nullptr);
     EXPECT_NE(seen, QThread::currentThread());
+
+    // A call whose captures own memory comes back whole (and is freed once).
+    auto owning = []() -> QCoro::Task<std::string> {
+        auto call = onWorker(
+            [text = std::string(100, 'x'), path = std::filesystem::path("/a/b/c")] { return text + path.string(); });
+        co_return co_await std::move(call);
+    };
+    EXPECT_EQ(test::await(owning()), std::string(100, 'x') + "/a/b/c");
 
     auto failing = []() -> QCoro::Task<void> {
         co_await onWorker([] { throw std::runtime_error("the Kit said no"); });

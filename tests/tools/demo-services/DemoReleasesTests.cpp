@@ -11,15 +11,12 @@
 #include "Services/ServiceConfig.h"
 #include "TempDir.h"
 #include "Util/AtomicFile.h"
-#include "Util/OpenSslPtr.h"
 
 #include <algorithm>
 #include <mutex>
 #include <regex>
 
 #include <gtest/gtest.h>
-
-#include <openssl/pem.h>
 
 namespace ostrel::demo {
 namespace {
