@@ -60,7 +60,7 @@ std::optional<SnapshotCache> snapshotsFor(const ModelEnvironment& environment) {
 }
 
 InstallPipeline pipelineFor(const ModelEnvironment& environment, MoonbaseClient& client,
-                            std::shared_ptr<InstallLedger> ledger) {
+                            std::shared_ptr<InstallLedger> ledger, const fs::path& work) {
     const auto& config = environment.config;
     const CodeVerifier verifier(environment.signaturePolicy, environment.codeTrust);
     const fs::path home = homeOf(environment);
@@ -72,8 +72,7 @@ InstallPipeline pipelineFor(const ModelEnvironment& environment, MoonbaseClient&
                            BundleInstaller{.verifier = verifier,
                                            .home = home,
                                            .applications = environment.applications.value_or(home / "Applications")},
-                           std::move(ledger), folderOr(environment.workFolder, &AppDirectories::work),
-                           ReleaseSource{&client, std::move(downloader)});
+                           std::move(ledger), work, ReleaseSource{&client, std::move(downloader)});
 }
 
 } // namespace
@@ -87,7 +86,8 @@ HubServices::HubServices(const ModelEnvironment& environment)
                identityTransport_, identityTokens_),
       ledger(std::make_shared<InstallLedger>(folderOr(environment.supportFolder, &AppDirectories::support))),
       installLock(lockIn(folderOr(environment.supportFolder, &AppDirectories::support))),
-      pipeline(pipelineFor(environment, client, ledger)),
+      workFolder(folderOr(environment.workFolder, &AppDirectories::work)),
+      pipeline(pipelineFor(environment, client, ledger, workFolder)),
       extrasClient(CatalogExtrasClient::forConfig(config, transportFor(config))), snapshots(snapshotsFor(environment)) {
 }
 

@@ -41,6 +41,8 @@ public:
     const std::shared_ptr<InstallLedger> ledger;
     // Absent when the lock file cannot be set up: installs then run without it.
     std::optional<InstallLock> installLock;
+    // Where downloads are unpacked and paused downloads wait.
+    const std::filesystem::path workFolder;
     InstallPipeline pipeline;
     const CatalogExtrasClient extrasClient;
     // Absent when the caches folder cannot be made.

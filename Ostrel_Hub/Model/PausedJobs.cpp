@@ -9,6 +9,21 @@
 
 #include <set>
 
+namespace ostrel::hub {
+
+void readJson(const JsonReader& in, PausedJob& out) {
+    in.expectObject();
+    out = PausedJob{.request = {.productId = in.required<std::string>("productId"),
+                                .productName = in.required<std::string>("productName"),
+                                .version = in.required<std::string>("version"),
+                                .download = in.required<Download>("download")},
+                    .verifyOnly = in.required<bool>("verifyOnly")};
+    if (out.request.productId.empty())
+        in.fail("a paused job names no product");
+}
+
+} // namespace ostrel::hub
+
 namespace ostrel::hub::PausedJobs {
 namespace {
 
@@ -25,34 +40,20 @@ nlohmann::json entryJson(const PausedJob& job) {
             {"verifyOnly", job.verifyOnly}};
 }
 
-PausedJob entryOf(const JsonReader& in) {
-    in.expectObject();
-    PausedJob job{.request = {.productId = in.required<std::string>("productId"),
-                              .productName = in.required<std::string>("productName"),
-                              .version = in.required<std::string>("version"),
-                              .download = in.required<Download>("download")},
-                  .verifyOnly = in.required<bool>("verifyOnly")};
-    if (job.request.productId.empty())
-        in.fail("a paused job names no product");
-    return job;
-}
-
-std::vector<PausedJob> decodeJobs(const nlohmann::json& json) {
-    const JsonReader top(json);
+std::vector<PausedJob> decodeJobs(const JsonTree& tree) {
+    const JsonReader top(tree);
     top.expectObject();
     if (top.required<int64_t>("format") != format)
         top.fail("a paused-jobs file of another form");
     const JsonReader list = top.member("jobs");
     list.expectArray();
-    if (json.at("jobs").size() > maxJobs)
+    if (const auto at = tree.find(JsonTree::root, "jobs"); at && tree.size(*at) > maxJobs)
         list.fail("more paused jobs than " + std::to_string(maxJobs));
     std::vector<PausedJob> jobs;
     std::set<std::string> products;
-    for (std::size_t i = 0; i < json.at("jobs").size(); ++i) {
-        auto job = entryOf(list.element(i));
+    for (auto& job : list.as<std::vector<PausedJob>>())
         if (products.insert(job.request.productId).second)
             jobs.push_back(std::move(job));
-    }
     return jobs;
 }
 

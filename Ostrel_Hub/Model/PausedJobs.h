@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Install/InstallRequest.h"
+#include "Services/JsonReader.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -17,6 +18,9 @@ struct PausedJob {
     bool verifyOnly = false;
     bool operator==(const PausedJob&) const = default;
 };
+
+// A paused job as its file keeps it.
+void readJson(const JsonReader& in, PausedJob& out);
 
 // The small file of paused jobs beside the pipeline's work folders. Only we write it, but it is
 // read like anything from outside: bounded in size and count, and a damaged file counts as empty.

@@ -161,8 +161,10 @@ protected:
     InMemoryTokenPersistence tokens;
     MoonbaseClient client{demo.config.hostPolicy(), demo.transport, tokens};
     std::shared_ptr<InstallLedger> ledger = std::make_shared<InstallLedger>(dir / "data");
-    CodeVerifier verifier{SignaturePolicy::ostrel(),
-                          signature::TrustSettings{.anchors = signature::TrustAnchors::fromPemFile(demo.services.codeSigningRoot()).value()}};
+    CodeVerifier verifier{
+        SignaturePolicy::ostrel(),
+        signature::TrustSettings{.anchors =
+                                     signature::TrustAnchors::fromPemFile(demo.services.codeSigningRoot()).value()}};
     InstallPipeline pipeline{
         Extractor{.verifier = verifier, .requireSignedContainers = true},
         BundleInstaller{.verifier = verifier, .home = dir / "home", .applications = dir / "home/Applications"}, ledger,

@@ -1,0 +1,295 @@
+// The app model headless against the demo services over real HTTPS, with sessions in memory,
+// a real ledger and snapshot folder, and a private session bus for notifications and the badge.
+#include "Catalog/SnapshotCache.h"
+#include "EventLoop.h"
+#include "Install/AppDirectories.h"
+#include "Model/AppModel.h"
+#include "Model/BannerList.h"
+#include "Model/JobQueue.h"
+#include "NotificationListener.h"
+#include "PrivateSessionBus.h"
+#include "RunningDemo.h"
+#include "Services/MoonbaseError.h"
+#include "TempDir.h"
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include <gmock/gmock.h>
+
+namespace ostrel::hub {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+
+// The hub's side of one test: its folders, its settings and whether its window is in front.
+struct HubFolders {
+    test::TempDir dir;
+    bool active = false;
+
+    ModelEnvironment environmentFor(const ServiceConfig& config, const fs::path& codeSigningRoot) {
+        ModelEnvironment environment;
+        environment.config = config;
+        environment.codeTrust =
+            signature::TrustSettings{.anchors = *signature::TrustAnchors::fromPemFile(codeSigningRoot)};
+        environment.ephemeralSessions = true;
+        environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
+        environment.supportFolder = dir / "data";
+        environment.workFolder = dir / "work";
+        environment.snapshotFolder = dir / "snapshots";
+        environment.home = dir / "home";
+        environment.applicationIsActive = [this] { return active; };
+        return environment;
+    }
+    SnapshotCache snapshots() { return SnapshotCache{AppDirectories::owned(dir / "snapshots")}; }
+};
+
+std::vector<std::string> idsIn(const ProductListModel& list) {
+    std::vector<std::string> ids;
+    for (const auto& row : list.rows())
+        ids.push_back(row.product.id);
+    return ids;
+}
+
+std::vector<QString> bannerTexts(const BannerList& banners) {
+    std::vector<QString> texts;
+    for (int row = 0; row < banners.rowCount(); ++row)
+        texts.push_back(banners.data(banners.index(row), BannerList::textRole).toString());
+    return texts;
+}
+
+Storefront oneProductStorefront() {
+    return Storefront{.suggestedCurrency = "EUR",
+                      .products = {StorefrontProduct{.id = "kept-from-last-time",
+                                                     .name = "Kept From Last Time",
+                                                     .defaultVariation = PricingVariation{.id = "v"}}}};
+}
+
+struct AppModelTest : ::testing::Test {
+    demo::RunningDemo demo;
+    HubFolders hub;
+    std::optional<test::NotificationListener> notifications; // only ever on the private bus
+
+    void SetUp() override {
+        OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
+        notifications.emplace();
+    }
+    std::unique_ptr<AppModel> model(ModelEnvironment environment) {
+        return std::make_unique<AppModel>(std::move(environment));
+    }
+    std::unique_ptr<AppModel> model() {
+        return model(hub.environmentFor(demo.config, demo.services.codeSigningRoot()));
+    }
+    static void signIn(AppModel& app) { app.services().client.signIn("demo@ostrel.test", "demo"); }
+};
+
+TEST_F(AppModelTest, StartsOnTheSavedCatalogueThenTheLiveOneReplacesItAndIsSaved) {
+    hub.snapshots().save(oneProductStorefront(), "storefront");
+    auto app = model();
+    // Before any request: the saved catalogue is on screen.
+    EXPECT_TRUE(app->storefrontIsCached());
+    EXPECT_THAT(idsIn(*app->products()), ElementsAre("kept-from-last-time"));
+
+    test::await(app->start());
+    EXPECT_FALSE(app->storefrontIsCached());
+    EXPECT_GT(app->products()->count(), 10);
+    EXPECT_NE(app->state().storeProduct("aurora-verb"), nullptr);
+    EXPECT_TRUE(app->lastChecked().isValid());
+    EXPECT_FALSE(app->loading());
+    EXPECT_THAT(bannerTexts(*app->banners()),
+                ElementsAre("Welcome to the Ostrel Hub beta. If anything breaks, Help > Send Beta Feedback tells us."));
+    // The live catalogue becomes the next start's snapshot, written off the GUI thread.
+    EXPECT_TRUE(
+        test::runUntil([&] { return hub.snapshots().load<Storefront>("storefront") == *app->state().storefront; }));
+    EXPECT_TRUE(test::runUntil([&] { return hub.snapshots().load<CatalogExtras>("extras").has_value(); }));
+
+    // The welcome is said once per user.
+    auto again = model();
+    EXPECT_TRUE(again->storefrontIsCached());
+    test::await(again->start());
+    EXPECT_TRUE(bannerTexts(*again->banners()).empty());
+}
+
+TEST_F(AppModelTest, AColdStartRestoresNothing) {
+    hub.snapshots().save(oneProductStorefront(), "storefront");
+    auto environment = hub.environmentFor(demo.config, demo.services.codeSigningRoot());
+    environment.cold = true;
+    auto app = model(std::move(environment));
+    EXPECT_FALSE(app->hasStorefront());
+    EXPECT_FALSE(app->storefrontIsCached());
+    EXPECT_EQ(app->products()->count(), 0);
+}
+
+TEST_F(AppModelTest, AStoreThatDoesNotAnswerIsQuietOnlyWhileTheSavedCatalogueIsShown) {
+    auto unreachable = demo.config;
+    unreachable.connectTo[unreachable.storeApiHost] = "127.0.0.1:1";
+    {
+        auto app = model(hub.environmentFor(unreachable, demo.services.codeSigningRoot()));
+        test::await(app->refreshAll());
+        EXPECT_FALSE(app->hasStorefront());
+        const auto texts = bannerTexts(*app->banners());
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_FALSE(texts.front().isEmpty());
+        EXPECT_EQ(app->banners()->data(app->banners()->index(0), BannerList::toneRole).toString(), "failure");
+    }
+    hub.snapshots().save(oneProductStorefront(), "storefront");
+    auto app = model(hub.environmentFor(unreachable, demo.services.codeSigningRoot()));
+    test::await(app->refreshAll());
+    EXPECT_TRUE(app->storefrontIsCached());
+    EXPECT_EQ(app->banners()->rowCount(), 0);
+}
+
+TEST_F(AppModelTest, ARefreshWithTheDemoAccountFillsOwnedProductsInstalledVersionsAndUpdates) {
+    auto app = model();
+    signIn(*app);
+    test::await(app->refreshAll());
+    EXPECT_TRUE(app->storeConnected());
+    EXPECT_EQ(app->storeUserName(), "Demo Customer");
+    EXPECT_THAT(idsIn(*app->ownedProducts()), ElementsAre("aurora-verb", "tidal-delay", "grain-field", "meter-one",
+                                                          "pulse-gate", "sketchpad", "ostrel-tuner"));
+    EXPECT_EQ(app->updateCount(), 0) << "nothing is installed yet";
+
+    // An older release on this machine, as another process would have recorded it.
+    InstallRecord old;
+    old.productId = "tidal-delay";
+    old.productName = "Tidal Delay";
+    old.version = "1.2.0";
+    app->services().ledger->save(old);
+    test::await(app->refreshAll());
+    EXPECT_EQ(app->installedVersion("tidal-delay"), "1.2.0");
+    EXPECT_EQ(app->latestVersion("tidal-delay"), "1.8.0");
+    EXPECT_TRUE(app->hasUpdate("tidal-delay"));
+    EXPECT_THAT(idsIn(*app->updatesAvailable()), ElementsAre("tidal-delay"));
+    EXPECT_EQ(app->updateCount(), 1);
+}
+
+TEST_F(AppModelTest, FreshUpdatesAreAnnouncedOnceAndOnlyWhileTheWindowIsNotInFront) {
+    auto app = model();
+    app->setAutoUpdate(false);
+    signIn(*app);
+    InstallRecord old;
+    old.productId = "tidal-delay";
+    old.productName = "Tidal Delay";
+    old.version = "1.0";
+    app->services().ledger->save(old);
+
+    test::await(app->refreshAll());
+    ASSERT_TRUE(test::runUntil([&] { return notifications->received().size() == 1; }));
+    EXPECT_EQ(notifications->received().front().summary, "An update is ready");
+    EXPECT_EQ(notifications->received().front().body, "Tidal Delay");
+
+    // Nothing fresh: no second notification.
+    test::await(app->refreshAll());
+    old.productId = "aurora-verb";
+    old.productName = "Aurora Verb";
+    app->services().ledger->save(old);
+    // A fresh one while the user looks at the window: not posted, and not announced again later.
+    hub.active = true;
+    test::await(app->refreshAll());
+    hub.active = false;
+    test::await(app->refreshAll());
+    test::settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(notifications->received().size(), 1u);
+
+    old.productId = "grain-field";
+    old.productName = "Grain Field";
+    app->services().ledger->save(old);
+    test::await(app->refreshAll());
+    ASSERT_TRUE(test::runUntil([&] { return notifications->received().size() == 2; }));
+    EXPECT_EQ(notifications->received().back().summary, "3 updates are ready");
+    EXPECT_EQ(notifications->received().back().body, "Aurora Verb, Tidal Delay, Grain Field");
+}
+
+TEST_F(AppModelTest, AutomaticUpdatesQueueJobsInsteadOfAnnouncingWhenTheStoreIsConnected) {
+    auto app = model();
+    ASSERT_TRUE(app->autoUpdate());
+    InstallRecord old;
+    old.productId = "meter-one";
+    old.productName = "Meter One";
+    old.version = "1.0.0";
+    app->services().ledger->save(old);
+
+    // Not connected: the store cannot be asked, so the user is told.
+    test::await(app->refreshAll());
+    EXPECT_EQ(app->updateCount(), 0) << "without the account nothing is owned";
+    signIn(*app);
+    test::await(app->refreshAll());
+    EXPECT_EQ(app->updateCount(), 1);
+    ASSERT_NE(app->jobs()->job(std::string("meter-one")), nullptr);
+    test::settle(std::chrono::milliseconds(300));
+    EXPECT_TRUE(notifications->received().empty());
+    EXPECT_TRUE(test::runUntil([&] { return app->installedVersion("meter-one") == "1.0.6"; }));
+    test::await(app->refreshAll());
+    EXPECT_EQ(app->updateCount(), 0);
+}
+
+TEST_F(AppModelTest, AnInstallWithoutTheStoreWaitsForTheSignInAndAProductWithoutAMacDownloadSaysSo) {
+    auto app = model();
+    test::await(app->refreshAll());
+    app->install("aurora-verb");
+    EXPECT_TRUE(app->showSignIn());
+    EXPECT_EQ(app->signInPurpose(), AppModel::SignInPurpose::connectStore);
+    EXPECT_EQ(app->signInReason(), "Downloads come from the Ostrel store. Connect your store account once and Aurora "
+                                   "Verb will start installing.");
+    ASSERT_TRUE(app->pendingInstall().has_value());
+    EXPECT_EQ(app->pendingInstall()->product.id, "aurora-verb");
+    EXPECT_EQ(app->jobs()->rowCount(), 0);
+
+    signIn(*app);
+    test::await(app->refreshAll());
+    app->install("echo-lab");
+    EXPECT_THAT(bannerTexts(*app->banners()), ::testing::Contains(QString("Echo Lab has no macOS download yet.")));
+    EXPECT_EQ(app->jobs()->rowCount(), 0);
+}
+
+TEST_F(AppModelTest, AStoreSessionEndedInAnActionAsksForTheSignInAgain) {
+    auto app = model();
+    signIn(*app);
+    test::await(app->refreshAll());
+    ASSERT_TRUE(app->storeConnected());
+    app->report(std::make_exception_ptr(MoonbaseError::notSignedIn()));
+    EXPECT_FALSE(app->storeConnected());
+    EXPECT_EQ(app->ownedProducts()->count(), 0);
+    EXPECT_TRUE(app->showSignIn());
+    EXPECT_EQ(app->signInReason(), "Your store session ended. Sign in again to continue.");
+    EXPECT_EQ(app->banners()->rowCount(), 0);
+}
+
+// A catalogue whose store takes only US dollars.
+fs::path dollarsOnlyCatalogue(const fs::path& folder) {
+    std::ifstream in(OSTREL_DEMO_CATALOGUE);
+    auto catalogue = nlohmann::json::parse(in);
+    catalogue["currencies"] = {"USD"};
+    const auto file = folder / "catalogue.json";
+    std::ofstream(file) << catalogue.dump();
+    return file;
+}
+
+TEST(AppModelCurrency, AStoreThatDoesNotTakeTheChosenCurrencySwitchesToItsSuggestionAndKeepsIt) {
+    test::TempDir dir;
+    demo::DemoServices services{demo::DemoServicesOptions{.stateFolder = dir / "state",
+                                                          .catalogueFile = dollarsOnlyCatalogue(dir.path()),
+                                                          .settleDelay = std::chrono::seconds(0),
+                                                          .log = [](const std::string&) {}}};
+    services.start();
+    HubFolders hub;
+    const auto config = ServiceConfig::load(services.configFile());
+    {
+        AppModel app(hub.environmentFor(config, services.codeSigningRoot()));
+        EXPECT_EQ(app.currency(), "EUR");
+        test::await(app.loadStorefront());
+        EXPECT_EQ(app.currency(), "USD");
+    }
+    AppModel again(hub.environmentFor(config, services.codeSigningRoot()));
+    EXPECT_EQ(again.currency(), "USD");
+}
+
+TEST_F(AppModelTest, AStoreThatTakesTheChosenCurrencyLeavesItAlone) {
+    auto app = model();
+    test::await(app->loadStorefront());
+    EXPECT_EQ(app->currency(), "EUR");
+}
+
+} // namespace
+} // namespace ostrel::hub
