@@ -37,8 +37,8 @@ public:
         std::uint32_t extent = 0; // string: its length; container: the index just past its contents
         Kind kind = Kind::null;
     };
-    // Sixteen bytes a node keeps a large document's tree near the size of its text, at the
-    // price of strings and trees of at most 4 GiB: far beyond anything the hub reads.
+    // At sixteen bytes a node, a large document's tree stays near the size of its text; the
+    // price is that strings and trees stop at 4 GiB, far beyond anything the hub reads.
     static constexpr std::size_t maxExtent = UINT32_MAX;
     static_assert(sizeof(Node) == 16);
 
