@@ -424,6 +424,40 @@ void AppModel::open(const QUrl& url) {
     navigation_->open(url);
 }
 
+void AppModel::showExtra(const QString& itemId) {
+    navigation_->showExtra(itemId);
+}
+
+void AppModel::goBack() {
+    navigation_->goBack();
+}
+
+StoreState::Products AppModel::products(ProductKind kind) const {
+    auto all = state_.products();
+    std::erase_if(all, [kind](const StorefrontProduct* product) { return Catalog::entry(product->id).kind != kind; });
+    return all;
+}
+
+std::vector<ExtrasItem> AppModel::searchExtras(const std::string& query) const {
+    return extras_ ? SearchIndex::searchExtras(*extras_, query) : std::vector<ExtrasItem>{};
+}
+
+const ExtrasItem* AppModel::extrasItem(std::string_view id) const {
+    if (!extras_)
+        return nullptr;
+    const auto& items = extras_->items;
+    const auto found = std::find_if(items.begin(), items.end(), [&](const ExtrasItem& item) { return item.id == id; });
+    return found == items.end() ? nullptr : &*found;
+}
+
+// In the store and downloadable: the storefront has the product and a Mac download of it.
+ExtrasItem::InstallRoute AppModel::route(const ExtrasItem& item) const {
+    return item.installRoute([this](const std::string& productId) {
+        const auto* product = state_.storeProduct(productId);
+        return product != nullptr && !product->macDownloads().empty();
+    });
+}
+
 void AppModel::toggleWishlist(const QString& productId) {
     wishlist_->toggle(productId);
 }

@@ -3,6 +3,7 @@
 #include "Catalog/CatalogExtras.h"
 #include "Model/Banner.h"
 #include "Model/BannerList.h"
+#include "Model/Catalog.h"
 #include "Model/DesktopNotifier.h"
 #include "Model/HubServices.h"
 #include "Model/HubSettings.h"
@@ -101,8 +102,16 @@ public:
     Q_INVOKABLE QString latestVersion(const QString& productId) const;
     Q_INVOKABLE QString installedVersion(const QString& productId) const;
 
+    // The catalogue of one kind, and the extras feed with its search and install routes.
+    StoreState::Products products(ProductKind kind) const;
+    std::vector<ExtrasItem> searchExtras(const std::string& query) const;
+    const ExtrasItem* extrasItem(std::string_view id) const;
+    ExtrasItem::InstallRoute route(const ExtrasItem& item) const;
+
     // Navigation and wishlist shortcuts for the screens.
     Q_INVOKABLE void show(const QString& productId);
+    Q_INVOKABLE void showExtra(const QString& itemId);
+    Q_INVOKABLE void goBack();
     Q_INVOKABLE void open(const QUrl& url);
     Q_INVOKABLE void toggleWishlist(const QString& productId);
 

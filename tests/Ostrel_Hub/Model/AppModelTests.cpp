@@ -243,6 +243,39 @@ TEST_F(AppModelTest, AnInstallWithoutTheStoreWaitsForTheSignInAndAProductWithout
     EXPECT_EQ(app->jobs()->rowCount(), 0);
 }
 
+std::vector<std::string> idsOf(const std::vector<ExtrasItem>& items) {
+    std::vector<std::string> ids;
+    for (const auto& item : items)
+        ids.push_back(item.id);
+    return ids;
+}
+
+TEST_F(AppModelTest, KindsExtrasSearchAndInstallRoutesComeFromTheCatalogueAndTheFeed) {
+    auto app = model();
+    test::await(app->refreshAll());
+    const auto apps = app->products(ProductKind::app);
+    ASSERT_FALSE(apps.empty());
+    for (const auto* product : apps)
+        EXPECT_EQ(Catalog::entry(product->id).kind, ProductKind::app) << product->id;
+    EXPECT_EQ(apps.size() + app->products(ProductKind::plugIn).size() + app->products(ProductKind::game).size(),
+              static_cast<std::size_t>(app->products()->count()));
+
+    EXPECT_TRUE(app->searchExtras("   ").empty());
+    EXPECT_THAT(idsOf(app->searchExtras("PREVIEW")), ElementsAre("prism-eq-preview"));
+    ASSERT_NE(app->extrasItem("prism-eq-preview"), nullptr);
+    EXPECT_EQ(app->extrasItem("nothing-like-it"), nullptr);
+    // In the store with a Mac download: the hub installs it; Windows only: nowhere to go.
+    EXPECT_EQ(app->route(*app->extrasItem("prism-eq-preview")), ExtrasItem::InstallRoute::hub("prism-eq"));
+    EXPECT_EQ(app->route(*app->extrasItem("echo-lab-mac")).kind, ExtrasItem::InstallRoute::Kind::unavailable);
+    EXPECT_EQ(app->route(*app->extrasItem("impulse-pack")).kind, ExtrasItem::InstallRoute::Kind::browser);
+
+    app->navigation()->setSelection(HubSection::freeTools);
+    app->showExtra("impulse-pack");
+    EXPECT_EQ(app->navigation()->path(), QStringList{"extra:impulse-pack"});
+    app->goBack();
+    EXPECT_TRUE(app->navigation()->path().isEmpty());
+}
+
 TEST_F(AppModelTest, AStoreSessionEndedInAnActionAsksForTheSignInAgain) {
     auto app = model();
     signIn(*app);
