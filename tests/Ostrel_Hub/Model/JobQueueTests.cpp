@@ -188,15 +188,20 @@ TEST_F(JobQueueTest, AnInstallRunsUnderTheLockToTheLedgerAndIsAnnounced) {
     EXPECT_TRUE(job->isRunning());
     EXPECT_FALSE(lockIsFree()) << "the lock is taken when the install starts";
     std::vector<Kind> stages;
+    std::optional<bool> pausedWhileVerifying;
     QObject::connect(job, &InstallJob::stageChanged, [&] {
         if (stages.empty() || stages.back() != job->stage().kind)
             stages.push_back(job->stage().kind);
+        if (job->stage().kind == Kind::verifying)
+            pausedWhileVerifying = queue->pause(job);
     });
 
     ASSERT_TRUE(waitSettled(job));
     EXPECT_EQ(job->stage().kind, Kind::installed);
     EXPECT_EQ(stages, (std::vector<Kind>{Kind::resolving, Kind::downloading, Kind::verifying, Kind::installing,
                                          Kind::installed}));
+    EXPECT_EQ(pausedWhileVerifying, false) << "only a job that is getting its download pauses";
+    EXPECT_FALSE(queue->pause(job));
     QSignalSpy changes(job, &InstallJob::stageChanged);
     job->setStage(job->stage());
     EXPECT_EQ(changes.count(), 0) << "only a change is signalled";
@@ -300,8 +305,23 @@ TEST_F(JobQueueTest, APausedJobIsListedAgainByTheNextQueueAndResumesFromWhatTheP
     EXPECT_EQ(keptPaused()[0].request, release);
 }
 
+TEST_F(JobQueueTest, AJobResumedBeforeItsDownloadStoppedContinuesOnItsOwn) {
+    const auto release = request("aurora-verb");
+    fault("mode=stall&count=1");
+    InstallJob* job = queue->enqueue(release, false);
+    ASSERT_TRUE(test::runUntil([&] { return job->received() > 0; }));
+    ASSERT_TRUE(queue->pause(job));
+    ASSERT_TRUE(queue->resume(job));
+    EXPECT_TRUE(job->isRunning()) << "the stopped download has not ended yet";
+    fault("mode=none");
+    ASSERT_TRUE(waitSettled(job));
+    EXPECT_EQ(job->stage().kind, Kind::installed);
+    EXPECT_GT(lastAnswerStart(release), 0) << sent(release).dump();
+}
+
 TEST_F(JobQueueTest, APauseThatComesAfterTheDownloadEndedLeavesTheJobPausedToStartOver) {
     const auto release = request("pulse-gate");
+    const size_t answersBefore = sent(release).size(); // the services are shared by every test here
     InstallJob* job = queue->enqueue(release, false);
     const fs::path downloaded = partialFile(release).replace_extension();
     ASSERT_TRUE(waitWithoutEvents([&] { return fs::exists(downloaded); }, std::chrono::milliseconds(1)));
@@ -316,7 +336,7 @@ TEST_F(JobQueueTest, APauseThatComesAfterTheDownloadEndedLeavesTheJobPausedToSta
     ASSERT_TRUE(queue->resume(job));
     ASSERT_TRUE(waitSettled(job));
     EXPECT_EQ(job->stage().kind, Kind::installed);
-    EXPECT_EQ(sent(release).size(), 2u);
+    EXPECT_EQ(sent(release).size(), answersBefore + 2);
     EXPECT_EQ(lastAnswerStart(release), 0) << "started over";
 }
 
