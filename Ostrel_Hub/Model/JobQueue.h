@@ -41,6 +41,7 @@ struct JobEvents {
 class JobQueue : public QAbstractListModel {
     Q_OBJECT
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
+    Q_PROPERTY(bool restored READ restored NOTIFY restoredChanged)
 
 public:
     enum Role {
