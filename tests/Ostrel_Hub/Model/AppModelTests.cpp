@@ -66,6 +66,15 @@ Storefront oneProductStorefront() {
                                                      .defaultVariation = PricingVariation{.id = "v"}}}};
 }
 
+// An older release on this machine, as another process would have recorded it.
+void recordInstalled(AppModel& app, std::string id, std::string name, std::string version) {
+    InstallRecord record;
+    record.productId = std::move(id);
+    record.productName = std::move(name);
+    record.version = std::move(version);
+    app.services().ledger->save(record);
+}
+
 struct AppModelTest : ::testing::Test {
     demo::RunningDemo demo;
     HubFolders hub;
@@ -150,12 +159,7 @@ TEST_F(AppModelTest, ARefreshWithTheDemoAccountFillsOwnedProductsInstalledVersio
                                                           "pulse-gate", "sketchpad", "ostrel-tuner"));
     EXPECT_EQ(app->updateCount(), 0) << "nothing is installed yet";
 
-    // An older release on this machine, as another process would have recorded it.
-    InstallRecord old;
-    old.productId = "tidal-delay";
-    old.productName = "Tidal Delay";
-    old.version = "1.2.0";
-    app->services().ledger->save(old);
+    recordInstalled(*app, "tidal-delay", "Tidal Delay", "1.2.0");
     test::await(app->refreshAll());
     EXPECT_EQ(app->installedVersion("tidal-delay"), "1.2.0");
     EXPECT_EQ(app->latestVersion("tidal-delay"), "1.8.0");
@@ -168,11 +172,7 @@ TEST_F(AppModelTest, FreshUpdatesAreAnnouncedOnceAndOnlyWhileTheWindowIsNotInFro
     auto app = model();
     app->setAutoUpdate(false);
     signIn(*app);
-    InstallRecord old;
-    old.productId = "tidal-delay";
-    old.productName = "Tidal Delay";
-    old.version = "1.0";
-    app->services().ledger->save(old);
+    recordInstalled(*app, "tidal-delay", "Tidal Delay", "1.0");
 
     test::await(app->refreshAll());
     ASSERT_TRUE(test::runUntil([&] { return notifications->received().size() == 1; }));
@@ -181,9 +181,7 @@ TEST_F(AppModelTest, FreshUpdatesAreAnnouncedOnceAndOnlyWhileTheWindowIsNotInFro
 
     // Nothing fresh: no second notification.
     test::await(app->refreshAll());
-    old.productId = "aurora-verb";
-    old.productName = "Aurora Verb";
-    app->services().ledger->save(old);
+    recordInstalled(*app, "aurora-verb", "Aurora Verb", "1.0");
     // A fresh one while the user looks at the window: not posted, and not announced again later.
     hub.active = true;
     test::await(app->refreshAll());
@@ -192,9 +190,7 @@ TEST_F(AppModelTest, FreshUpdatesAreAnnouncedOnceAndOnlyWhileTheWindowIsNotInFro
     test::settle(std::chrono::milliseconds(300));
     EXPECT_EQ(notifications->received().size(), 1u);
 
-    old.productId = "grain-field";
-    old.productName = "Grain Field";
-    app->services().ledger->save(old);
+    recordInstalled(*app, "grain-field", "Grain Field", "1.0");
     test::await(app->refreshAll());
     ASSERT_TRUE(test::runUntil([&] { return notifications->received().size() == 2; }));
     EXPECT_EQ(notifications->received().back().summary, "3 updates are ready");
@@ -204,11 +200,7 @@ TEST_F(AppModelTest, FreshUpdatesAreAnnouncedOnceAndOnlyWhileTheWindowIsNotInFro
 TEST_F(AppModelTest, AutomaticUpdatesQueueJobsInsteadOfAnnouncingWhenTheStoreIsConnected) {
     auto app = model();
     ASSERT_TRUE(app->autoUpdate());
-    InstallRecord old;
-    old.productId = "meter-one";
-    old.productName = "Meter One";
-    old.version = "1.0.0";
-    app->services().ledger->save(old);
+    recordInstalled(*app, "meter-one", "Meter One", "1.0.0");
 
     // Not connected: the store cannot be asked, so the user is told.
     test::await(app->refreshAll());
