@@ -15,6 +15,6 @@ pkg_check_modules(LZMA REQUIRED IMPORTED_TARGET liblzma)
 pkg_check_modules(RE2 REQUIRED IMPORTED_TARGET re2)
 # The desktop app and its model.
 if(NOT OSTREL_KIT_ONLY)
-    find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui DBus Concurrent)
+    find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui DBus Concurrent Qml Quick QuickControls2 Svg Test QuickTest)
     find_package(QCoro6 REQUIRED COMPONENTS Core DBus)
 endif()

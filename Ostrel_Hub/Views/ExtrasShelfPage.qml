@@ -1,0 +1,9 @@
+import QtQuick
+import Ostrel.Hub
+
+// Placeholder until the screen is built.
+Item {
+    property var hub
+    property string shelf
+    implicitHeight: 48
+}

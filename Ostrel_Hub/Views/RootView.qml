@@ -1,0 +1,98 @@
+import QtQuick
+import QtQuick.Layouts
+import Ostrel.Hub
+
+// The main window's content: sidebar, toolbar, the detail column (the selected section, the
+// page on top of its stack, or the search results), banners over it, and the launch splash.
+Rectangle {
+    id: root
+    property var hub
+    color: Theme.window
+
+    readonly property var navigation: hub ? hub.navigation : null
+    readonly property var path: navigation ? navigation.path : []
+    readonly property string searchText: navigation ? navigation.search : ""
+
+    // The file and properties of what the detail column shows.
+    function detail() {
+        if (searchText.length > 0)
+            return { file: "SearchResultsView.qml", props: {} }
+        if (path.length > 0) {
+            const page = path[path.length - 1]
+            if (page.startsWith("extra:"))
+                return { file: "ExtrasItemPage.qml", props: { itemId: page.substring(6) } }
+            return { file: "ProductPage.qml", props: { productId: page } }
+        }
+        return sectionScreen(navigation ? navigation.selection : undefined)
+    }
+
+    function sectionScreen(section) {
+        switch (section) {
+        case HubSection.plugIns: return { file: "BrowseView.qml", props: { kind: "plugIns" } }
+        case HubSection.apps: return { file: "BrowseView.qml", props: { kind: "apps" } }
+        case HubSection.free: return { file: "FreeView.qml", props: {} }
+        case HubSection.freeTools: return { file: "ExtrasShelfPage.qml", props: { shelf: "freeTools" } }
+        case HubSection.earlyAccess: return { file: "ExtrasShelfPage.qml", props: { shelf: "earlyAccess" } }
+        case HubSection.library: return { file: "LibraryView.qml", props: {} }
+        case HubSection.updates: return { file: "UpdatesView.qml", props: {} }
+        case HubSection.downloads: return { file: "DownloadsView.qml", props: {} }
+        case HubSection.wishlist: return { file: "WishlistView.qml", props: {} }
+        case HubSection.account: return { file: "AccountView.qml", props: {} }
+        default: return { file: "DiscoverView.qml", props: {} }
+        }
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Sidebar {
+            id: sidebar
+            hub: root.hub
+            Layout.preferredWidth: Theme.sidebarWidth
+            Layout.fillHeight: true
+        }
+        Rectangle {
+            Layout.preferredWidth: 1
+            Layout.fillHeight: true
+            color: Theme.separator
+        }
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            spacing: 0
+
+            HubToolbar {
+                hub: root.hub
+                Layout.fillWidth: true
+            }
+            Item {
+                id: detailColumn
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                clip: true
+
+                Loader {
+                    id: screen
+                    anchors.fill: parent
+                    focus: true
+                    readonly property var target: root.detail()
+                    onTargetChanged: setSource(target.file, Object.assign({ hub: root.hub }, target.props))
+                    Component.onCompleted: setSource(target.file, Object.assign({ hub: root.hub }, target.props))
+                }
+                BannerStack {
+                    hub: root.hub
+                    anchors.top: parent.top
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    anchors.topMargin: 12
+                }
+            }
+        }
+    }
+
+    LaunchSplash {
+        id: splash
+        hub: root.hub
+        anchors.fill: parent
+    }
+}
