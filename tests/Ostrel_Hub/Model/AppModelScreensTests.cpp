@@ -231,11 +231,26 @@ TEST_F(AppModelScreensTest, ShelvesAndTheProductPageComeFromTheLiveStore) {
     EXPECT_EQ(page["category"].toString(), "Dynamics");
     EXPECT_TRUE(page["compatibility"].toStringList().contains("Mac"));
     EXPECT_FALSE(page["size"].toString().isEmpty());
-    EXPECT_TRUE(page["shareUrl"].toString().endsWith("/buy/velvet-comp"));
+    EXPECT_EQ(page["shareUrl"].toString(),
+              QString::fromStdString("https://" + demo.config.storeApiHost + "/buy/velvet-comp"));
     EXPECT_TRUE(page["isPaidNotOwned"].toBool());
     EXPECT_EQ(app->productPage("studio-pass")["licence"].toString(), "Subscription");
     EXPECT_FALSE(app->productPage("gone-from-the-store")["exists"].toBool());
     EXPECT_EQ(app->formatBytes(12'400'000), "12.4 MB");
+}
+
+TEST_F(AppModelScreensTest, OnlyWhatIsForSaleGoesInTheCart) {
+    Storefront saved{.suggestedCurrency = "EUR"};
+    saved.products.push_back(StorefrontProduct{.id = "withdrawn", .name = "Withdrawn"});
+    saved.products.push_back(StorefrontProduct{
+        .id = "on-sale", .name = "On Sale", .defaultVariation = PricingVariation{.id = "v", .price = {{"EUR", 5}}}});
+    hub.snapshots().save(saved, "storefront");
+    auto app = model(); // the saved catalogue, before any request
+    app->addToCart("withdrawn");
+    EXPECT_EQ(app->cartCount(), 0);
+    EXPECT_EQ(kind(*app, "withdrawn"), "none");
+    app->addToCart("on-sale");
+    EXPECT_EQ(app->cartIds(), QStringList{"on-sale"});
 }
 
 TEST_F(AppModelScreensTest, ExtrasPagesSayHowEachItemIsHad) {
