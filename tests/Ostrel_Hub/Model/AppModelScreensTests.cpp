@@ -17,15 +17,9 @@ namespace ostrel::hub {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::idsIn;
 using test_support::recordInstalled;
 using ::testing::ElementsAre;
-
-std::vector<std::string> idsIn(const ProductListModel& list) {
-    std::vector<std::string> ids;
-    for (const auto& row : list.rows())
-        ids.push_back(row.product.id);
-    return ids;
-}
 
 std::vector<QString> itemIdsIn(const ExtrasListModel& list) {
     std::vector<QString> ids;

@@ -23,15 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test_support::HubFolders;
+using test_support::idsIn;
 using test_support::recordInstalled;
 using ::testing::ElementsAre;
-
-std::vector<std::string> idsIn(const ProductListModel& list) {
-    std::vector<std::string> ids;
-    for (const auto& row : list.rows())
-        ids.push_back(row.product.id);
-    return ids;
-}
 
 std::vector<QString> bannerTexts(const BannerList& banners) {
     std::vector<QString> texts;

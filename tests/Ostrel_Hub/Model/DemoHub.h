@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace ostrel::hub::test_support {
 
@@ -34,6 +35,14 @@ struct HubFolders {
     }
     SnapshotCache snapshots() { return SnapshotCache{AppDirectories::owned(dir / "snapshots")}; }
 };
+
+// The product ids of a list, in order.
+inline std::vector<std::string> idsIn(const ProductListModel& list) {
+    std::vector<std::string> ids;
+    for (const auto& row : list.rows())
+        ids.push_back(row.product.id);
+    return ids;
+}
 
 // An older release on this machine, as another process would have recorded it.
 inline void recordInstalled(AppModel& app, std::string id, std::string name, std::string version,
