@@ -29,9 +29,7 @@ QImage DecodedImage::decode(const QByteArray& bytes, int maxPixels) {
     reader.setAutoTransform(true);
     if (!reader.canRead() || !acceptable(reader.size()))
         return {};
-    QImage full = reader.read();
-    if (full.isNull())
-        return {};
+    QImage full = reader.read(); // null when the pixels are broken; stays null below
     // Rotation by the recorded orientation has already happened; a quarter turn swaps the
     // sides, so the thumbnail is sized from the image as it will be shown.
     const QSize size = thumbnailSize(full.size(), maxPixels);

@@ -163,7 +163,8 @@ TEST(DecodedImage, RefusesAbsurdSizesBeforeDecoding) {
     // image library ever tries (and warns about) an allocation of that size.
     LoggedWarnings warnings;
     EXPECT_TRUE(DecodedImage::decode(pngDeclaring(60000, 60000), 256).isNull());
-    EXPECT_EQ(LoggedWarnings::take(), QStringList());
+    const auto logged = LoggedWarnings::take();
+    EXPECT_TRUE(logged.isEmpty()) << logged.join(u'\n').toStdString();
 }
 
 TEST(ImageMemory, HoldsTwoHundredImagesAndDropsTheLeastRecentlyUsed) {
@@ -198,6 +199,9 @@ struct ServedIcons {
 
     ServedIcons() {
         serve("/icons/halves.png", encoded(halves({64, 64}), "PNG"));
+        QImage redOnClear = filled({16, 16}, Qt::transparent, QImage::Format_ARGB32);
+        QPainter(&redOnClear).fillRect(0, 0, 8, 16, Qt::red);
+        serve("/icons/red-on-clear.png", encoded(redOnClear, "PNG"));
         serve("/icons/clear.png", encoded(filled({16, 16}, Qt::transparent, QImage::Format_ARGB32), "PNG"));
         server.start();
         const auto& config = server.config();
@@ -236,6 +240,12 @@ TEST(IconPalette, StoresTheAverageColourOfAnIcon) {
     EXPECT_EQ(palette.colors().value(QStringLiteral("halves")).value<QColor>(), color);
     EXPECT_EQ(changes, 1);
 
+    // Clear pixels are no colour: only what shows is averaged.
+    palette.load(QStringLiteral("red"), ServedIcons::url(CatalogTestServer::web, "/icons/red-on-clear.png"));
+    ASSERT_TRUE(test::runUntil([&] { return palette.pending().isEmpty(); }));
+    EXPECT_EQ(palette.colorFor(QStringLiteral("red")), QColor(Qt::red));
+    changes = 1;
+
     // A fully clear icon has no colour; an address that serves nothing neither.
     palette.load(QStringLiteral("clear"), ServedIcons::url(CatalogTestServer::web, "/icons/clear.png"));
     palette.load(QStringLiteral("gone"), ServedIcons::url(CatalogTestServer::web, "/icons/gone.png"));
@@ -272,6 +282,11 @@ TEST(IconPalette, LeavesAddressesImagesMayNotComeFromAlone) {
     test::settle();
     EXPECT_TRUE(palette.colors().isEmpty());
     EXPECT_EQ(icons.server.requests(), 0);
+
+    // Without an image cache nothing is ever computed.
+    IconPalette withoutImages(nullptr, icons.server.config().hostPolicy());
+    withoutImages.load(QStringLiteral("halves"), ServedIcons::url(CatalogTestServer::assets, "/icons/halves.png"));
+    EXPECT_TRUE(withoutImages.pending().isEmpty());
 }
 
 } // namespace
