@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QQuickImageResponse>
+
+namespace ostrel::hub {
+
+// One answer of the cached image provider: an image at once, or one that a worker is making.
+// The answer owns the watcher of that work, so an answer QML has dropped simply never hears of
+// the result.
+class CachedImageResponse : public QQuickImageResponse {
+    Q_OBJECT
+public:
+    explicit CachedImageResponse(QImage ready);
+    explicit CachedImageResponse(QFuture<QImage> work);
+
+    QQuickTextureFactory* textureFactory() const override;
+
+    // The stand-in for "no image".
+    static QImage nothing();
+
+private:
+    void deliver(QImage image);
+
+    QImage image_;
+    QFutureWatcher<QImage> watcher_;
+};
+
+} // namespace ostrel::hub
