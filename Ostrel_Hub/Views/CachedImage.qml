@@ -18,9 +18,9 @@ Item {
     // Decorative unless named.
     property string accessibleName: ""
 
-    // The provider answers "no image" with a 1×1 clear image rather than an error, so QML
-    // logs nothing for a missing image.
-    readonly property bool ready: image.status === Image.Ready && image.implicitWidth > 1
+    // The provider answers "no image" with an empty image rather than an error, so QML logs
+    // nothing for a missing image.
+    readonly property bool ready: image.status === Image.Ready && image.implicitWidth > 0
     // The image's loading state, as Image.status.
     readonly property int status: image.status
     readonly property size imageSize: ready ? Qt.size(image.implicitWidth, image.implicitHeight) : Qt.size(0, 0)

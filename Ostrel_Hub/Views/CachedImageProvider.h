@@ -13,9 +13,9 @@ namespace ostrel::hub {
 // table at once; otherwise the bytes come from the image cache and are decoded on threads of
 // this provider's own, so a slow download never holds up the screens' other images.
 //
-// When there is no image, the answer is a 1×1 clear image rather than an error: QML logs every
-// failed image as a warning, and a missing product image is not one. CachedImage.qml shows its
-// placeholder for an image that small.
+// When there is no image the answer is an empty image, never an error: QML logs every failed
+// image as a warning, and a missing product image is not one. CachedImage.qml shows its
+// placeholder for an empty image.
 class CachedImageProvider : public QQuickAsyncImageProvider {
 public:
     static constexpr int standardPixels = 256;

@@ -11,17 +11,12 @@ CachedImageResponse::CachedImageResponse(QFuture<QImage> work) {
     watcher_.setFuture(std::move(work));
 }
 
-QImage CachedImageResponse::nothing() {
-    QImage clear(1, 1, QImage::Format_ARGB32_Premultiplied);
-    clear.fill(Qt::transparent);
-    return clear;
-}
-
 void CachedImageResponse::deliver(QImage image) {
-    image_ = image.isNull() ? nothing() : std::move(image);
+    image_ = std::move(image);
     emit finished();
 }
 
+// A null image gives no texture, and QML an empty image: no error string, so nothing is logged.
 QQuickTextureFactory* CachedImageResponse::textureFactory() const {
     return QQuickTextureFactory::textureFactoryForImage(image_);
 }

@@ -6,7 +6,8 @@
 
 namespace ostrel::hub {
 
-// One answer of the cached image provider: an image at once, or one that a worker is making.
+// One answer of the cached image provider: an image at once, or one that a worker is making; a
+// null image when there is none.
 // The answer owns the watcher of that work, so an answer QML has dropped simply never hears of
 // the result.
 class CachedImageResponse : public QQuickImageResponse {
@@ -16,9 +17,6 @@ public:
     explicit CachedImageResponse(QFuture<QImage> work);
 
     QQuickTextureFactory* textureFactory() const override;
-
-    // The stand-in for "no image".
-    static QImage nothing();
 
 private:
     void deliver(QImage image);

@@ -89,8 +89,9 @@ TEST(CachedImage, ShowsAServedImageAsABoundedThumbnail) {
         EXPECT_TRUE(screens.warnings().isEmpty()) << screens.warnings().join(u'\n').toStdString();
         EXPECT_TRUE(screens.unnamedInteractiveItems().isEmpty());
     }
-    // Decoded once, the same image shows at once the next time, without fading in.
-    test::ScreenHarness again(images.cache);
+    // Decoded once, the same image shows at once the next time, without fading in, from the
+    // table of decoded images alone.
+    test::ScreenHarness again;
     auto* second = again.load(QStringLiteral("CachedImage.qml"), imageAt(CatalogTestServer::assets, "/shots/wide.png"),
                               {256, 128});
     ASSERT_NE(second, nullptr);
