@@ -1,12 +1,10 @@
 // Product images for the screens: decoding bytes into bounded thumbnails, the table of decoded
 // images, and the icon palette computing colours from icons served over real HTTPS.
-#include "Catalog/PlainImageTransport.h"
 #include "CatalogTestServer.h"
 #include "EventLoop.h"
 #include "Model/DecodedImage.h"
 #include "Model/IconPalette.h"
 #include "Model/ImageMemory.h"
-#include "Services/CurlTransport.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -204,11 +202,7 @@ struct ServedIcons {
         serve("/icons/red-on-clear.png", encoded(redOnClear, "PNG"));
         serve("/icons/clear.png", encoded(filled({16, 16}, Qt::transparent, QImage::Format_ARGB32), "PNG"));
         server.start();
-        const auto& config = server.config();
-        const auto options = CurlTransport::Options::from(config);
-        cache = std::make_shared<ImageDataCache>(std::nullopt, config.hostPolicy(), config.pinnedTrust(),
-                                                 std::make_shared<CurlTransport>(config.pinnedTrust(), options),
-                                                 std::make_shared<PlainImageTransport>(options));
+        cache = server.memoryImageCache();
     }
     void serve(const std::string& path, const QByteArray& bytes) {
         const std::string body = bytes.toStdString();

@@ -1,10 +1,8 @@
 // Product images on screen: served over HTTPS on 127.0.0.1, decoded into thumbnails, and a
 // placeholder for an image that is not there, all without a QML warning.
-#include "Catalog/PlainImageTransport.h"
 #include "CatalogTestServer.h"
 #include "EventLoop.h"
 #include "ScreenHarness.h"
-#include "Services/CurlTransport.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -40,11 +38,7 @@ struct ServedImages {
             response.set_content(wide, "image/png");
         });
         server.start();
-        const auto& config = server.config();
-        const auto options = CurlTransport::Options::from(config);
-        cache = std::make_shared<ImageDataCache>(std::nullopt, config.hostPolicy(), config.pinnedTrust(),
-                                                 std::make_shared<CurlTransport>(config.pinnedTrust(), options),
-                                                 std::make_shared<PlainImageTransport>(options));
+        cache = server.memoryImageCache();
     }
 };
 
