@@ -12,6 +12,8 @@ Rectangle {
     readonly property var navigation: hub ? hub.navigation : null
     readonly property var path: navigation ? navigation.path : []
     readonly property string searchText: navigation ? navigation.search : ""
+    // The pages a search replaced, given back when the user empties the search field.
+    property var pagesBeforeSearch: []
 
     // The file and properties of what the detail column shows.
     function detail() {
@@ -51,6 +53,12 @@ Rectangle {
             hub: root.hub
             Layout.preferredWidth: Theme.sidebarWidth
             Layout.fillHeight: true
+            onSearchStarting: root.pagesBeforeSearch = root.path.slice()
+            onSearchCleared: {
+                if (root.pagesBeforeSearch.length > 0 && root.path.length === 0)
+                    root.navigation.path = root.pagesBeforeSearch
+                root.pagesBeforeSearch = []
+            }
         }
         Rectangle {
             Layout.preferredWidth: 1
@@ -74,14 +82,27 @@ Rectangle {
 
                 Loader {
                     id: screen
+                    objectName: "detail"
                     anchors.fill: parent
                     focus: true
                     readonly property var target: root.detail()
                     onTargetChanged: setSource(target.file, Object.assign({ hub: root.hub }, target.props))
                     Component.onCompleted: setSource(target.file, Object.assign({ hub: root.hub }, target.props))
+                    // Each new screen eases in rather than popping.
+                    onLoaded: appear.restart()
+                    NumberAnimation {
+                        id: appear
+                        target: screen.item
+                        property: "opacity"
+                        from: 0
+                        to: 1
+                        duration: 160
+                        easing.type: Easing.OutQuad
+                    }
                 }
                 BannerStack {
                     hub: root.hub
+                    width: Math.min(implicitWidth, parent.width - 2 * Theme.padding)
                     anchors.top: parent.top
                     anchors.horizontalCenter: parent.horizontalCenter
                     anchors.topMargin: 12
