@@ -9,7 +9,7 @@ Basic.AbstractButton {
 
     readonly property bool signedIn: hub ? hub.signedIn : false
     readonly property string name: hub ? hub.accountName : ""
-    readonly property bool selected: !!hub && hub.navigation.selection === HubSection.account
+    readonly property bool selected: !!hub && hub.navigation.selection === HubSection.HubSection.account
     // The name, or the section's own title for an account without a display name.
     readonly property string label: !signedIn ? "Sign In" : name.length > 0 ? name : "Account"
 
@@ -21,7 +21,7 @@ Basic.AbstractButton {
     Accessible.description: caption.text
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()
-    onClicked: hub.selectSection(HubSection.account)
+    onClicked: hub.selectSection(HubSection.HubSection.account)
 
     contentItem: Row {
         spacing: 10
@@ -50,6 +50,8 @@ Basic.AbstractButton {
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.captionSize
                 color: Theme.secondaryText
+                wrapMode: Text.WordWrap
+                maximumLineCount: 2
                 elide: Text.ElideRight
                 Accessible.ignored: true
             }

@@ -28,18 +28,19 @@ Rectangle {
         return sectionScreen(navigation ? navigation.selection : undefined)
     }
 
+    // The enumerators are lower case, so QML reaches them only through the enumeration's name.
     function sectionScreen(section) {
         switch (section) {
-        case HubSection.plugIns: return { file: "BrowseView.qml", props: { kind: "plugIns" } }
-        case HubSection.apps: return { file: "BrowseView.qml", props: { kind: "apps" } }
-        case HubSection.free: return { file: "FreeView.qml", props: {} }
-        case HubSection.freeTools: return { file: "ExtrasShelfPage.qml", props: { shelf: "freeTools" } }
-        case HubSection.earlyAccess: return { file: "ExtrasShelfPage.qml", props: { shelf: "earlyAccess" } }
-        case HubSection.library: return { file: "LibraryView.qml", props: {} }
-        case HubSection.updates: return { file: "UpdatesView.qml", props: {} }
-        case HubSection.downloads: return { file: "DownloadsView.qml", props: {} }
-        case HubSection.wishlist: return { file: "WishlistView.qml", props: {} }
-        case HubSection.account: return { file: "AccountView.qml", props: {} }
+        case HubSection.HubSection.plugIns: return { file: "BrowseView.qml", props: { kind: "plugIns" } }
+        case HubSection.HubSection.apps: return { file: "BrowseView.qml", props: { kind: "apps" } }
+        case HubSection.HubSection.free: return { file: "FreeView.qml", props: {} }
+        case HubSection.HubSection.freeTools: return { file: "ExtrasShelfPage.qml", props: { shelf: "freeTools" } }
+        case HubSection.HubSection.earlyAccess: return { file: "ExtrasShelfPage.qml", props: { shelf: "earlyAccess" } }
+        case HubSection.HubSection.library: return { file: "LibraryView.qml", props: {} }
+        case HubSection.HubSection.updates: return { file: "UpdatesView.qml", props: {} }
+        case HubSection.HubSection.downloads: return { file: "DownloadsView.qml", props: {} }
+        case HubSection.HubSection.wishlist: return { file: "WishlistView.qml", props: {} }
+        case HubSection.HubSection.account: return { file: "AccountView.qml", props: {} }
         default: return { file: "DiscoverView.qml", props: {} }
         }
     }
@@ -51,7 +52,8 @@ Rectangle {
         Sidebar {
             id: sidebar
             hub: root.hub
-            Layout.preferredWidth: Theme.sidebarWidth
+            // Wider with a larger font, so that titles and badges keep their room.
+            Layout.preferredWidth: Math.max(Theme.sidebarWidth, Math.round(Theme.bodySize * 14))
             Layout.fillHeight: true
             onSearchStarting: root.pagesBeforeSearch = root.path.slice()
             onSearchCleared: {
