@@ -174,7 +174,9 @@ TEST(ShellAccount, SignedOutTheFooterOpensAPromptWhoseButtonAsksForTheSignInShee
     CachedModel cached;
     test::ScreenHarness screens;
     ASSERT_NE(loadRoot(screens, *cached.model), nullptr);
-    screens.click(screens.findByName("Sign In"));
+    auto* footer = screens.findByName("Sign In");
+    ASSERT_NE(footer, nullptr);
+    screens.click(footer);
     EXPECT_EQ(cached.model->navigation()->selection(), HubSection::account);
     screens.settle(200);
     EXPECT_EQ(detailScreen(screens), "AccountView.qml");
@@ -256,7 +258,9 @@ TEST(ShellSidebar, RowsSelectByClickAndByKeyboardSkippingAccount) {
     test::ScreenHarness screens;
     ASSERT_NE(loadRoot(screens, *cached.model), nullptr);
 
-    screens.click(screens.findByName("Apps"));
+    auto* apps = screens.findByName("Apps");
+    ASSERT_NE(apps, nullptr);
+    screens.click(apps);
     EXPECT_EQ(navigation.selection(), HubSection::apps);
     screens.settle();
     EXPECT_EQ(detailScreen(screens), "BrowseView.qml");
