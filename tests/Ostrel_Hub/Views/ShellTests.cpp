@@ -96,6 +96,21 @@ void type(test::ScreenHarness& screens, const QString& text) {
     screens.settle();
 }
 
+// The shell on a model that restored a saved catalogue: the splash is gone at once.
+struct ShellOnSavedCatalogue : ::testing::Test {
+    CachedModel cached;
+    Navigation& navigation = *cached.model->navigation();
+    test::ScreenHarness screens;
+
+    void SetUp() override { ASSERT_NE(loadRoot(screens, *cached.model), nullptr); }
+
+    // The page of the one saved product fills the detail column.
+    void expectProductPage() {
+        EXPECT_EQ(pathOf(navigation), std::vector{CachedModel::productId});
+        EXPECT_EQ(detailScreen(screens), "ProductPage.qml");
+    }
+};
+
 TEST(ShellLoads, WithAnEmptyModelTheSplashCoversTheShellWithoutWarnings) {
     EmptyModel empty;
     test::ScreenHarness screens;
@@ -111,10 +126,7 @@ TEST(ShellLoads, WithAnEmptyModelTheSplashCoversTheShellWithoutWarnings) {
     EXPECT_TRUE(screens.shows("Ostrel Hub"));
 }
 
-TEST(ShellLoads, WithASavedCatalogueTheSplashLeavesAtOnce) {
-    CachedModel cached;
-    test::ScreenHarness screens;
-    ASSERT_NE(loadRoot(screens, *cached.model), nullptr);
+TEST_F(ShellOnSavedCatalogue, TheSplashLeavesAtOnceAndTheShellLoadsWithoutWarnings) {
     EXPECT_TRUE(test::runUntil([&] { return !shownOnScreen(part(screens, "launchSplash")); }));
     expectClean(screens);
     EXPECT_EQ(detailScreen(screens), "DiscoverView.qml");
@@ -170,10 +182,7 @@ TEST(ShellSplash, APhaseHoldsOneImageEvenWithContentReadyAndWithoutOneItMoves) {
     EXPECT_NE(before, screens.grab()) << "the mark turns while the hub starts";
 }
 
-TEST(ShellAccount, SignedOutTheFooterOpensAPromptWhoseButtonAsksForTheSignInSheet) {
-    CachedModel cached;
-    test::ScreenHarness screens;
-    ASSERT_NE(loadRoot(screens, *cached.model), nullptr);
+TEST_F(ShellOnSavedCatalogue, SignedOutTheFooterOpensAPromptWhoseButtonAsksForTheSignInSheet) {
     auto* footer = screens.findByName("Sign In");
     ASSERT_NE(footer, nullptr);
     screens.click(footer);
@@ -188,11 +197,7 @@ TEST(ShellAccount, SignedOutTheFooterOpensAPromptWhoseButtonAsksForTheSignInShee
     expectClean(screens);
 }
 
-TEST(ShellSearch, TypingOverAPageShowsResultsAndClearingTheFieldReturnsToThePage) {
-    CachedModel cached;
-    auto& navigation = *cached.model->navigation();
-    test::ScreenHarness screens;
-    ASSERT_NE(loadRoot(screens, *cached.model), nullptr);
+TEST_F(ShellOnSavedCatalogue, TypingOverAPageShowsResultsAndClearingTheFieldReturnsToThePage) {
     cached.model->show(QString::fromStdString(CachedModel::productId));
     screens.settle();
     EXPECT_EQ(detailScreen(screens), "ProductPage.qml");
@@ -211,8 +216,7 @@ TEST(ShellSearch, TypingOverAPageShowsResultsAndClearingTheFieldReturnsToThePage
     screens.press(Qt::Key_Escape);
     screens.settle();
     EXPECT_TRUE(navigation.search().isEmpty());
-    EXPECT_EQ(pathOf(navigation), std::vector{CachedModel::productId});
-    EXPECT_EQ(detailScreen(screens), "ProductPage.qml");
+    expectProductPage();
 
     // Emptying the field by hand does the same; a search that finds nothing says so.
     type(screens, "zq");
@@ -222,23 +226,17 @@ TEST(ShellSearch, TypingOverAPageShowsResultsAndClearingTheFieldReturnsToThePage
     screens.press(Qt::Key_Backspace);
     screens.press(Qt::Key_Backspace);
     screens.settle();
-    EXPECT_EQ(pathOf(navigation), std::vector{CachedModel::productId});
-    EXPECT_EQ(detailScreen(screens), "ProductPage.qml");
+    expectProductPage();
     expectClean(screens);
 }
 
-TEST(ShellSearch, ReturnInTheFieldOrAClickOnAResultOpensItsPage) {
-    CachedModel cached;
-    auto& navigation = *cached.model->navigation();
-    test::ScreenHarness screens;
-    ASSERT_NE(loadRoot(screens, *cached.model), nullptr);
+TEST_F(ShellOnSavedCatalogue, ReturnInTheFieldOrAClickOnAResultOpensItsPage) {
 
     screens.click(part(screens, "searchField"));
     type(screens, "last time");
     screens.press(Qt::Key_Return);
     screens.settle();
-    EXPECT_EQ(pathOf(navigation), std::vector{CachedModel::productId});
-    EXPECT_EQ(detailScreen(screens), "ProductPage.qml");
+    expectProductPage();
 
     cached.model->goBack();
     type(screens, "kept");
@@ -247,16 +245,11 @@ TEST(ShellSearch, ReturnInTheFieldOrAClickOnAResultOpensItsPage) {
     screens.click(results.front());
     screens.settle();
     EXPECT_TRUE(navigation.search().isEmpty());
-    EXPECT_EQ(pathOf(navigation), std::vector{CachedModel::productId});
-    EXPECT_EQ(detailScreen(screens), "ProductPage.qml");
+    expectProductPage();
     expectClean(screens);
 }
 
-TEST(ShellSidebar, RowsSelectByClickAndByKeyboardSkippingAccount) {
-    CachedModel cached;
-    auto& navigation = *cached.model->navigation();
-    test::ScreenHarness screens;
-    ASSERT_NE(loadRoot(screens, *cached.model), nullptr);
+TEST_F(ShellOnSavedCatalogue, RowsSelectByClickAndByKeyboardSkippingAccount) {
 
     auto* apps = screens.findByName("Apps");
     ASSERT_NE(apps, nullptr);
@@ -326,10 +319,7 @@ TEST(ShellSidebar, BadgesFollowTheExtrasTheJobsAndTheWishlist) {
     expectClean(screens);
 }
 
-TEST(ShellBanners, BannersShowTheirToneAndLeaveWhenDismissed) {
-    CachedModel cached;
-    test::ScreenHarness screens;
-    ASSERT_NE(loadRoot(screens, *cached.model), nullptr);
+TEST_F(ShellOnSavedCatalogue, BannersShowTheirToneAndLeaveWhenDismissed) {
     cached.model->flash(Banner::Tone::failure, "The store could not be reached.");
     cached.model->flash(Banner::Tone::success, "Meter One is installed.");
     cached.model->flash(Banner::Tone::info, "A new version is on its way.");
