@@ -20,10 +20,15 @@ struct HubFolders {
     bool active = false;
 
     ModelEnvironment environmentFor(const ServiceConfig& config, const std::filesystem::path& codeSigningRoot) {
-        ModelEnvironment environment;
+        auto environment = isolated();
         environment.config = config;
         environment.codeTrust =
             signature::TrustSettings{.anchors = *signature::TrustAnchors::fromPemFile(codeSigningRoot)};
+        return environment;
+    }
+    // These folders and settings, sessions in memory, on no service in particular.
+    ModelEnvironment isolated() {
+        ModelEnvironment environment;
         environment.ephemeralSessions = true;
         environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
         environment.supportFolder = dir / "data";
