@@ -1,7 +1,7 @@
 import QtQuick
 import Ostrel.Hub
 
-// A result's icon in a rounded square; a generic package shows until a real icon is drawn.
+// A result's icon in a rounded square; a generic package shows until the icon arrives.
 Rectangle {
     id: frame
     property string url
@@ -17,8 +17,17 @@ Rectangle {
 
     Icon {
         anchors.centerIn: parent
+        visible: !image.ready
         name: "package-x-generic"
         size: Math.round(frame.width * 0.5)
         color: Theme.tertiaryText
+    }
+    CachedImage {
+        id: image
+        anchors.fill: parent
+        url: frame.url
+        maxPixels: 128
+        radius: frame.radius
+        tint: "transparent"
     }
 }
