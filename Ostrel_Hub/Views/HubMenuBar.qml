@@ -16,6 +16,7 @@ MenuBar {
     signal quitChosen()
 
     readonly property var navigation: hub ? hub.navigation : null
+    // Sections by their scoped name: this Qt resolves a namespace's enum class only that way.
 
     font.family: Theme.fontFamily
     font.pixelSize: Theme.bodySize
@@ -66,32 +67,32 @@ MenuBar {
         Action {
             text: "Discover"
             shortcut: "Ctrl+1"
-            onTriggered: bar.sectionChosen(HubSection.discover)
+            onTriggered: bar.sectionChosen(HubSection.HubSection.discover)
         }
         Action {
             text: "Plug-ins"
             shortcut: "Ctrl+2"
-            onTriggered: bar.sectionChosen(HubSection.plugIns)
+            onTriggered: bar.sectionChosen(HubSection.HubSection.plugIns)
         }
         Action {
             text: "Apps"
             shortcut: "Ctrl+3"
-            onTriggered: bar.sectionChosen(HubSection.apps)
+            onTriggered: bar.sectionChosen(HubSection.HubSection.apps)
         }
         Action {
             text: "Library"
             shortcut: "Ctrl+4"
-            onTriggered: bar.sectionChosen(HubSection.library)
+            onTriggered: bar.sectionChosen(HubSection.HubSection.library)
         }
         Action {
             text: "Updates"
             shortcut: "Ctrl+5"
-            onTriggered: bar.sectionChosen(HubSection.updates)
+            onTriggered: bar.sectionChosen(HubSection.HubSection.updates)
         }
         Action {
             text: "Downloads"
             shortcut: "Ctrl+6"
-            onTriggered: bar.sectionChosen(HubSection.downloads)
+            onTriggered: bar.sectionChosen(HubSection.HubSection.downloads)
         }
         MenuSeparator {}
         Action {
@@ -106,7 +107,7 @@ MenuBar {
             enabled: bar.hub !== null && bar.hub !== undefined
             onTriggered: {
                 if (bar.signedIn)
-                    bar.sectionChosen(HubSection.account)
+                    bar.sectionChosen(HubSection.HubSection.account)
                 else
                     bar.hub.showSignIn = true
             }
