@@ -76,7 +76,7 @@ void LaunchProbes::startScrolling() {
         sinceFrame_.start();
         sinceTick_.start();
         ticker_.start();
-        window_->requestUpdate();
+        window_->update();
     });
 }
 
@@ -97,7 +97,7 @@ void LaunchProbes::onFrame() {
         finishFrames();
         return;
     }
-    window_->requestUpdate();
+    window_->update();
 }
 
 void LaunchProbes::onTick() {

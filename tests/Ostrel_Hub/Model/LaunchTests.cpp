@@ -6,6 +6,7 @@
 #include "Model/LaunchArguments.h"
 #include "Model/LaunchClock.h"
 #include "Model/LaunchOpen.h"
+#include "ModelFolders.h"
 #include "RunningDemo.h"
 #include "TempDir.h"
 #include "Util/Subprocess.h"
@@ -109,14 +110,8 @@ TEST(LaunchArguments, UnusableFilesAreRefusedWithASentence) {
 struct OpenTarget : ::testing::Test {
     test::TempDir dir;
     std::unique_ptr<AppModel> model = [this] {
-        ModelEnvironment environment;
+        auto environment = test::modelEnvironmentIn(dir);
         environment.cold = true;
-        environment.ephemeralSessions = true;
-        environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
-        environment.supportFolder = dir / "data";
-        environment.workFolder = dir / "work";
-        environment.snapshotFolder = dir / "snapshots";
-        environment.home = dir / "home";
         return std::make_unique<AppModel>(std::move(environment));
     }();
     Navigation& navigation() { return *model->navigation(); }

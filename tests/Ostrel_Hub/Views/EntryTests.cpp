@@ -6,6 +6,7 @@
 #include "Model/AppModel.h"
 #include "Model/Beta.h"
 #include "Model/LaunchClock.h"
+#include "ModelFolders.h"
 #include "RunningDemo.h"
 #include "ScreenHarness.h"
 #include "TempDir.h"
@@ -25,23 +26,18 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-ModelEnvironment environmentIn(const test::TempDir& dir) {
-    ModelEnvironment environment;
-    environment.ephemeralSessions = true;
-    environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
-    environment.supportFolder = dir / "data";
-    environment.workFolder = dir / "work";
-    environment.snapshotFolder = dir / "snapshots";
-    environment.home = dir / "home";
-    return environment;
-}
-
 // A model that never starts: nothing but what its folders hold.
 std::unique_ptr<AppModel> idleModel(const test::TempDir& dir, bool cold = true) {
-    auto environment = environmentIn(dir);
+    auto environment = test::modelEnvironmentIn(dir);
     environment.cold = cold;
     return std::make_unique<AppModel>(std::move(environment));
 }
+
+// A harness that starts clean: a second engine's registration warning is the engine set-up's,
+// not the screens'.
+struct Screens : test::ScreenHarness {
+    Screens() { clearWarnings(); }
+};
 
 // The main window as the app makes it, on the harness's engine.
 struct MainWindow {
@@ -87,13 +83,23 @@ struct MainWindow {
     }
 };
 
-TEST(MainWindow, SectionShortcutsClearTheSearchAndMenusFollowTheModel) {
+// An idle model (cold unless the folder holds a saved catalogue `prepare` writes) in the main window.
+struct OnMainWindow {
+    explicit OnMainWindow(const std::function<void(const test::TempDir&)>& prepare = {}) {
+        if (prepare)
+            prepare(dir);
+        model = idleModel(dir, !prepare);
+        main = std::make_unique<MainWindow>(screens, *model);
+    }
     test::TempDir dir;
-    auto model = idleModel(dir);
-    test::ScreenHarness screens;
-    // A second engine's registration warning is the engine set-up's, not the screens'.
-    screens.clearWarnings();
-    MainWindow main{screens, *model};
+    std::unique_ptr<AppModel> model;
+    Screens screens;
+    std::unique_ptr<MainWindow> main;
+};
+
+TEST(MainWindow, SectionShortcutsClearTheSearchAndMenusFollowTheModel) {
+    OnMainWindow on;
+    auto [screens, model, main] = std::tie(on.screens, on.model, *on.main);
     ASSERT_NE(main.window, nullptr) << screens.warnings().join(u'\n').toStdString();
     auto& navigation = *model->navigation();
 
@@ -130,12 +136,8 @@ TEST(MainWindow, SectionShortcutsClearTheSearchAndMenusFollowTheModel) {
 }
 
 TEST(MainWindow, AboutShowsTheBetaVersionAndCredits) {
-    test::TempDir dir;
-    auto model = idleModel(dir);
-    test::ScreenHarness screens;
-    // A second engine's registration warning is the engine set-up's, not the screens'.
-    screens.clearWarnings();
-    MainWindow main{screens, *model};
+    OnMainWindow on;
+    auto [screens, main] = std::tie(on.screens, *on.main);
     ASSERT_NE(main.window, nullptr);
     QMetaObject::invokeMethod(main.action(QStringLiteral("About Ostrel Hub")), "trigger");
     test::settle(50ms);
@@ -159,18 +161,15 @@ TEST(MainWindow, AboutShowsTheBetaVersionAndCredits) {
 }
 
 TEST(MainWindow, ReportsTheFirstContentFromTheSavedCatalogueOnce) {
-    test::TempDir dir;
-    SnapshotCache{AppDirectories::owned(dir / "snapshots")}.save(
-        Storefront{.suggestedCurrency = "EUR",
-                   .products = {StorefrontProduct{
-                       .id = "kept", .name = "Kept", .defaultVariation = PricingVariation{.id = "v"}}}},
-        "storefront");
-    auto model = idleModel(dir, false);
-    ASSERT_TRUE(model->storefrontIsCached());
-    test::ScreenHarness screens;
-    // A second engine's registration warning is the engine set-up's, not the screens'.
-    screens.clearWarnings();
-    MainWindow main{screens, *model};
+    OnMainWindow on([](const test::TempDir& dir) {
+        SnapshotCache{AppDirectories::owned(dir / "snapshots")}.save(
+            Storefront{.suggestedCurrency = "EUR",
+                       .products = {StorefrontProduct{
+                           .id = "kept", .name = "Kept", .defaultVariation = PricingVariation{.id = "v"}}}},
+            "storefront");
+    });
+    ASSERT_TRUE(on.model->storefrontIsCached());
+    auto& main = *on.main;
     ASSERT_NE(main.window, nullptr);
     ASSERT_TRUE(test::runUntil([&] { return main.clock.reported(); }, 10s));
     main.window->update();
@@ -180,12 +179,8 @@ TEST(MainWindow, ReportsTheFirstContentFromTheSavedCatalogueOnce) {
 }
 
 TEST(MainWindow, AnEmptyStoreIsNoContentYet) {
-    test::TempDir dir;
-    auto model = idleModel(dir);
-    test::ScreenHarness screens;
-    // A second engine's registration warning is the engine set-up's, not the screens'.
-    screens.clearWarnings();
-    MainWindow main{screens, *model};
+    OnMainWindow on;
+    auto& main = *on.main;
     ASSERT_NE(main.window, nullptr);
     main.window->update();
     test::settle(100ms);
@@ -195,14 +190,12 @@ TEST(MainWindow, AnEmptyStoreIsNoContentYet) {
 
 TEST(SecurityPane, StatesTheGuaranteesWithTheHostsInUse) {
     test::TempDir dir;
-    auto environment = environmentIn(dir);
+    auto environment = test::modelEnvironmentIn(dir);
     environment.cold = true;
     environment.config.storeApiHost = "store.example.test";
     environment.config.identityApiHost = "id.example.test";
     AppModel model(std::move(environment));
-    test::ScreenHarness screens;
-    // A second engine's registration warning is the engine set-up's, not the screens'.
-    screens.clearWarnings();
+    Screens screens;
     ASSERT_NE(screens.load(QStringLiteral("SecurityPane.qml"), {{QStringLiteral("hub"), QVariant::fromValue(&model)}},
                            Snapshotter::securitySize),
               nullptr);
@@ -249,7 +242,7 @@ std::set<std::string> filesIn(const fs::path& folder) {
 TEST(Snapshots, EveryScreenOfTheDemoStoreAtItsSizeInTheDarkAppearance) {
     demo::RunningDemo demo;
     test::TempDir dir;
-    auto environment = environmentIn(dir);
+    auto environment = test::modelEnvironmentIn(dir);
     environment.config = demo.config;
     environment.codeTrust =
         signature::TrustSettings{.anchors = *signature::TrustAnchors::fromPemFile(demo.services.codeSigningRoot())};
@@ -260,9 +253,7 @@ TEST(Snapshots, EveryScreenOfTheDemoStoreAtItsSizeInTheDarkAppearance) {
 
     // The desktop's light appearance gives way to dark for the images.
     Appearance::force(false);
-    test::ScreenHarness screens;
-    // A second engine's registration warning is the engine set-up's, not the screens'.
-    screens.clearWarnings();
+    Screens screens;
     Snapshotter snapshotter(screens.engine(), model, quick);
     const auto out = dir / "images" / "run";
     test::await(snapshotter.run(out));
@@ -302,9 +293,7 @@ TEST(Snapshots, EveryScreenOfTheDemoStoreAtItsSizeInTheDarkAppearance) {
 TEST(Snapshots, AnEmptyStoreHasNoProductOrExtrasImages) {
     test::TempDir dir;
     auto model = idleModel(dir);
-    test::ScreenHarness screens;
-    // A second engine's registration warning is the engine set-up's, not the screens'.
-    screens.clearWarnings();
+    Screens screens;
     Snapshotter snapshotter(screens.engine(), *model, quick);
     test::await(snapshotter.run(dir / "images"));
     EXPECT_EQ(filesIn(dir / "images"),
