@@ -1,0 +1,36 @@
+#include "Model/LaunchOpen.h"
+
+#include "Model/AppModel.h"
+#include "Model/HubSection.h"
+
+namespace ostrel::hub {
+
+void applyOpenTarget(const QString& target, AppModel& model) {
+    // Split at the first ":" only, so that a value may hold more of them; empty pieces go.
+    QStringList pieces;
+    const auto colon = target.indexOf(u':');
+    for (const auto& piece : colon < 0 ? QStringList{target} : QStringList{target.left(colon), target.mid(colon + 1)})
+        if (!piece.isEmpty())
+            pieces << piece;
+    if (pieces.isEmpty())
+        return;
+    const auto& kind = pieces.front();
+    if (kind == QLatin1String("signin")) {
+        model.setShowSignIn(true);
+        return;
+    }
+    if (pieces.size() < 2)
+        return;
+    const auto& value = pieces[1];
+    auto& navigation = *model.navigation();
+    if (kind == QLatin1String("section"))
+        navigation.setSelection(parseHubSection(value));
+    else if (kind == QLatin1String("product"))
+        model.show(value);
+    else if (kind == QLatin1String("search"))
+        navigation.setSearch(value);
+    // "checkout" opens the store's checkout for the product's default variation; it arrives
+    // with the checkout itself and does nothing until then.
+}
+
+} // namespace ostrel::hub

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace ostrel::hub {
+
+class AppModel;
+
+// Puts the window into the state an "--open" target names, once the first refresh has
+// loaded the store: "section:<id>", "product:<id>", "search:<text>", "signin" and
+// "checkout:<product id>". A target that names nothing known does nothing.
+void applyOpenTarget(const QString& target, AppModel& model);
+
+} // namespace ostrel::hub

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Model/AppModel.h"
+#include "Model/Beta.h"
+#include "Model/LaunchArguments.h"
+#include "Model/LaunchClock.h"
+#include "Views/Snapshotter.h"
+
+#include <QCoroTask>
+#include <QQmlApplicationEngine>
+#include <memory>
+
+namespace ostrel::hub {
+
+class LaunchProbes;
+
+// The program: decides from the launch arguments whether this is the scheduled background
+// update or the app, and for the app builds the one app model, the main window with its menus,
+// and what the measurement and snapshot arguments ask for.
+class OstrelHubApp {
+public:
+    // The whole process; the exit status.
+    static int run(int argc, char** argv);
+
+    // The scheduled update with no window, no app model and no QML engine. Not available yet:
+    // it says so in the log and ends successfully, so a scheduler does not retry in a loop.
+    static int runBackgroundUpdate(const LaunchArguments& arguments);
+
+    OstrelHubApp(const LaunchArguments& arguments, ModelEnvironment environment);
+    ~OstrelHubApp();
+    OstrelHubApp(const OstrelHubApp&) = delete;
+    OstrelHubApp& operator=(const OstrelHubApp&) = delete;
+
+    // Opens the main window (not for a snapshot run) and starts the model; false when the
+    // window cannot be made.
+    bool launch();
+
+private:
+    bool openMainWindow();
+    QCoro::Task<> startModel();
+
+    LaunchArguments arguments_;
+    std::unique_ptr<AppModel> model_;
+    LaunchClock clock_;
+    Beta beta_;
+    // After the model: the screens go before it does.
+    QQmlApplicationEngine engine_;
+    std::unique_ptr<Snapshotter> snapshotter_;
+    std::unique_ptr<LaunchProbes> probes_;
+};
+
+} // namespace ostrel::hub

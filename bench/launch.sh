@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Launch benchmarks of the desktop app, off-screen, against the local demo services:
+#   - launch to first content of `ostrel-hub --measure-launch`, started from its saved catalogue
+#     (one run first fills it), and of a bare Qt Quick window with 20 tiles, 10 runs each, with
+#     Qt Quick's software renderer and with OpenGL: the medians;
+#   - resident memory 5 s after the first content (--measure-memory);
+#   - the worst frame interval and the longest stall of the GUI thread while the Plug-ins grid
+#     scrolls and a product page opens (--measure-frames).
+# Builds the release preset first; OSTREL_BENCH_BUILD=build/dev measures another build as it is.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+runs=${OSTREL_BENCH_RUNS:-10}
+build=${OSTREL_BENCH_BUILD:-}
+if [[ -z "$build" ]]; then
+  build=build/release
+  [[ -f "$build/build.ninja" ]] || cmake --preset release
+  cmake --build --preset release --target ostrel-hub ostrel-demo-services bare_quick_window
+fi
+
+state=$(mktemp -d -t ostrel-launch-bench-XXXXXX)
+"$build/tools/demo-services/ostrel-demo-services" --state "$state/services" >"$state/services.log" 2>&1 &
+services=$!
+trap 'kill "$services" 2>/dev/null || true; wait "$services" 2>/dev/null || true; rm -rf "$state"' EXIT
+config=""
+for _ in $(seq 1 600); do
+  config=$(sed -n 's/^ostrel-demo-services ready; config: //p' "$state/services.log")
+  [[ -n "$config" ]] && break
+  kill -0 "$services" 2>/dev/null || { cat "$state/services.log" >&2; exit 1; }
+  sleep 0.1
+done
+[[ -n "$config" ]] || { echo "launch.sh: the demo services did not get ready" >&2; exit 1; }
+anchors=$(sed -n 's/^ostrel-demo-services code-signing anchors: //p' "$state/services.log")
+
+export QT_QPA_PLATFORM=offscreen
+hub=("$build/Ostrel_Hub/ostrel-hub" --config "$config" --anchors "$anchors" --team K7QZ2M4XNB
+  --home "$state/home" --data "$state/hub")
+bare=("$build/bench/bare_quick_window")
+
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "none"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# The milliseconds of one measured launch; nothing when it printed no measurement.
+launch_ms() { "$@" 2>/dev/null | awk '/^launch-to-first-content-ms / { print $2 }'; }
+median_of_runs() {
+  for _ in $(seq 1 "$runs"); do launch_ms "$@"; done | median
+}
+
+for renderer in software opengl; do
+  if [[ $renderer == software ]]; then
+    export QT_QUICK_BACKEND=software
+    unset QSG_RHI_BACKEND
+  else
+    unset QT_QUICK_BACKEND
+    export QSG_RHI_BACKEND=opengl
+  fi
+  if [[ -z "$(launch_ms "${bare[@]}")" ]]; then
+    echo "$renderer: not available here (the bare window drew no frame)"
+    continue
+  fi
+  launch_ms "${hub[@]}" --measure-launch >/dev/null # fills the saved catalogue
+  echo "$renderer: ostrel-hub launch to first content, median of $runs: $(median_of_runs "${hub[@]}" --measure-launch) ms"
+  echo "$renderer: bare Qt Quick window, median of $runs: $(median_of_runs "${bare[@]}") ms"
+done
+
+export QT_QUICK_BACKEND=software
+unset QSG_RHI_BACKEND
+"${hub[@]}" --measure-memory 2>/dev/null | sed 's/^/software: /'
+"${hub[@]}" --measure-frames 2>/dev/null | sed 's/^/software: /'
