@@ -49,7 +49,7 @@ Rectangle {
             hub: discover.hub
             title: "Not in your library yet"
             model: discover.hub ? discover.hub.notOwned : null
-            onSeeAll: discover.open(HubSection.plugIns)
+            onSeeAll: discover.open(HubSection.HubSection.plugIns)
         }
         Shelf {
             Layout.fillWidth: true
@@ -57,7 +57,7 @@ Rectangle {
             title: "Plug-ins"
             caption: "Effects and instruments for your DAW"
             model: discover.hub ? discover.hub.plugIns : null
-            onSeeAll: discover.open(HubSection.plugIns)
+            onSeeAll: discover.open(HubSection.HubSection.plugIns)
         }
         Shelf {
             Layout.fillWidth: true
@@ -65,7 +65,7 @@ Rectangle {
             title: "Apps"
             caption: "Small Mac tools that do one thing well"
             model: discover.hub ? discover.hub.apps : null
-            onSeeAll: discover.open(HubSection.apps)
+            onSeeAll: discover.open(HubSection.HubSection.apps)
         }
         Shelf {
             Layout.fillWidth: true
@@ -74,7 +74,7 @@ Rectangle {
             caption: "Open source utilities from Ostrel, released on GitHub"
             extras: true
             model: discover.hub ? discover.hub.freeTools : null
-            onSeeAll: discover.open(HubSection.freeTools)
+            onSeeAll: discover.open(HubSection.HubSection.freeTools)
         }
         Shelf {
             Layout.fillWidth: true
@@ -83,7 +83,7 @@ Rectangle {
             caption: "Games and tools still being built. Expect rough edges."
             extras: true
             model: discover.hub ? discover.hub.earlyAccess : null
-            onSeeAll: discover.open(HubSection.earlyAccess)
+            onSeeAll: discover.open(HubSection.HubSection.earlyAccess)
         }
     }
 

@@ -39,7 +39,8 @@ Rectangle {
             }
         }
         Text {
-            visible: text.length > 0
+            // Many items have no description beyond their summary, already shown above.
+            visible: text.length > 0 && text !== itemPage.item.summary
             text: itemPage.item.description || ""
             font.family: Theme.fontFamily
             font.pixelSize: Theme.bodySize

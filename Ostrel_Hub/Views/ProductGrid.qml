@@ -48,7 +48,7 @@ GridView {
             keys.keyboardActive = true
     }
 
-    delegate: Item {
+    delegate: FocusScope {
         width: grid.cellWidth
         height: grid.cellHeight
         focus: GridView.isCurrentItem

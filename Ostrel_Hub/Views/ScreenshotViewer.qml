@@ -1,11 +1,12 @@
 import QtQuick
 import QtQuick.Layouts
-import QtQuick.Controls.Basic as Basic
+import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import Ostrel.Hub
 
 // The screenshots full size over the window, one at a time, with previous and next, the
 // position and "Done". Escape closes it; the arrow keys page through.
-Basic.Popup {
+Popup {
     id: viewer
     property string productId
     property string productName
@@ -22,17 +23,17 @@ Basic.Popup {
             index = (index + by + count) % count
     }
 
-    parent: Basic.Overlay.overlay
+    parent: T.Overlay.overlay
     x: 0
     y: 0
     width: parent ? parent.width : 0
     height: parent ? parent.height : 0
     modal: true
     focus: true
-    padding: 32
-    closePolicy: Basic.Popup.CloseOnEscape
-    Basic.Overlay.modal: Rectangle { color: Theme.dark ? "#D9000000" : "#B3000000" }
-    background: Item {}
+    padding: 40
+    closePolicy: Popup.CloseOnEscape
+    dim: false
+    background: Rectangle { color: Theme.dark ? "#E6000000" : "#CC101014" }
     enter: Transition { NumberAnimation { property: "opacity"; from: 0; to: 1; duration: 180; easing.type: Easing.OutCubic } }
     exit: Transition { NumberAnimation { property: "opacity"; from: 1; to: 0; duration: 140 } }
 
