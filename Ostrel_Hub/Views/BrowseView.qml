@@ -14,12 +14,11 @@ Rectangle {
     ProductGrid {
         id: grid
         anchors.fill: parent
-        focus: true
         hub: browse.hub
         accessibleName: browse.title
         model: browse.hub ? (browse.apps ? browse.hub.apps : browse.hub.plugIns) : null
         header: GridHeader {
-            width: grid.width - grid.leftMargin - grid.rightMargin
+            width: grid.inner
             title: browse.title
             caption: browse.apps ? "For your Mac" : "VST3 and Audio Unit, for every Mac DAW"
         }

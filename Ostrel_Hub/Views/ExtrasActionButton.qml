@@ -19,7 +19,7 @@ ColumnLayout {
         text: extrasAction.action && extrasAction.action.title ? extrasAction.action.title : ""
         prominent: extrasAction.kind !== "soon"
         enabled: extrasAction.kind !== "soon"
-        iconName: extrasAction.kind === "view" || extrasAction.kind === "github" ? "insert-link" : ""
+        iconName: extrasAction.kind === "view" || extrasAction.kind === "github" ? "web-browser" : ""
         help: extrasAction.action && extrasAction.action.detail ? extrasAction.action.detail : ""
         onClicked: if (extrasAction.hub) extrasAction.hub.performExtrasAction(extrasAction.itemId)
     }

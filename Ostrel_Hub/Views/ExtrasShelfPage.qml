@@ -16,13 +16,12 @@ Rectangle {
     ProductGrid {
         id: grid
         anchors.fill: parent
-        focus: true
         extras: true
         hub: shelfPage.hub
         accessibleName: shelfPage.title
         model: shelfPage.items
         header: GridHeader {
-            width: grid.width - grid.leftMargin - grid.rightMargin
+            width: grid.inner
             title: shelfPage.title
             caption: shelfPage.early ? "Games and tools still being built. Expect rough edges."
                                      : "Open source utilities from Ostrel, released on GitHub"

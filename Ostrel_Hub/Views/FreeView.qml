@@ -10,12 +10,11 @@ Rectangle {
     ProductGrid {
         id: grid
         anchors.fill: parent
-        focus: true
         hub: free.hub
         accessibleName: "Free downloads"
         model: free.hub ? free.hub.freeProducts : null
         header: GridHeader {
-            width: grid.width - grid.leftMargin - grid.rightMargin
+            width: grid.inner
             title: "Free downloads"
         }
     }

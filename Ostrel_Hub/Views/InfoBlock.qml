@@ -73,8 +73,14 @@ ColumnLayout {
                             Accessible.role: Accessible.StaticText
                             Accessible.name: modelData.label + ": " + modelData.value
                         }
+                        Item {
+                            visible: !!modelData.link
+                            Layout.fillWidth: true
+                        }
                         SeeAllButton {
                             visible: !!modelData.link
+                            Layout.topMargin: -6
+                            Layout.bottomMargin: -6
                             text: modelData.value
                             Layout.alignment: Qt.AlignRight
                             Layout.maximumWidth: list.width * 0.6

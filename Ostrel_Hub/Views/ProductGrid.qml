@@ -12,10 +12,12 @@ GridView {
     property bool extras: false
 
     readonly property int columns: keys.columns
-    readonly property real inner: width - leftMargin - rightMargin
+    // The width tiles and the gaps between them may use; each cell carries its gap on the right,
+    // which the right margin leaves room for.
+    readonly property real inner: width - 2 * Theme.padding
 
     leftMargin: Theme.padding
-    rightMargin: Theme.padding
+    rightMargin: Theme.padding - Theme.tileSpacing
     bottomMargin: Theme.padding
     cellWidth: Math.floor((inner + Theme.tileSpacing) / columns)
     cellHeight: tileHeight.implicitHeight + Theme.tileSpacing
