@@ -9,11 +9,21 @@ Item {
     property string key
     property string productName
     property int maxPixels: 1600
-    readonly property bool loaded: false
+    readonly property bool loaded: picture.ready
 
     PlaceholderShot {
         anchors.fill: parent
+        visible: !picture.ready
         key: frame.key
         productName: frame.productName
+    }
+    CachedImage {
+        id: picture
+        anchors.fill: parent
+        url: frame.url
+        maxPixels: frame.maxPixels
+        radius: Theme.radius
+        fillMode: Image.PreserveAspectFit
+        placeholder: Component { Item {} }
     }
 }
