@@ -2,6 +2,7 @@
 // item pages) loaded off-screen on an empty model, a model restored from a saved catalogue, and
 // a model on the running demo services: no QML warning, every control named, the right words,
 // and the arrow keys moving through a grid.
+#include "../Model/DemoHub.h"
 #include "Catalog/SnapshotCache.h"
 #include "EventLoop.h"
 #include "Install/AppDirectories.h"
@@ -124,14 +125,9 @@ std::unique_ptr<AppModel> cachedModel(const test::TempDir& dir) {
 
 struct LiveHub {
     demo::RunningDemo demo;
-    test::TempDir dir;
-    std::unique_ptr<AppModel> model = [this] {
-        auto environment = folders(dir);
-        environment.config = demo.config;
-        environment.codeTrust =
-            signature::TrustSettings{.anchors = *signature::TrustAnchors::fromPemFile(demo.services.codeSigningRoot())};
-        return std::make_unique<AppModel>(std::move(environment));
-    }();
+    test_support::HubFolders folders;
+    std::unique_ptr<AppModel> model =
+        std::make_unique<AppModel>(folders.environmentFor(demo.config, demo.services.codeSigningRoot()));
 };
 
 QVariantMap with(AppModel* model, QVariantMap properties = {}) {
