@@ -1,0 +1,36 @@
+import QtQuick
+import Ostrel.Hub
+
+// A product's icon over its tinted rounded square; the generic package glyph until the
+// picture arrives.
+Rectangle {
+    id: frame
+    property string key
+    property string iconUrl
+    property int size: 64
+
+    width: size
+    height: size
+    radius: Math.round(size * 0.22)
+    color: tint.color
+    Accessible.ignored: true
+
+    TileTint { id: tint; key: frame.key }
+    Icon {
+        anchors.centerIn: parent
+        visible: !picture.ready
+        name: "package-x-generic"
+        size: Math.round(frame.size * 0.46)
+        color: tint.glyph
+    }
+    CachedImage {
+        id: picture
+        anchors.fill: parent
+        visible: frame.iconUrl.length > 0
+        url: frame.iconUrl
+        maxPixels: Math.round(frame.size * 2)
+        radius: frame.radius
+        // The tinted frame and its glyph underneath stand in until the picture arrives.
+        placeholder: Component { Item {} }
+    }
+}

@@ -1,0 +1,80 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Controls.Basic as Basic
+import Ostrel.Hub
+
+// A product's screenshots as a horizontal strip; a click, Return or Space opens one full size.
+ColumnLayout {
+    id: gallery
+    property string productId
+    property string productName
+    property var shots: []
+
+    readonly property int count: shots ? shots.length : 0
+    property int loadedCount: 0
+
+    spacing: 10
+    visible: count > 0
+
+    ListView {
+        id: strip
+        Layout.fillWidth: true
+        Layout.preferredHeight: 260
+        orientation: ListView.Horizontal
+        spacing: 14
+        clip: true
+        model: gallery.shots
+        activeFocusOnTab: count > 0
+        boundsBehavior: Flickable.StopAtBounds
+        highlightMoveDuration: 250
+        Accessible.role: Accessible.List
+        Accessible.name: "Screenshots"
+        Basic.ScrollBar.horizontal: Basic.ScrollBar { policy: Basic.ScrollBar.AsNeeded }
+
+        delegate: Item {
+            id: cell
+            width: Math.round(strip.height * 16 / 10)
+            height: strip.height - 10
+            focus: ListView.isCurrentItem
+            Accessible.role: Accessible.Button
+            Accessible.name: "Screenshot " + (index + 1) + " of " + gallery.count
+            Accessible.onPressAction: viewer.openAt(index)
+            Keys.onReturnPressed: viewer.openAt(index)
+            Keys.onEnterPressed: viewer.openAt(index)
+            Keys.onSpacePressed: viewer.openAt(index)
+
+            ScreenshotFrame {
+                id: frame
+                anchors.fill: parent
+                url: modelData
+                key: gallery.productId + index
+                productName: gallery.productName
+                maxPixels: 800
+                onLoadedChanged: gallery.loadedCount += loaded ? 1 : -1
+            }
+            MouseArea {
+                anchors.fill: parent
+                cursorShape: Qt.PointingHandCursor
+                onClicked: viewer.openAt(index)
+            }
+            FocusRing {
+                visible: cell.activeFocus
+                radius: Theme.radius + 3
+            }
+        }
+    }
+    Text {
+        visible: gallery.loadedCount === 0
+        text: "Screenshots are on their way."
+        font.family: Theme.fontFamily
+        font.pixelSize: Theme.captionSize
+        color: Theme.secondaryText
+    }
+
+    ScreenshotViewer {
+        id: viewer
+        productId: gallery.productId
+        productName: gallery.productName
+        shots: gallery.shots
+    }
+}
