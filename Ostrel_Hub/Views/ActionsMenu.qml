@@ -1,0 +1,19 @@
+import QtQuick
+import QtQuick.Controls.Basic as Basic
+import Ostrel.Hub
+
+// A pop-up menu in the hub's colours, for the actions of one row. Escape closes it; the arrow
+// keys move between its entries.
+Basic.Menu {
+    id: menu
+    padding: 6
+    implicitWidth: Math.max(240, contentItem.implicitWidth + leftPadding + rightPadding)
+
+    background: Rectangle {
+        implicitWidth: 240
+        radius: Theme.radius
+        color: Theme.field
+        border.width: 1
+        border.color: Theme.separator
+    }
+}
