@@ -1,7 +1,14 @@
 #include "Model/AppModel.h"
 
+#include "Model/ByteCount.h"
+#include "Model/ExtrasText.h"
 #include "Model/FailureSentence.h"
+#include "Model/LibraryRowText.h"
 #include "Model/PausedJobs.h"
+#include "Model/PriceText.h"
+#include "Model/ProductPageData.h"
+#include "Model/ProductShelves.h"
+#include "Model/RelativeTime.h"
 #include "Model/UpdateAnnouncement.h"
 #include "Model/Worker.h"
 #include "Services/MoonbaseError.h"
@@ -9,6 +16,7 @@
 
 #include <QCoroTimer>
 #include <QGuiApplication>
+#include <QLocale>
 #include <algorithm>
 #include <unordered_set>
 
@@ -54,7 +62,11 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
     JobEvents events{
         .flash = [this](Banner::Tone tone, const QString& text) { flash(tone, text); },
         .notifyWhenInactive = [this](const QString& title, const QString& body) { notifyWhenInactive(title, body); },
-        .installedChanged = [this] { setInstalled(services_->ledger->all()); },
+        .installedChanged =
+            [this] {
+                setInstalled(services_->ledger->all());
+                checkDisk();
+            },
         .report = [this](const std::exception_ptr& failure) { report(failure); },
     };
     jobs_ = std::make_unique<JobQueue>(services_->pipeline, services_->installLock, *services_->ledger,
@@ -62,6 +74,16 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
     currency_ = settings_.currency();
     autoUpdate_ = settings_.autoUpdate();
     connect(navigation_.get(), &Navigation::searchChanged, this, &AppModel::rebuildSearchResults);
+    connect(wishlist_.get(), &Wishlist::idsChanged, this, &AppModel::rebuildLists);
+    connect(cart_.get(), &Cart::changed, this, &AppModel::cartChanged);
+    connect(this, &AppModel::extrasChanged, this, &AppModel::rebuildExtrasLists);
+    connect(this, &AppModel::lastCheckedChanged, this, &AppModel::lastCheckedTextChanged);
+    connect(&minuteTimer_, &QTimer::timeout, this, &AppModel::lastCheckedTextChanged);
+    minuteTimer_.start(std::chrono::minutes(1));
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(jobs_.get(), signal, this, &AppModel::jobsChanged);
+    connect(jobs_.get(), &QAbstractItemModel::dataChanged, this, &AppModel::jobsChanged);
+    connect(jobs_.get(), &QAbstractItemModel::modelReset, this, &AppModel::jobsChanged);
     state_.installed = services_->ledger->all();
     restoreFromDisk();
     rebuildLists();
@@ -142,13 +164,17 @@ QCoro::Task<> AppModel::refreshAll() {
     if (!self)
         co_return;
     auto services = services_;
-    auto reading = onWorker([services] {
+    const auto systemRoot = environment_.systemRoot;
+    auto reading = onWorker([services, systemRoot] {
         services->ledger->reload();
-        return services->ledger->all();
+        auto records = services->ledger->all();
+        auto disk = InstalledOnDisk::check(records, systemRoot);
+        return std::pair(std::move(records), std::move(disk));
     });
-    auto records = co_await reading;
+    auto [records, disk] = co_await reading;
     if (!self)
         co_return;
+    disk_ = std::move(disk);
     setInstalled(std::move(records));
     lastChecked_ = QDateTime::currentDateTime();
     emit lastCheckedChanged();
@@ -468,6 +494,7 @@ void AppModel::setCurrency(const QString& code) {
     currency_ = code;
     settings_.setCurrency(code);
     emit currencyChanged();
+    actionsMayHaveChanged(); // a price is the title of a paid product's button
 }
 
 void AppModel::setAutoUpdate(bool on) {
@@ -554,8 +581,264 @@ void AppModel::rebuildLists() {
     freeProducts_->setRows(rowsFor(state_.freeProducts()));
     updatesAvailable_->setRows(rowsFor(state_.updatesAvailable()));
     rebuildSearchResults();
+    rebuildShelves();
+    rebuildExtrasLists();
     if (updatesBefore != updateCount())
         emit productsChanged();
+    emit libraryChanged();
+    updateBadges();
+    actionsMayHaveChanged();
+}
+
+void AppModel::rebuildShelves() {
+    featured_->setRows(rowsFor(ProductShelves::featured(state_)));
+    notOwned_->setRows(rowsFor(ProductShelves::notOwned(state_)));
+    plugIns_->setRows(rowsFor(products(ProductKind::plugIn)));
+    apps_->setRows(rowsFor(products(ProductKind::app)));
+    games_->setRows(rowsFor(products(ProductKind::game)));
+    wishlistProducts_->setRows(rowsFor(ProductShelves::wishlisted(state_, wishlist_->ids())));
+    installedProducts_->setRows(rowsFor(ProductShelves::installed(state_, disk_)));
+    library_->setRows(
+        rowsFor(ProductShelves::library(state_, disk_, static_cast<ProductShelves::LibraryFilter>(libraryFilter_))));
+}
+
+std::vector<ExtrasRow> AppModel::extrasRows(const std::vector<ExtrasItem>& items) const {
+    std::vector<ExtrasRow> rows;
+    rows.reserve(items.size());
+    for (const auto& item : items)
+        rows.push_back(ExtrasText::row(item, route(item)));
+    return rows;
+}
+
+// The shelves follow the feed, and their routes the storefront.
+void AppModel::rebuildExtrasLists() {
+    freeTools_->setRows(extrasRows(extras_ ? extras_->freeTools() : std::vector<ExtrasItem>{}));
+    earlyAccess_->setRows(extrasRows(extras_ ? extras_->earlyAccess() : std::vector<ExtrasItem>{}));
+    searchExtrasResults_->setRows(extrasRows(searchExtras(navigation_->search().toStdString())));
+    updateBadges();
+}
+
+void AppModel::updateBadges() {
+    sections_->setBadge(HubSection::freeTools, freeTools_->count());
+    sections_->setBadge(HubSection::earlyAccess, earlyAccess_->count());
+    sections_->setBadge(HubSection::updates, updateCount());
+    sections_->setBadge(HubSection::wishlist, wishlistProducts_->count());
+    const auto jobs = jobs_->jobs();
+    sections_->setBadge(HubSection::downloads,
+                        static_cast<int>(std::count_if(jobs.begin(), jobs.end(),
+                                                       [](const InstallJob* job) { return !job->isFinished(); })));
+}
+
+void AppModel::jobsChanged() {
+    updateBadges();
+    actionsMayHaveChanged();
+}
+
+void AppModel::actionsMayHaveChanged() {
+    ++actionRevision_;
+    emit actionRevisionChanged();
+}
+
+void AppModel::setDisk(std::map<std::string, InstalledOnDisk> disk) {
+    if (disk == disk_)
+        return;
+    disk_ = std::move(disk);
+    rebuildLists();
+}
+
+QCoro::Task<> AppModel::checkDisk() {
+    QPointer self(this);
+    const auto records = state_.installed;
+    const auto systemRoot = environment_.systemRoot;
+    auto checking = onWorker([records, systemRoot] { return InstalledOnDisk::check(records, systemRoot); });
+    auto disk = co_await checking;
+    if (self)
+        setDisk(std::move(disk));
+}
+
+void AppModel::setLibraryFilter(int filter) {
+    if (filter == libraryFilter_ || filter < 0 ||
+        filter > static_cast<int>(ProductShelves::LibraryFilter::notInstalled))
+        return;
+    libraryFilter_ = filter;
+    emit libraryFilterChanged();
+    rebuildShelves();
+}
+
+QString AppModel::libraryCountLine() const {
+    return ProductShelves::libraryCountLine(state_, disk_);
+}
+
+QString AppModel::lastCheckedText() const {
+    return RelativeTime::checkedLine(lastChecked_, QDateTime::currentDateTime());
+}
+
+QString AppModel::accountName() const {
+    if (state_.storeUser && !state_.storeUser->name.empty())
+        return qt(state_.storeUser->name);
+    return state_.ostrelProfile ? qt(state_.ostrelProfile->user.email) : QString();
+}
+
+void AppModel::selectSection(const QVariant& section) {
+    navigation_->setSearch(QString());
+    navigation_->setSelectionValue(section);
+}
+
+void AppModel::openFirstMatch() {
+    const QString product = searchResults_->productIdAt(0);
+    const QString item = searchExtrasResults_->count() > 0 ? searchExtrasResults_->rows().front().itemId : QString();
+    if (product.isEmpty() && item.isEmpty())
+        return;
+    navigation_->setSearch(QString());
+    if (!product.isEmpty())
+        show(product);
+    else
+        showExtra(item);
+}
+
+void AppModel::openUrl(const QUrl& url) {
+    Workspace::openWithDesktop(url);
+}
+
+namespace {
+
+std::string localeName() {
+    return QLocale().name().toStdString();
+}
+
+} // namespace
+
+QVariantMap AppModel::productPage(const QString& productId) const {
+    const HostPolicy policy = environment_.config.hostPolicy();
+    const ProductPageSources sources{
+        .state = state_,
+        .extras = extras_ ? &*extras_ : nullptr,
+        .imagePolicy = policy,
+        .currency = currency_.toStdString(),
+        .localeName = localeName(),
+        .locale = QLocale(),
+        .storeWebAddress = QStringLiteral("https://") + qt(environment_.config.storeApiHost),
+    };
+    return ProductPageData::build(productId.toStdString(), sources);
+}
+
+ProductFacts AppModel::factsFor(const StorefrontProduct& product) const {
+    const auto* job = jobs_->job(product.id);
+    const auto disk = disk_.find(product.id);
+    const bool removed = disk != disk_.end() && disk->second.removed;
+    return ProductFacts{
+        .isFree = product.isFree(),
+        .isPurchasable = product.isPurchasable(),
+        .owned = state_.owns(product.id),
+        .installed = state_.record(product.id) != nullptr && !removed,
+        .hasUpdate = state_.hasUpdate(product) && !removed,
+        .isApp = Catalog::entry(product.id).kind != ProductKind::plugIn,
+        .hasMacDownload = !product.macDownloads().empty(),
+        .jobStage = job ? std::optional(job->stageKind()) : std::nullopt,
+        .price = PriceText::productPrice(product, currency_.toStdString(), localeName()),
+    };
+}
+
+ProductAction AppModel::action(const QString& productId) const {
+    const auto* product = state_.storeProduct(productId.toStdString());
+    return product ? ProductAction::decide(factsFor(*product)) : ProductAction{};
+}
+
+QVariantMap AppModel::actionState(const QString& productId) const {
+    const ProductAction chosen = action(productId);
+    auto* job = jobs_->job(productId);
+    const bool showsJob = chosen.kind == ProductAction::Kind::progress || chosen.kind == ProductAction::Kind::resume;
+    return {{"kind", chosen.kindName()},
+            {"title", chosen.title},
+            {"job", QVariant::fromValue(static_cast<QObject*>(showsJob ? job : nullptr))}};
+}
+
+void AppModel::performAction(const QString& productId) {
+    using Kind = ProductAction::Kind;
+    switch (action(productId).kind) {
+    case Kind::get:
+    case Kind::install:
+    case Kind::update:
+        install(productId);
+        break;
+    case Kind::resume:
+        jobs_->resume(jobs_->job(productId));
+        break;
+    case Kind::open:
+        openApp(productId);
+        break;
+    case Kind::buy:
+        addToCart(productId);
+        break;
+    default:
+        break;
+    }
+}
+
+QVariantMap AppModel::libraryRow(const QString& productId) const {
+    const auto id = productId.toStdString();
+    const auto* product = state_.storeProduct(id);
+    if (!product)
+        return {};
+    const auto* record = state_.record(id);
+    const auto disk = disk_.find(id);
+    const auto entry = Catalog::entry(id);
+    return LibraryRowText::row(LibraryRowText::RowFacts{
+        .catalogueFormats = entry.formats,
+        .isApp = entry.kind != ProductKind::plugIn,
+        .hasMacDownload = !product->macDownloads().empty(),
+        .latestVersion = state_.latestVersion(*product),
+        .installedVersion = record ? std::optional(record->version) : std::nullopt,
+        .disk = disk == disk_.end() ? InstalledOnDisk{} : disk->second,
+    });
+}
+
+QString AppModel::updateLine(const QString& productId) const {
+    return installedVersion(productId) + QStringLiteral(" to ") + latestVersion(productId);
+}
+
+QString AppModel::releaseNotes(const QString& productId) const {
+    const auto found = state_.releaseNotes.find(productId.toStdString());
+    if (found == state_.releaseNotes.end() || !found->second.releaseDescription)
+        return {};
+    return qt(*found->second.releaseDescription);
+}
+
+QVariantMap AppModel::extrasItemPage(const QString& itemId) const {
+    const auto* item = extrasItem(itemId.toStdString());
+    if (!item)
+        return {{"exists", false}};
+    const auto itemRoute = route(*item);
+    const QString hubTitle =
+        itemRoute.kind == ExtrasItem::InstallRoute::Kind::hub ? action(qt(itemRoute.productId)).title : QString();
+    return ExtrasText::page(*item, itemRoute, hubTitle);
+}
+
+void AppModel::performExtrasAction(const QString& itemId) {
+    const auto* item = extrasItem(itemId.toStdString());
+    if (!item)
+        return;
+    const auto itemRoute = route(*item);
+    if (itemRoute.kind == ExtrasItem::InstallRoute::Kind::hub)
+        performAction(qt(itemRoute.productId));
+    else if (itemRoute.url)
+        openUrl(QUrl(qt(itemRoute.url->text())));
+}
+
+QString AppModel::formatBytes(qint64 bytes) const {
+    return ByteCount::format(bytes);
+}
+
+void AppModel::addToCart(const QString& productId) {
+    const auto* product = state_.storeProduct(productId.toStdString());
+    if (!product || !product->isPurchasable())
+        return;
+    cart_->add(productId);
+    flash(Banner::Tone::info, qt(product->name) + QStringLiteral(" is in your cart."));
+}
+
+void AppModel::removeFromCart(const QString& productId) {
+    cart_->remove(productId);
 }
 
 void AppModel::rebuildSearchResults() {
@@ -566,6 +849,7 @@ void AppModel::rebuildSearchResults() {
     for (const auto& product : searchIndex_->results(navigation_->search().toStdString(), allowed))
         rows.push_back(rowFor(*product));
     searchResults_->setRows(std::move(rows));
+    searchExtrasResults_->setRows(extrasRows(searchExtras(navigation_->search().toStdString())));
 }
 
 void AppModel::setLoading(bool starting) {

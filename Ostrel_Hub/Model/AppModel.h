@@ -3,16 +3,21 @@
 #include "Catalog/CatalogExtras.h"
 #include "Model/Banner.h"
 #include "Model/BannerList.h"
+#include "Model/Cart.h"
 #include "Model/Catalog.h"
 #include "Model/DesktopNotifier.h"
+#include "Model/ExtrasListModel.h"
 #include "Model/HubServices.h"
 #include "Model/HubSettings.h"
+#include "Model/InstalledOnDisk.h"
 #include "Model/JobQueue.h"
 #include "Model/LauncherBadge.h"
 #include "Model/ModelEnvironment.h"
 #include "Model/Navigation.h"
+#include "Model/ProductAction.h"
 #include "Model/ProductListModel.h"
 #include "Model/SearchIndex.h"
+#include "Model/SectionListModel.h"
 #include "Model/StoreState.h"
 #include "Model/Wishlist.h"
 #include "Model/Workspace.h"
@@ -22,8 +27,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 #include <QUrl>
+#include <QVariant>
+#include <QVariantMap>
 #include <exception>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -62,6 +72,30 @@ class AppModel : public QObject {
     Q_PROPERTY(ostrel::hub::BannerList* banners READ banners CONSTANT)
     Q_PROPERTY(ostrel::hub::Navigation* navigation READ navigation CONSTANT)
     Q_PROPERTY(ostrel::hub::Wishlist* wishlist READ wishlist CONSTANT)
+    // The screens' lists and words.
+    Q_PROPERTY(ostrel::hub::SectionListModel* sections READ sections CONSTANT)
+    Q_PROPERTY(ProductListModel* featured READ featured CONSTANT)
+    Q_PROPERTY(ProductListModel* notOwned READ notOwned CONSTANT)
+    Q_PROPERTY(ProductListModel* plugIns READ plugIns CONSTANT)
+    Q_PROPERTY(ProductListModel* apps READ apps CONSTANT)
+    Q_PROPERTY(ProductListModel* games READ games CONSTANT)
+    Q_PROPERTY(ProductListModel* wishlistProducts READ wishlistProducts CONSTANT)
+    Q_PROPERTY(ProductListModel* installedProducts READ installedProducts CONSTANT)
+    Q_PROPERTY(ProductListModel* library READ library CONSTANT)
+    Q_PROPERTY(int libraryFilter READ libraryFilter WRITE setLibraryFilter NOTIFY libraryFilterChanged)
+    Q_PROPERTY(QString libraryCountLine READ libraryCountLine NOTIFY libraryChanged)
+    Q_PROPERTY(ostrel::hub::ExtrasListModel* freeTools READ freeTools CONSTANT)
+    Q_PROPERTY(ostrel::hub::ExtrasListModel* earlyAccess READ earlyAccess CONSTANT)
+    Q_PROPERTY(ostrel::hub::ExtrasListModel* searchExtrasResults READ searchExtrasResults CONSTANT)
+    Q_PROPERTY(bool extrasLoaded READ extrasLoaded NOTIFY extrasChanged)
+    Q_PROPERTY(QString lastCheckedText READ lastCheckedText NOTIFY lastCheckedTextChanged)
+    Q_PROPERTY(bool signedIn READ signedIn NOTIFY accountChanged)
+    Q_PROPERTY(QString accountName READ accountName NOTIFY accountChanged)
+    Q_PROPERTY(ostrel::hub::Cart* cart READ cart CONSTANT)
+    Q_PROPERTY(int cartCount READ cartCount NOTIFY cartChanged)
+    Q_PROPERTY(QStringList cartIds READ cartIds NOTIFY cartChanged)
+    // Changes whenever any product's action button may have changed: bind actionState to it.
+    Q_PROPERTY(int actionRevision READ actionRevision NOTIFY actionRevisionChanged)
 
 public:
     enum class SignInPurpose { general, connectStore };
@@ -114,6 +148,30 @@ public:
     Q_INVOKABLE void goBack();
     Q_INVOKABLE void open(const QUrl& url);
     Q_INVOKABLE void toggleWishlist(const QString& productId);
+    // Clears the search, then selects the section (a HubSection value, or null for none).
+    Q_INVOKABLE void selectSection(const QVariant& section);
+    // Return in the search field: the first store product found, else the first extras item.
+    Q_INVOKABLE void openFirstMatch();
+    // A web page in the default browser.
+    Q_INVOKABLE void openUrl(const QUrl& url);
+
+    // The screens' words for one product or extras item.
+    Q_INVOKABLE QVariantMap productPage(const QString& productId) const;
+    ProductAction action(const QString& productId) const;
+    Q_INVOKABLE QVariantMap actionState(const QString& productId) const;
+    // Does what the action button says: install, update, resume, open, or add to the cart.
+    Q_INVOKABLE void performAction(const QString& productId);
+    Q_INVOKABLE QVariantMap libraryRow(const QString& productId) const;
+    // "<installed version> to <new version>".
+    Q_INVOKABLE QString updateLine(const QString& productId) const;
+    Q_INVOKABLE QString releaseNotes(const QString& productId) const;
+    Q_INVOKABLE QVariantMap extrasItemPage(const QString& itemId) const;
+    Q_INVOKABLE void performExtrasAction(const QString& itemId);
+    Q_INVOKABLE QString formatBytes(qint64 bytes) const;
+
+    // The cart: a product with something to buy, each once.
+    Q_INVOKABLE void addToCart(const QString& productId);
+    Q_INVOKABLE void removeFromCart(const QString& productId);
 
     bool loading() const { return loadingCount_ > 0; }
     bool storefrontIsCached() const { return storefrontIsCached_; }
@@ -142,6 +200,33 @@ public:
     BannerList* banners() const { return banners_.get(); }
     Navigation* navigation() const { return navigation_.get(); }
     Wishlist* wishlist() const { return wishlist_.get(); }
+    SectionListModel* sections() const { return sections_.get(); }
+    ProductListModel* featured() const { return featured_.get(); }
+    ProductListModel* notOwned() const { return notOwned_.get(); }
+    ProductListModel* plugIns() const { return plugIns_.get(); }
+    ProductListModel* apps() const { return apps_.get(); }
+    ProductListModel* games() const { return games_.get(); }
+    ProductListModel* wishlistProducts() const { return wishlistProducts_.get(); }
+    ProductListModel* installedProducts() const { return installedProducts_.get(); }
+    ProductListModel* library() const { return library_.get(); }
+    int libraryFilter() const { return libraryFilter_; }
+    void setLibraryFilter(int filter);
+    QString libraryCountLine() const;
+    ExtrasListModel* freeTools() const { return freeTools_.get(); }
+    ExtrasListModel* earlyAccess() const { return earlyAccess_.get(); }
+    ExtrasListModel* searchExtrasResults() const { return searchExtrasResults_.get(); }
+    bool extrasLoaded() const { return extras_.has_value(); }
+    QString lastCheckedText() const;
+    bool signedIn() const { return storeConnected() || ostrelSignedIn(); }
+    QString accountName() const;
+    Cart* cart() const { return cart_.get(); }
+    int cartCount() const { return cart_->count(); }
+    QStringList cartIds() const { return cart_->ids(); }
+    int actionRevision() const { return actionRevision_; }
+    // What the disk says about each installed product, by product id.
+    const std::map<std::string, InstalledOnDisk>& installedOnDisk() const { return disk_; }
+    // Looks at the disk again for the ledger's records (off the GUI thread).
+    QCoro::Task<> checkDisk();
 
     // The state behind the lists, for the parts of the app written in C++ and for tests.
     const StoreState& state() const { return state_; }
@@ -167,6 +252,11 @@ signals:
     void signInChanged();
     void productsChanged();
     void extrasChanged();
+    void libraryFilterChanged();
+    void libraryChanged();
+    void lastCheckedTextChanged();
+    void cartChanged();
+    void actionRevisionChanged();
 
 private:
     void restoreFromDisk();
@@ -182,6 +272,14 @@ private:
     void updateDockBadge();
     void rebuildLists();
     void rebuildSearchResults();
+    void rebuildShelves();
+    void rebuildExtrasLists();
+    std::vector<ExtrasRow> extrasRows(const std::vector<ExtrasItem>& items) const;
+    void updateBadges();
+    void jobsChanged();
+    void actionsMayHaveChanged();
+    void setDisk(std::map<std::string, InstalledOnDisk> disk);
+    ProductFacts factsFor(const StorefrontProduct& product) const;
     void setLoading(bool starting);
     QCoro::Task<> updateLoop();
     bool applicationIsActive() const;
@@ -207,6 +305,9 @@ private:
     SignInPurpose signInPurpose_ = SignInPurpose::general;
     QString signInReason_;
     std::stop_source loopStop_;
+    std::map<std::string, InstalledOnDisk> disk_;
+    int libraryFilter_ = 0;
+    int actionRevision_ = 0;
 
     // Children of the model: QML never takes them over.
     std::unique_ptr<ProductListModel> products_;
@@ -214,6 +315,20 @@ private:
     std::unique_ptr<ProductListModel> freeProducts_;
     std::unique_ptr<ProductListModel> updatesAvailable_;
     std::unique_ptr<ProductListModel> searchResults_;
+    std::unique_ptr<ProductListModel> featured_ = std::make_unique<ProductListModel>(this);
+    std::unique_ptr<ProductListModel> notOwned_ = std::make_unique<ProductListModel>(this);
+    std::unique_ptr<ProductListModel> plugIns_ = std::make_unique<ProductListModel>(this);
+    std::unique_ptr<ProductListModel> apps_ = std::make_unique<ProductListModel>(this);
+    std::unique_ptr<ProductListModel> games_ = std::make_unique<ProductListModel>(this);
+    std::unique_ptr<ProductListModel> wishlistProducts_ = std::make_unique<ProductListModel>(this);
+    std::unique_ptr<ProductListModel> installedProducts_ = std::make_unique<ProductListModel>(this);
+    std::unique_ptr<ProductListModel> library_ = std::make_unique<ProductListModel>(this);
+    std::unique_ptr<ExtrasListModel> freeTools_ = std::make_unique<ExtrasListModel>(this);
+    std::unique_ptr<ExtrasListModel> earlyAccess_ = std::make_unique<ExtrasListModel>(this);
+    std::unique_ptr<ExtrasListModel> searchExtrasResults_ = std::make_unique<ExtrasListModel>(this);
+    std::unique_ptr<SectionListModel> sections_ = std::make_unique<SectionListModel>(this);
+    std::unique_ptr<Cart> cart_ = std::make_unique<Cart>(this);
+    QTimer minuteTimer_; // "Checked 5 minutes ago" moves on while the window is open
     std::unique_ptr<BannerList> banners_;
     std::unique_ptr<Navigation> navigation_;
     std::unique_ptr<Wishlist> wishlist_;

@@ -36,6 +36,8 @@ struct ModelEnvironment {
     std::optional<std::filesystem::path> snapshotFolder;
     std::optional<std::filesystem::path> home;
     std::optional<std::filesystem::path> applications;
+    // Where the system-wide plug-in folders are looked for older copies ("/Library/...").
+    std::filesystem::path systemRoot = "/";
 
     BannerLifetimes bannerLifetimes;
     std::chrono::milliseconds refreshInterval = std::chrono::hours(6);
