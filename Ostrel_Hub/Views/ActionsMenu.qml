@@ -7,7 +7,9 @@ import Ostrel.Hub
 Basic.Menu {
     id: menu
     padding: 6
-    implicitWidth: Math.max(240, contentItem.implicitWidth + leftPadding + rightPadding)
+    margins: 8
+    // Wide enough for the longest entry at any text size.
+    implicitWidth: Math.round(Theme.bodySize * 24)
 
     background: Rectangle {
         implicitWidth: 240

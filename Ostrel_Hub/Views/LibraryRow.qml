@@ -97,7 +97,7 @@ FocusScope {
             iconName: "view-more"
             accessibleName: "More actions for " + row.name
             help: "More actions"
-            onClicked: menu.popup(more, 0, more.height + 4)
+            onClicked: menu.popup(more, more.width - menu.width, more.height + 4)
         }
     }
 

@@ -20,7 +20,9 @@ Basic.AbstractButton {
 
     contentItem: Text {
         text: link.text
-        font: link.font
+        font.family: link.font.family
+        font.pixelSize: link.font.pixelSize
+        font.weight: link.font.weight
         color: Theme.accent
         opacity: link.down ? 0.7 : 1
         font.underline: link.hovered

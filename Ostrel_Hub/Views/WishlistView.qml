@@ -17,6 +17,12 @@ Rectangle {
             hub.addToCart(saved.productIdAt(row))
     }
 
+    // Measures a tile so the grid's rows fit it at any text size.
+    ProductTile {
+        id: sizer
+        visible: false
+    }
+
     GridView {
         id: grid
         objectName: "wishlistGrid"
@@ -27,7 +33,7 @@ Rectangle {
         boundsBehavior: Flickable.StopAtBounds
         model: view.saved
         cellWidth: Theme.tileWidth + Theme.tileSpacing
-        cellHeight: Theme.tileWidth + 100 + Theme.tileSpacing
+        cellHeight: sizer.implicitHeight + Theme.tileSpacing
         Basic.ScrollBar.vertical: Basic.ScrollBar {}
 
         header: Item {
@@ -79,6 +85,6 @@ Rectangle {
         title: "Your wishlist is empty"
         message: "Tap the heart on any product to keep it here for later."
         actionTitle: "Browse Discover"
-        onAction: view.hub.selectSection(HubSection.discover)
+        onAction: view.hub.selectSection(HubSection.HubSection.discover)
     }
 }

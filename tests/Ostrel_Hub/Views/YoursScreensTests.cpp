@@ -166,6 +166,7 @@ TEST(YoursScreens, WithoutAnAccountLibraryAndUpdatesAskToSignInAndTheOthersSayTh
         EXPECT_TRUE(wishlist.harness.shows(QStringLiteral("Tap the heart on any product to keep it here for later.")));
         wishlist.click(QStringLiteral("Browse Discover"));
         EXPECT_EQ(app->navigation()->selection(), HubSection::discover);
+        EXPECT_TRUE(wishlist.harness.warnings().isEmpty()) << joined(wishlist.harness.warnings()).toStdString();
     }
 }
 
