@@ -8,12 +8,12 @@ namespace ostrel::hub {
 
 // One extras item as a tile shows it.
 struct ExtrasRow {
-    QString itemId;
-    QString title;
-    QString summary;
-    QString iconUrl;
-    QString kindTitle;
-    QString route; // "hub", "release", "github" or "soon"
+    QString itemId{};
+    QString title{};
+    QString summary{};
+    QString iconUrl{};
+    QString kindTitle{};
+    QString route{}; // "hub", "release", "github" or "soon"
 
     bool operator==(const ExtrasRow&) const = default;
 };

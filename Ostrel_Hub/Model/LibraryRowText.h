@@ -16,12 +16,12 @@ QString formats(std::string_view catalogueFormats);
 
 // What a library row knows of its product.
 struct RowFacts {
-    std::string catalogueFormats;
+    std::string catalogueFormats{};
     bool isApp = false;
     bool hasMacDownload = false;
-    std::optional<std::string> latestVersion;
-    std::optional<std::string> installedVersion; // from the ledger
-    InstalledOnDisk disk;
+    std::optional<std::string> latestVersion{};
+    std::optional<std::string> installedVersion{}; // from the ledger
+    InstalledOnDisk disk{};
 };
 
 // "Removed outside the hub", "Installed <v>", "No macOS download yet" or

@@ -16,8 +16,8 @@ struct ProductFacts {
     bool hasUpdate = false;
     bool isApp = false; // apps and games open; plug-ins only say they are installed
     bool hasMacDownload = false;
-    std::optional<InstallJob::Stage> jobStage; // of the product's job in the list, if any
-    QString price;                             // the formatted price, for a paid product
+    std::optional<InstallJob::Stage> jobStage{}; // of the product's job in the list, if any
+    QString price{};                             // the formatted price, for a paid product
 };
 
 // The one button of a product: its kind and the words on it.
@@ -25,7 +25,7 @@ struct ProductAction {
     enum class Kind { get, buy, install, update, resume, open, installed, owned, progress, none };
 
     Kind kind = Kind::none;
-    QString title;
+    QString title{};
 
     // A running job shows its progress and a paused one offers to resume; otherwise the
     // product's state decides: update, open or installed once installed, install once owned

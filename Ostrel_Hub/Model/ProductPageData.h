@@ -16,10 +16,10 @@ struct ProductPageSources {
     const StoreState& state;
     const CatalogExtras* extras = nullptr; // screenshots, when the feed is there
     const HostPolicy& imagePolicy;         // which screenshot addresses may be shown
-    std::string currency;
-    std::string localeName;  // for prices, e.g. "en_US"
-    QLocale locale;          // for sizes and dates
-    QString storeWebAddress; // "https://" and the store's host; the share link's base
+    std::string currency{};
+    std::string localeName{};  // for prices, e.g. "en_US"
+    QLocale locale{};          // for sizes and dates
+    QString storeWebAddress{}; // "https://" and the store's host; the share link's base
 };
 
 // The words and facts of one product's page, as the page binds them.
