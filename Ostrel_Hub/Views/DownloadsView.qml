@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import QtQuick.Controls.Basic as Basic
 import Ostrel.Hub
 
 // The install jobs, newest first: each product's stage and progress, and the buttons that
@@ -17,17 +16,15 @@ Rectangle {
         sourceModel: view.hub ? view.hub.jobs : null
     }
 
-    ListView {
+    ScreenList {
         id: list
         objectName: "jobList"
         anchors.fill: parent
-        clip: true
-        boundsBehavior: Flickable.StopAtBounds
         model: newest
-        Basic.ScrollBar.vertical: Basic.ScrollBar {}
 
         header: Item {
             width: list.width
+            onHeightChanged: Qt.callLater(list.keepTop)
             height: top.implicitHeight + Theme.padding + 12
             RowLayout {
                 id: top
@@ -47,7 +44,6 @@ Rectangle {
                 }
             }
         }
-        footer: Item { width: list.width; height: Theme.padding }
 
         delegate: JobRow {
             width: ListView.view.width

@@ -3,20 +3,16 @@ import QtQuick.Layouts
 import Ostrel.Hub
 
 // One installed product in the Updates screen's list of what is on this machine.
-FocusScope {
+ListRow {
     id: row
     property var hub
     property string productId
     property string name
     property string iconUrl
     property string version
+    textInset: Theme.padding + 32 + 14
 
     implicitHeight: layout.implicitHeight + 2 * 10
-    onActiveFocusChanged: {
-        const list = ListView.view
-        if (activeFocus && list)
-            list.positionViewAtIndex(list.indexAt(x + 1, y + 1), ListView.Contain)
-    }
 
     RowLayout {
         id: layout
@@ -50,15 +46,5 @@ FocusScope {
             hub: row.hub
             productId: row.productId
         }
-    }
-
-    Rectangle {
-        anchors.bottom: parent.bottom
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.leftMargin: Theme.padding + 32 + 14
-        anchors.rightMargin: Theme.padding
-        height: 1
-        color: Theme.separator
     }
 }

@@ -4,7 +4,7 @@ import Ostrel.Hub
 
 // One install, update or release check in Downloads: the product, its stage, and the buttons
 // its stage allows.
-FocusScope {
+ListRow {
     id: row
     property var hub
     property var job
@@ -23,11 +23,6 @@ FocusScope {
     readonly property string iconUrl: hub ? (hub.productPage(productId).iconUrl || "") : ""
 
     implicitHeight: layout.implicitHeight + 2 * 14
-    onActiveFocusChanged: {
-        const list = ListView.view
-        if (activeFocus && list)
-            list.positionViewAtIndex(list.indexAt(x + 1, y + 1), ListView.Contain)
-    }
 
     RowLayout {
         id: layout
@@ -129,15 +124,5 @@ FocusScope {
                 onClicked: row.hub.jobs.cancel(row.job)
             }
         }
-    }
-
-    Rectangle {
-        anchors.bottom: parent.bottom
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.leftMargin: Theme.padding + 44 + 14
-        anchors.rightMargin: Theme.padding
-        height: 1
-        color: Theme.separator
     }
 }

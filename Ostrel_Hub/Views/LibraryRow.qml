@@ -4,7 +4,7 @@ import Ostrel.Hub
 
 // One owned product in the library: its formats, whether and which version is installed, a
 // warning about an older copy the hosts may also load, its action button and a menu of the rest.
-FocusScope {
+ListRow {
     id: row
     property var hub
     property string productId
@@ -17,11 +17,6 @@ FocusScope {
 
     implicitHeight: layout.implicitHeight + 2 * 14
     // Keep the row with the keyboard in view while tabbing through a long list.
-    onActiveFocusChanged: {
-        const list = ListView.view
-        if (activeFocus && list)
-            list.positionViewAtIndex(list.indexAt(x + 1, y + 1), ListView.Contain)
-    }
 
     RowLayout {
         id: layout
@@ -132,15 +127,5 @@ FocusScope {
             text: "View in Store"
             onTriggered: row.hub.show(row.productId)
         }
-    }
-
-    Rectangle {
-        anchors.bottom: parent.bottom
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.leftMargin: Theme.padding + 44 + 14
-        anchors.rightMargin: Theme.padding
-        height: 1
-        color: Theme.separator
     }
 }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import QtQuick.Controls.Basic as Basic
 import Ostrel.Hub
 
 // Everything the user owns on the store, filtered by whether it is installed, each product
@@ -17,17 +16,15 @@ Rectangle {
     readonly property int shownCount: library ? library.count : 0
     readonly property int filter: hub ? hub.libraryFilter : 0
 
-    ListView {
+    ScreenList {
         id: list
         objectName: "libraryList"
         anchors.fill: parent
-        clip: true
-        boundsBehavior: Flickable.StopAtBounds
         model: view.signedIn ? view.library : null
-        Basic.ScrollBar.vertical: Basic.ScrollBar {}
 
         header: Item {
             width: list.width
+            onHeightChanged: Qt.callLater(list.keepTop)
             height: top.implicitHeight + Theme.padding + 12
             ColumnLayout {
                 id: top
@@ -82,7 +79,6 @@ Rectangle {
             name: model.name
             iconUrl: model.iconUrl
         }
-        footer: Item { width: list.width; height: Theme.padding }
     }
 
     // What stands where the rows would be when there are none.

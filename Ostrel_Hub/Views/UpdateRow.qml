@@ -4,7 +4,7 @@ import Ostrel.Hub
 
 // One installed product with a newer release: from which version to which, the release notes
 // folded to a few lines, and its action button.
-FocusScope {
+ListRow {
     id: row
     property var hub
     property string productId
@@ -78,15 +78,5 @@ FocusScope {
             hub: row.hub
             productId: row.productId
         }
-    }
-
-    Rectangle {
-        anchors.bottom: parent.bottom
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.leftMargin: Theme.padding + 44 + 14
-        anchors.rightMargin: Theme.padding
-        height: 1
-        color: Theme.separator
     }
 }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import QtQuick.Controls.Basic as Basic
 import Ostrel.Hub
 
 // The installed products with a newer release, with their release notes, the switch for
@@ -13,17 +12,15 @@ Rectangle {
     readonly property bool signedIn: hub ? hub.signedIn : false
     readonly property int updateCount: hub ? hub.updateCount : 0
 
-    ListView {
+    ScreenList {
         id: list
         objectName: "installedList"
         anchors.fill: parent
-        clip: true
-        boundsBehavior: Flickable.StopAtBounds
         model: view.signedIn && view.hub ? view.hub.installedProducts : null
-        Basic.ScrollBar.vertical: Basic.ScrollBar {}
 
         header: Column {
             width: list.width
+            onHeightChanged: Qt.callLater(list.keepTop)
             topPadding: Theme.padding
 
             ColumnLayout {
@@ -98,7 +95,6 @@ Rectangle {
                 detail: String(list.count)
             }
         }
-        footer: Item { width: list.width; height: Theme.padding }
 
         delegate: InstalledRow {
             width: ListView.view.width

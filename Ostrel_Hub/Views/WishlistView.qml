@@ -31,6 +31,13 @@ Rectangle {
         anchors.rightMargin: Theme.padding - Theme.tileSpacing / 2
         clip: true
         boundsBehavior: Flickable.StopAtBounds
+        // Until the user scrolls, the top of the screen stays in view while its header grows.
+        property bool scrolled: false
+        onMovementStarted: scrolled = true
+        function keepTop() {
+            if (!scrolled)
+                positionViewAtBeginning()
+        }
         model: view.saved
         cellWidth: Theme.tileWidth + Theme.tileSpacing
         cellHeight: sizer.implicitHeight + Theme.tileSpacing
@@ -38,6 +45,7 @@ Rectangle {
 
         header: Item {
             width: grid.width
+            onHeightChanged: Qt.callLater(grid.keepTop)
             height: top.implicitHeight + Theme.padding + 20
             RowLayout {
                 id: top

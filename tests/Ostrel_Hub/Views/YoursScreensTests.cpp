@@ -17,6 +17,7 @@
 
 #include <QImage>
 #include <QQuickItem>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -362,6 +363,56 @@ TEST_F(YoursScreensLive, TheWishlistCountsItsProductsAndPutsThemAllInTheCart) {
     wishlist.save(QStringLiteral("wishlist"));
     wishlist.click(QStringLiteral("Add all 2 to cart"));
     EXPECT_EQ(app->property("cartCount").toInt(), 2);
+}
+
+// The demo services with their log kept, to read the e-mailed sign-in code from it.
+struct LoggingDemo {
+    test::TempDir dir;
+    std::mutex lock;
+    std::vector<std::string> lines;
+    demo::DemoServices services{demo::DemoServicesOptions{.stateFolder = dir / "state",
+                                                          .catalogueFile = OSTREL_DEMO_CATALOGUE,
+                                                          .settleDelay = std::chrono::seconds(0),
+                                                          .log = [this](const std::string& line) {
+                                                              const std::lock_guard guard(lock);
+                                                              lines.push_back(line);
+                                                          }}};
+    ServiceConfig config = (services.start(), ServiceConfig::load(services.configFile()));
+
+    std::string lastCodeFor(const std::string& email) {
+        const std::lock_guard guard(lock);
+        const std::string marker = "sign-in code for " + email + ": ";
+        for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+            if (auto at = line->find(marker); at != std::string::npos)
+                return line->substr(at + marker.size());
+        return {};
+    }
+};
+
+TEST(YoursScreensOstrelIDOnly, TheLibraryAsksToConnectTheStoreAccountTheDownloadsComeFrom) {
+    OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
+    LoggingDemo demo;
+    ModelFolders folders;
+    auto environment = folders.environment();
+    environment.config = demo.config;
+    AppModel app(std::move(environment));
+    app.services().ostrelID.requestCode("demo@ostrel.test");
+    app.services().ostrelID.completeCode("demo@ostrel.test", demo.lastCodeFor("demo@ostrel.test"));
+    test::await(app.refreshAll());
+    ASSERT_TRUE(app.ostrelSignedIn());
+    ASSERT_FALSE(app.storeConnected());
+
+    Screen library(QStringLiteral("LibraryView.qml"), app);
+    EXPECT_TRUE(library.harness.warnings().isEmpty()) << joined(library.harness.warnings()).toStdString();
+    EXPECT_TRUE(library.harness.unnamedInteractiveItems().isEmpty())
+        << joined(library.harness.unnamedInteractiveItems()).toStdString();
+    EXPECT_FALSE(library.harness.shows(QStringLiteral("Sign in to see your library")));
+    EXPECT_TRUE(library.harness.shows(QStringLiteral("Connect your store account to install")));
+    EXPECT_TRUE(library.harness.shows(
+        QStringLiteral("Sign in with the email you bought with. You only do this once on this Mac.")));
+    library.save(QStringLiteral("library-ostrel-id-only"));
+    library.click(QStringLiteral("Connect"));
+    EXPECT_TRUE(app.showSignIn());
 }
 
 } // namespace
