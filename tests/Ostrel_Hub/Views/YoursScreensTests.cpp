@@ -325,7 +325,7 @@ TEST_F(YoursScreensLive, DownloadsShowEachStageNewestFirstWithTheButtonsItAllows
     QQuickItem* top = nullptr;
     QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, top), Q_ARG(int, 0));
     ASSERT_NE(top, nullptr);
-    EXPECT_EQ(top->property("productId").toString(), "tidal-delay") << "the newest job comes first";
+    EXPECT_EQ(top->property("productId").toString().toStdString(), "tidal-delay") << "the newest job comes first";
     downloads.save(QStringLiteral("downloads-done"));
 
     downloads.click(QStringLiteral("Clear Finished"));
