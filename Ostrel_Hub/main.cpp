@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     ostrel::hub::AppModel model(std::move(environment));
 
     QQmlApplicationEngine engine;
-    ostrel::hub::prepareEngine(engine);
+    ostrel::hub::prepareEngine(engine, model.services().images);
     engine.setInitialProperties({{QStringLiteral("hub"), QVariant::fromValue(&model)}});
     engine.load(QUrl(QStringLiteral("qrc:/Ostrel/Hub/Main.qml")));
     if (engine.rootObjects().isEmpty())

@@ -58,7 +58,8 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
       banners_(std::make_unique<BannerList>(environment_.bannerLifetimes, this)),
       navigation_(std::make_unique<Navigation>(this)), wishlist_(std::make_unique<Wishlist>(settings_, this)),
       notifier_(std::make_unique<DesktopNotifier>(environment_.bus)),
-      badge_(std::make_unique<LauncherBadge>(environment_.bus)) {
+      badge_(std::make_unique<LauncherBadge>(environment_.bus)),
+      palette_(std::make_unique<IconPalette>(services_->images, services_->config.hostPolicy())) {
     JobEvents events{
         .flash = [this](Banner::Tone tone, const QString& text) { flash(tone, text); },
         .notifyWhenInactive = [this](const QString& title, const QString& body) { notifyWhenInactive(title, body); },

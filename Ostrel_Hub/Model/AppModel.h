@@ -9,6 +9,7 @@
 #include "Model/ExtrasListModel.h"
 #include "Model/HubServices.h"
 #include "Model/HubSettings.h"
+#include "Model/IconPalette.h"
 #include "Model/InstalledOnDisk.h"
 #include "Model/JobQueue.h"
 #include "Model/LauncherBadge.h"
@@ -72,6 +73,7 @@ class AppModel : public QObject {
     Q_PROPERTY(ostrel::hub::BannerList* banners READ banners CONSTANT)
     Q_PROPERTY(ostrel::hub::Navigation* navigation READ navigation CONSTANT)
     Q_PROPERTY(ostrel::hub::Wishlist* wishlist READ wishlist CONSTANT)
+    Q_PROPERTY(ostrel::hub::IconPalette* palette READ palette CONSTANT)
     // The screens' lists and words.
     Q_PROPERTY(ostrel::hub::SectionListModel* sections READ sections CONSTANT)
     Q_PROPERTY(ProductListModel* featured READ featured CONSTANT)
@@ -200,6 +202,7 @@ public:
     BannerList* banners() const { return banners_.get(); }
     Navigation* navigation() const { return navigation_.get(); }
     Wishlist* wishlist() const { return wishlist_.get(); }
+    IconPalette* palette() const { return palette_.get(); }
     SectionListModel* sections() const { return sections_.get(); }
     ProductListModel* featured() const { return featured_.get(); }
     ProductListModel* notOwned() const { return notOwned_.get(); }
@@ -334,6 +337,7 @@ private:
     std::unique_ptr<Wishlist> wishlist_;
     std::unique_ptr<DesktopNotifier> notifier_;
     std::unique_ptr<LauncherBadge> badge_;
+    std::unique_ptr<IconPalette> palette_;
     std::unique_ptr<JobQueue> jobs_; // before services_ goes: it waits for its Kit calls
     Workspace workspace_;
 };

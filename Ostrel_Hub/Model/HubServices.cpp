@@ -88,7 +88,7 @@ HubServices::HubServices(const ModelEnvironment& environment)
       installLock(lockIn(folderOr(environment.supportFolder, &AppDirectories::support))),
       workFolder(folderOr(environment.workFolder, &AppDirectories::work)),
       pipeline(pipelineFor(environment, client, ledger, workFolder)),
-      extrasClient(CatalogExtrasClient::forConfig(config, transportFor(config))), snapshots(snapshotsFor(environment)) {
-}
+      extrasClient(CatalogExtrasClient::forConfig(config, transportFor(config))), snapshots(snapshotsFor(environment)),
+      images(ImageDataCache::standard(config)) {}
 
 } // namespace ostrel::hub

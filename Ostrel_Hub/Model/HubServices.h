@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Catalog/CatalogExtrasClient.h"
+#include "Catalog/ImageDataCache.h"
 #include "Catalog/SnapshotCache.h"
 #include "Install/InstallLedger.h"
 #include "Install/InstallLock.h"
@@ -18,7 +19,7 @@ namespace ostrel::hub {
 
 // The Kit objects the app model drives, built once from the environment: the store and
 // identity clients with their sessions, the ledger and the install lock, the install
-// pipeline, the extras feed and the snapshot cache. Every client is safe to call from the
+// pipeline, the extras feed, the snapshot cache and the image cache. Every client is safe to call from the
 // Kit's worker threads.
 class HubServices {
 public:
@@ -47,6 +48,8 @@ public:
     const CatalogExtrasClient extrasClient;
     // Absent when the caches folder cannot be made.
     const std::optional<SnapshotCache> snapshots;
+    // Product icons and screenshots for the screens, shared with their image threads.
+    const std::shared_ptr<ImageDataCache> images;
 };
 
 } // namespace ostrel::hub

@@ -12,6 +12,8 @@ Rectangle {
     readonly property var navigation: hub ? hub.navigation : null
     readonly property var path: navigation ? navigation.path : []
     readonly property string searchText: navigation ? navigation.search : ""
+    // The pages a search replaced, given back when the user empties the search field.
+    property var pagesBeforeSearch: []
 
     // The file and properties of what the detail column shows.
     function detail() {
@@ -26,18 +28,19 @@ Rectangle {
         return sectionScreen(navigation ? navigation.selection : undefined)
     }
 
+    // The enumerators are lower case, so QML reaches them only through the enumeration's name.
     function sectionScreen(section) {
         switch (section) {
-        case HubSection.plugIns: return { file: "BrowseView.qml", props: { kind: "plugIns" } }
-        case HubSection.apps: return { file: "BrowseView.qml", props: { kind: "apps" } }
-        case HubSection.free: return { file: "FreeView.qml", props: {} }
-        case HubSection.freeTools: return { file: "ExtrasShelfPage.qml", props: { shelf: "freeTools" } }
-        case HubSection.earlyAccess: return { file: "ExtrasShelfPage.qml", props: { shelf: "earlyAccess" } }
-        case HubSection.library: return { file: "LibraryView.qml", props: {} }
-        case HubSection.updates: return { file: "UpdatesView.qml", props: {} }
-        case HubSection.downloads: return { file: "DownloadsView.qml", props: {} }
-        case HubSection.wishlist: return { file: "WishlistView.qml", props: {} }
-        case HubSection.account: return { file: "AccountView.qml", props: {} }
+        case HubSection.HubSection.plugIns: return { file: "BrowseView.qml", props: { kind: "plugIns" } }
+        case HubSection.HubSection.apps: return { file: "BrowseView.qml", props: { kind: "apps" } }
+        case HubSection.HubSection.free: return { file: "FreeView.qml", props: {} }
+        case HubSection.HubSection.freeTools: return { file: "ExtrasShelfPage.qml", props: { shelf: "freeTools" } }
+        case HubSection.HubSection.earlyAccess: return { file: "ExtrasShelfPage.qml", props: { shelf: "earlyAccess" } }
+        case HubSection.HubSection.library: return { file: "LibraryView.qml", props: {} }
+        case HubSection.HubSection.updates: return { file: "UpdatesView.qml", props: {} }
+        case HubSection.HubSection.downloads: return { file: "DownloadsView.qml", props: {} }
+        case HubSection.HubSection.wishlist: return { file: "WishlistView.qml", props: {} }
+        case HubSection.HubSection.account: return { file: "AccountView.qml", props: {} }
         default: return { file: "DiscoverView.qml", props: {} }
         }
     }
@@ -49,8 +52,15 @@ Rectangle {
         Sidebar {
             id: sidebar
             hub: root.hub
-            Layout.preferredWidth: Theme.sidebarWidth
+            // Wider with a larger font, so that titles and badges keep their room.
+            Layout.preferredWidth: Math.max(Theme.sidebarWidth, Math.round(Theme.bodySize * 14))
             Layout.fillHeight: true
+            onSearchStarting: root.pagesBeforeSearch = root.path.slice()
+            onSearchCleared: {
+                if (root.pagesBeforeSearch.length > 0 && root.path.length === 0)
+                    root.navigation.path = root.pagesBeforeSearch
+                root.pagesBeforeSearch = []
+            }
         }
         Rectangle {
             Layout.preferredWidth: 1
@@ -74,14 +84,27 @@ Rectangle {
 
                 Loader {
                     id: screen
+                    objectName: "detail"
                     anchors.fill: parent
                     focus: true
                     readonly property var target: root.detail()
                     onTargetChanged: setSource(target.file, Object.assign({ hub: root.hub }, target.props))
                     Component.onCompleted: setSource(target.file, Object.assign({ hub: root.hub }, target.props))
+                    // Each new screen eases in rather than popping.
+                    onLoaded: appear.restart()
+                    NumberAnimation {
+                        id: appear
+                        target: screen.item
+                        property: "opacity"
+                        from: 0
+                        to: 1
+                        duration: 160
+                        easing.type: Easing.OutQuad
+                    }
                 }
                 BannerStack {
                     hub: root.hub
+                    width: Math.min(implicitWidth, parent.width - 2 * Theme.padding)
                     anchors.top: parent.top
                     anchors.horizontalCenter: parent.horizontalCenter
                     anchors.topMargin: 12

@@ -2,21 +2,40 @@
 
 #include "Model/AppModel.h"
 #include "Model/HubSection.h"
+#include "Model/ImageMemory.h"
+#include "Views/CachedImageProvider.h"
 #include "Views/IconProvider.h"
+#include "Views/ImageMemoryProbe.h"
 
 #include <QQmlEngine>
 #include <memory>
 
 namespace ostrel::hub {
 
-void prepareEngine(QQmlEngine& engine) {
+namespace {
+
+// Types are registered for the whole process, once: the module is closed to new types as soon
+// as the first engine has loaded it.
+void registerTypes() {
     // The sections' enumeration reaches QML as HubSection.discover and so on.
     qmlRegisterUncreatableMetaObject(HubSections::staticMetaObject, "Ostrel.Hub", 1, 0, "HubSection",
                                      QStringLiteral("HubSection is an enumeration"));
     qmlRegisterUncreatableType<AppModel>("Ostrel.Hub", 1, 0, "AppModel",
                                          QStringLiteral("The app creates the one AppModel"));
+    qmlRegisterSingletonType<ImageMemoryProbe>("Ostrel.Hub", 1, 0, "CachedImages", [](QQmlEngine*, QJSEngine*) {
+        return std::make_unique<ImageMemoryProbe>(ImageMemory::shared()).release(); // the engine owns it
+    });
+}
+
+} // namespace
+
+void prepareEngine(QQmlEngine& engine, std::shared_ptr<ImageDataCache> images) {
+    static const bool registered = (registerTypes(), true);
+    (void)registered;
     // The engine owns its providers.
     engine.addImageProvider(QStringLiteral("icon"), std::make_unique<IconProvider>().release());
+    engine.addImageProvider(QStringLiteral("cached"),
+                            std::make_unique<CachedImageProvider>(std::move(images), ImageMemory::shared()).release());
 }
 
 } // namespace ostrel::hub

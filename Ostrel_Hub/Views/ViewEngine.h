@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Catalog/ImageDataCache.h"
+
 #include <QQmlEngine>
+#include <memory>
 
 namespace ostrel::hub {
 
@@ -8,6 +11,7 @@ class AppModel;
 
 // Readies a QML engine for the hub's screens: the image providers and the types the screens
 // name. The app and the screen tests prepare their engines through this one function.
-void prepareEngine(QQmlEngine& engine);
+// `images` feeds "image://cached/…"; without it every cached image keeps its placeholder.
+void prepareEngine(QQmlEngine& engine, std::shared_ptr<ImageDataCache> images);
 
 } // namespace ostrel::hub

@@ -69,7 +69,7 @@ QString describe(QQuickItem* item) {
 
 } // namespace
 
-ScreenHarness::ScreenHarness() {
+ScreenHarness::ScreenHarness(std::shared_ptr<ImageDataCache> images) {
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QAccessible::setActive(true);
     {
@@ -78,7 +78,7 @@ ScreenHarness::ScreenHarness() {
     }
     previous = qInstallMessageHandler(record);
     engine_ = std::make_unique<QQmlEngine>();
-    hub::prepareEngine(*engine_);
+    hub::prepareEngine(*engine_, std::move(images));
     window_ = std::make_unique<QQuickWindow>();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Catalog/ImageDataCache.h"
+
 #include <QImage>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -15,7 +17,8 @@ namespace ostrel::test {
 // and records every warning logged meanwhile (QML's own included) so a test can fail on them.
 class ScreenHarness {
 public:
-    ScreenHarness();
+    // `images` serves "image://cached/…"; without it cached images keep their placeholders.
+    explicit ScreenHarness(std::shared_ptr<ImageDataCache> images = nullptr);
     ~ScreenHarness();
     ScreenHarness(const ScreenHarness&) = delete;
     ScreenHarness& operator=(const ScreenHarness&) = delete;

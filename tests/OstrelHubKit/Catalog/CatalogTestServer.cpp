@@ -1,5 +1,8 @@
 #include "CatalogTestServer.h"
 
+#include "Catalog/PlainImageTransport.h"
+#include "Services/CurlTransport.h"
+
 #include <numeric>
 
 namespace ostrel::test {
@@ -26,6 +29,13 @@ CatalogTestServer::CatalogTestServer()
         seen_.update([&](auto& counts) { ++counts[request.get_header_value("Host") + request.path]; });
         return httplib::Server::HandlerResponse::Unhandled;
     });
+}
+
+std::shared_ptr<ImageDataCache> CatalogTestServer::memoryImageCache() const {
+    const auto options = CurlTransport::Options::from(config_);
+    return std::make_shared<ImageDataCache>(std::nullopt, config_.hostPolicy(), config_.pinnedTrust(),
+                                            std::make_shared<CurlTransport>(config_.pinnedTrust(), options),
+                                            std::make_shared<PlainImageTransport>(options));
 }
 
 int CatalogTestServer::requests(const std::string& host, const std::string& path) {

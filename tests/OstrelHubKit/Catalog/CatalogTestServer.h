@@ -1,11 +1,13 @@
 #pragma once
 
+#include "Catalog/ImageDataCache.h"
 #include "LocalHttpsServer.h"
 #include "Services/ServiceConfig.h"
 #include "TempDir.h"
 #include "TlsChains.h"
 
 #include <map>
+#include <memory>
 #include <string>
 
 namespace ostrel::test {
@@ -30,6 +32,8 @@ public:
     TempDir& dir() { return dir_; }
 
     static std::string url(const std::string& host, const std::string& path) { return "https://" + host + path; }
+    // An image cache in memory only that fetches from this server, once it is started.
+    std::shared_ptr<ImageDataCache> memoryImageCache() const;
     // Requests received for that host and path so far.
     int requests(const std::string& host, const std::string& path);
     // Requests received in all.

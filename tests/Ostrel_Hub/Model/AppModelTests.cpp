@@ -1,6 +1,7 @@
 // The app model headless against the demo services over real HTTPS, with sessions in memory,
 // a real ledger and snapshot folder, and a private session bus for notifications and the badge.
 #include "Catalog/SnapshotCache.h"
+#include "DemoHub.h"
 #include "EventLoop.h"
 #include "Install/AppDirectories.h"
 #include "Model/AppModel.h"
@@ -21,36 +22,10 @@ namespace ostrel::hub {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::HubFolders;
+using test_support::idsIn;
+using test_support::recordInstalled;
 using ::testing::ElementsAre;
-
-// The hub's side of one test: its folders, its settings and whether its window is in front.
-struct HubFolders {
-    test::TempDir dir;
-    bool active = false;
-
-    ModelEnvironment environmentFor(const ServiceConfig& config, const fs::path& codeSigningRoot) {
-        ModelEnvironment environment;
-        environment.config = config;
-        environment.codeTrust =
-            signature::TrustSettings{.anchors = *signature::TrustAnchors::fromPemFile(codeSigningRoot)};
-        environment.ephemeralSessions = true;
-        environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
-        environment.supportFolder = dir / "data";
-        environment.workFolder = dir / "work";
-        environment.snapshotFolder = dir / "snapshots";
-        environment.home = dir / "home";
-        environment.applicationIsActive = [this] { return active; };
-        return environment;
-    }
-    SnapshotCache snapshots() { return SnapshotCache{AppDirectories::owned(dir / "snapshots")}; }
-};
-
-std::vector<std::string> idsIn(const ProductListModel& list) {
-    std::vector<std::string> ids;
-    for (const auto& row : list.rows())
-        ids.push_back(row.product.id);
-    return ids;
-}
 
 std::vector<QString> bannerTexts(const BannerList& banners) {
     std::vector<QString> texts;
@@ -64,15 +39,6 @@ Storefront oneProductStorefront() {
                       .products = {StorefrontProduct{.id = "kept-from-last-time",
                                                      .name = "Kept From Last Time",
                                                      .defaultVariation = PricingVariation{.id = "v"}}}};
-}
-
-// An older release on this machine, as another process would have recorded it.
-void recordInstalled(AppModel& app, std::string id, std::string name, std::string version) {
-    InstallRecord record;
-    record.productId = std::move(id);
-    record.productName = std::move(name);
-    record.version = std::move(version);
-    app.services().ledger->save(record);
 }
 
 struct AppModelTest : ::testing::Test {

@@ -1,0 +1,63 @@
+#pragma once
+
+// The hub's side of a test against the demo services: its own folders and settings, and
+// ledger records written as another process would.
+#include "Catalog/SnapshotCache.h"
+#include "Install/AppDirectories.h"
+#include "Model/AppModel.h"
+#include "Model/ModelEnvironment.h"
+#include "TempDir.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace ostrel::hub::test_support {
+
+// The hub's folders, its settings and whether its window is in front.
+struct HubFolders {
+    test::TempDir dir;
+    bool active = false;
+
+    ModelEnvironment environmentFor(const ServiceConfig& config, const std::filesystem::path& codeSigningRoot) {
+        auto environment = isolated();
+        environment.config = config;
+        environment.codeTrust =
+            signature::TrustSettings{.anchors = *signature::TrustAnchors::fromPemFile(codeSigningRoot)};
+        return environment;
+    }
+    // These folders and settings, sessions in memory, on no service in particular.
+    ModelEnvironment isolated() {
+        ModelEnvironment environment;
+        environment.ephemeralSessions = true;
+        environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
+        environment.supportFolder = dir / "data";
+        environment.workFolder = dir / "work";
+        environment.snapshotFolder = dir / "snapshots";
+        environment.home = dir / "home";
+        environment.applicationIsActive = [this] { return active; };
+        return environment;
+    }
+    SnapshotCache snapshots() { return SnapshotCache{AppDirectories::owned(dir / "snapshots")}; }
+};
+
+// The product ids of a list, in order.
+inline std::vector<std::string> idsIn(const ProductListModel& list) {
+    std::vector<std::string> ids;
+    for (const auto& row : list.rows())
+        ids.push_back(row.product.id);
+    return ids;
+}
+
+// An older release on this machine, as another process would have recorded it.
+inline void recordInstalled(AppModel& app, std::string id, std::string name, std::string version,
+                            std::vector<InstalledItem> items = {}) {
+    InstallRecord record;
+    record.productId = std::move(id);
+    record.productName = std::move(name);
+    record.version = std::move(version);
+    record.items = std::move(items);
+    app.services().ledger->save(record);
+}
+
+} // namespace ostrel::hub::test_support
