@@ -2,7 +2,6 @@
 // model, on one that only has the last run's catalogue, and on one signed in to the demo store
 // over real HTTPS: they load without a QML warning, name every control, say the right words
 // when there is nothing or nobody, and follow the model as the user filters, installs and clears.
-#include "Catalog/SnapshotCache.h"
 #include "EventLoop.h"
 #include "Install/AppDirectories.h"
 #include "Install/InstallLock.h"
@@ -13,6 +12,7 @@
 #include "PrivateSessionBus.h"
 #include "RunningDemo.h"
 #include "ScreenHarness.h"
+#include "ShellModels.h"
 #include "TempDir.h"
 
 #include <QImage>
@@ -29,47 +29,8 @@ namespace fs = std::filesystem;
 const QStringList yoursScreens = {QStringLiteral("LibraryView.qml"), QStringLiteral("UpdatesView.qml"),
                                   QStringLiteral("DownloadsView.qml"), QStringLiteral("WishlistView.qml")};
 
-// The folders of one model: settings, ledger, work and snapshots in a fresh place.
-struct ModelFolders {
-    test::TempDir dir;
-
-    ModelEnvironment environment() {
-        ModelEnvironment environment;
-        environment.ephemeralSessions = true;
-        environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
-        environment.supportFolder = dir / "data";
-        environment.workFolder = dir / "work";
-        environment.snapshotFolder = dir / "snapshots";
-        environment.home = dir / "home";
-        return environment;
-    }
-};
-
-// Nothing cached, nothing loaded, nobody signed in.
-std::unique_ptr<AppModel> emptyModel(ModelFolders& folders) {
-    auto environment = folders.environment();
-    environment.cold = true;
-    return std::make_unique<AppModel>(std::move(environment));
-}
-
-// The catalogue of the last run on disk, no account: what a start without a network shows.
-std::unique_ptr<AppModel> cachedModel(ModelFolders& folders) {
-    Storefront storefront{.suggestedCurrency = "EUR",
-                          .products = {StorefrontProduct{.id = "kept-from-last-time",
-                                                         .name = "Kept From Last Time",
-                                                         .defaultVariation = PricingVariation{.id = "v"}}}};
-    SnapshotCache{AppDirectories::owned(folders.dir / "snapshots")}.save(storefront, "storefront");
-    return std::make_unique<AppModel>(folders.environment());
-}
-
-// An older release on this machine, as another process would have recorded it.
-void recordInstalled(AppModel& app, std::string id, std::string name, std::string version) {
-    InstallRecord record;
-    record.productId = std::move(id);
-    record.productName = std::move(name);
-    record.version = std::move(version);
-    app.services().ledger->save(record);
-}
+using test_support::HubFolders;
+using test_support::recordInstalled;
 
 QString joined(const QStringList& lines) {
     return lines.join(u'\n');
@@ -119,19 +80,17 @@ void expectCleanOnEveryScreen(AppModel& model, const char* which) {
 }
 
 TEST(YoursScreens, LoadCleanlyOnAnEmptyAndOnACachedModel) {
-    ModelFolders emptyFolders;
-    auto empty = emptyModel(emptyFolders);
-    expectCleanOnEveryScreen(*empty, "empty");
+    test_models::EmptyModel empty;
+    expectCleanOnEveryScreen(*empty.model, "empty");
 
-    ModelFolders cachedFolders;
-    auto cached = cachedModel(cachedFolders);
-    ASSERT_TRUE(cached->storefrontIsCached());
-    expectCleanOnEveryScreen(*cached, "cached");
+    test_models::CachedModel cached;
+    ASSERT_TRUE(cached.model->storefrontIsCached());
+    expectCleanOnEveryScreen(*cached.model, "cached");
 }
 
 TEST(YoursScreens, WithoutAnAccountLibraryAndUpdatesAskToSignInAndTheOthersSayTheyAreEmpty) {
-    ModelFolders folders;
-    auto app = cachedModel(folders);
+    test_models::CachedModel cached;
+    auto& app = cached.model;
     {
         Screen library(QStringLiteral("LibraryView.qml"), *app);
         EXPECT_TRUE(library.harness.shows(
@@ -180,12 +139,8 @@ protected:
 
     void SetUp() override {
         OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
-        auto environment = folders.environment();
-        environment.config = demo.config;
-        environment.codeTrust =
-            signature::TrustSettings{.anchors = *signature::TrustAnchors::fromPemFile(demo.services.codeSigningRoot())};
-        environment.applicationIsActive = [] { return true; };
-        app = std::make_unique<AppModel>(std::move(environment));
+        folders.active = true;
+        app = std::make_unique<AppModel>(folders.environmentFor(demo.config, demo.services.codeSigningRoot()));
         app->setAutoUpdate(false);
         app->services().client.signIn("demo@ostrel.test", "demo");
         recordInstalled(*app, "tidal-delay", "Tidal Delay", "1.2.0");
@@ -210,7 +165,7 @@ protected:
 
     static inline std::unique_ptr<demo::RunningDemo> shared;
     demo::RunningDemo& demo = *shared;
-    ModelFolders folders;
+    HubFolders folders;
     std::unique_ptr<AppModel> app;
 };
 
@@ -392,8 +347,8 @@ struct LoggingDemo {
 TEST(YoursScreensOstrelIDOnly, TheLibraryAsksToConnectTheStoreAccountTheDownloadsComeFrom) {
     OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
     LoggingDemo demo;
-    ModelFolders folders;
-    auto environment = folders.environment();
+    HubFolders folders;
+    auto environment = folders.isolated();
     environment.config = demo.config;
     AppModel app(std::move(environment));
     app.services().ostrelID.requestCode("demo@ostrel.test");
