@@ -4,9 +4,12 @@
 #include "Util/Url.h"
 #include "Views/CachedImageResponse.h"
 
+#include <QCoreApplication>
 #include <QThreadPool>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
+#include <mutex>
 #include <optional>
 
 namespace ostrel::hub {
@@ -15,11 +18,25 @@ namespace {
 // A few downloads at once; more would only queue at the servers.
 constexpr int imageThreads = 4;
 
+// Set as the application goes: image plug-ins are unloaded with it, so no decode may start
+// after that. A download still under way finishes quietly and its bytes are dropped.
+std::atomic<bool> applicationGone{false};
+// How long the application's end waits for decodes and downloads already under way.
+constexpr int finishingMilliseconds = 3000;
+
 // Threads of the screens' images alone, shared by every engine: providers go with their
 // engines, and a download under way must not hold an engine's teardown.
 QThreadPool& imageThreadPool() {
     static QThreadPool pool;
-    pool.setMaxThreadCount(imageThreads);
+    static std::once_flag once;
+    std::call_once(once, [] {
+        pool.setMaxThreadCount(imageThreads);
+        qAddPostRoutine([] {
+            applicationGone = true;
+            pool.clear();
+            pool.waitForDone(finishingMilliseconds);
+        });
+    });
     return pool;
 }
 
@@ -36,7 +53,7 @@ QImage fetchAndDecode(ImageDataCache& images, ImageMemory& memory, const QString
     if (!url)
         return {};
     const auto bytes = images.data(*url);
-    if (!bytes)
+    if (!bytes || applicationGone)
         return {};
     auto image = DecodedImage::decode(QByteArray::fromRawData(bytes->data(), qsizetype(bytes->size())), pixels);
     if (!image.isNull())
