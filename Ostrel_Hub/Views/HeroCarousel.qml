@@ -50,7 +50,12 @@ FocusScope {
             Accessible.role: Accessible.Grouping
             Accessible.name: "Featured: " + (model.name || "")
 
-            TileTint { id: tint; key: model.productId || "" }
+            TileTint {
+                id: tint
+                key: model.productId || ""
+                iconUrl: model.iconUrl || ""
+                palette: hero.hub ? hero.hub.palette : null
+            }
 
             RowLayout {
                 anchors.fill: parent

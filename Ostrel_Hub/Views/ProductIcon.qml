@@ -8,6 +8,8 @@ Rectangle {
     property string key
     property string iconUrl
     property int size: 64
+    // The app model's icon palette, for a tint that matches the icon; optional.
+    property var palette: null
 
     width: size
     height: size
@@ -15,7 +17,7 @@ Rectangle {
     color: tint.color
     Accessible.ignored: true
 
-    TileTint { id: tint; key: frame.key }
+    TileTint { id: tint; key: frame.key; iconUrl: frame.iconUrl; palette: frame.palette }
     Icon {
         anchors.centerIn: parent
         visible: !picture.ready

@@ -67,6 +67,7 @@ FocusScope {
             ProductIcon {
                 key: tile.isExtra ? tile.extraId : tile.productId
                 iconUrl: tile.iconUrl
+                palette: tile.hub ? tile.hub.palette : null
                 size: 64
                 Layout.bottomMargin: 6
                 scale: hover.containsMouse ? 1.04 : 1

@@ -15,5 +15,7 @@ HubButton {
         font: link.font
         color: Theme.accent
         verticalAlignment: Text.AlignVCenter
+        // Long addresses keep their start and end in view.
+        elide: Text.ElideMiddle
     }
 }
