@@ -6,6 +6,7 @@
 #include "Install/AppDirectories.h"
 #include "Model/AppModel.h"
 #include "Model/ModelEnvironment.h"
+#include "ModelFolders.h"
 #include "TempDir.h"
 
 #include <filesystem>
@@ -28,13 +29,7 @@ struct HubFolders {
     }
     // These folders and settings, sessions in memory, on no service in particular.
     ModelEnvironment isolated() {
-        ModelEnvironment environment;
-        environment.ephemeralSessions = true;
-        environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
-        environment.supportFolder = dir / "data";
-        environment.workFolder = dir / "work";
-        environment.snapshotFolder = dir / "snapshots";
-        environment.home = dir / "home";
+        auto environment = test::modelEnvironmentIn(dir);
         environment.applicationIsActive = [this] { return active; };
         return environment;
     }

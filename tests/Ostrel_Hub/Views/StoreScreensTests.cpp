@@ -8,6 +8,7 @@
 #include "Install/AppDirectories.h"
 #include "Model/AppModel.h"
 #include "Model/Navigation.h"
+#include "ModelFolders.h"
 #include "PrivateSessionBus.h"
 #include "RunningDemo.h"
 #include "ScreenHarness.h"
@@ -88,14 +89,7 @@ TEST(StoreKeyboardGrid, AMoveFocusesTheTargetAndTurnsTheRingOnWhileOthersPassThe
 // -- The three models the screens are shown on --------------------------------------------------
 
 ModelEnvironment folders(const test::TempDir& dir) {
-    ModelEnvironment environment;
-    environment.ephemeralSessions = true;
-    environment.settingsFile = QString::fromStdString((dir / "hub.conf").string());
-    environment.supportFolder = dir / "data";
-    environment.workFolder = dir / "work";
-    environment.snapshotFolder = dir / "snapshots";
-    environment.home = dir / "home";
-    return environment;
+    return test::modelEnvironmentIn(dir);
 }
 
 // Nothing cached, nothing loaded, no services.
