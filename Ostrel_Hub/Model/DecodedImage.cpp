@@ -1,11 +1,33 @@
 #include "Model/DecodedImage.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageReader>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <shared_mutex>
 
 namespace ostrel::hub {
+namespace {
+
+// Image plug-ins go with the application object, while decodes run on worker threads that may
+// outlive it (a download finishing as the app quits). The application's end waits for the
+// decodes under way, and none starts after it.
+std::shared_mutex decoding;
+bool applicationGone = false; // guarded by `decoding`
+
+void stopDecodingWithTheApplication() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        qAddPostRoutine([] {
+            std::unique_lock lock(decoding);
+            applicationGone = true;
+        });
+    });
+}
+
+} // namespace
 
 bool DecodedImage::acceptable(QSize declared) {
     return declared.width() > 0 && declared.height() > 0 && declared.width() <= maxSide &&
@@ -22,6 +44,10 @@ QSize DecodedImage::thumbnailSize(QSize full, int maxPixels) {
 }
 
 QImage DecodedImage::decode(const QByteArray& bytes, int maxPixels) {
+    stopDecodingWithTheApplication();
+    std::shared_lock lock(decoding);
+    if (applicationGone)
+        return {};
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

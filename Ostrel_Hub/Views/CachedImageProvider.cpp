@@ -8,7 +8,6 @@
 #include <QThreadPool>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
-#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -18,10 +17,8 @@ namespace {
 // A few downloads at once; more would only queue at the servers.
 constexpr int imageThreads = 4;
 
-// Set as the application goes: image plug-ins are unloaded with it, so no decode may start
-// after that. A download still under way finishes quietly and its bytes are dropped.
-std::atomic<bool> applicationGone{false};
-// How long the application's end waits for decodes and downloads already under way.
+// How long the application's end waits for the images under way; a download still running
+// after that finishes quietly and is not decoded.
 constexpr int finishingMilliseconds = 3000;
 
 // Threads of the screens' images alone, shared by every engine: providers go with their
@@ -32,7 +29,6 @@ QThreadPool& imageThreadPool() {
     std::call_once(once, [] {
         pool.setMaxThreadCount(imageThreads);
         qAddPostRoutine([] {
-            applicationGone = true;
             pool.clear();
             pool.waitForDone(finishingMilliseconds);
         });
@@ -53,7 +49,7 @@ QImage fetchAndDecode(ImageDataCache& images, ImageMemory& memory, const QString
     if (!url)
         return {};
     const auto bytes = images.data(*url);
-    if (!bytes || applicationGone)
+    if (!bytes)
         return {};
     auto image = DecodedImage::decode(QByteArray::fromRawData(bytes->data(), qsizetype(bytes->size())), pixels);
     if (!image.isNull())
