@@ -49,9 +49,17 @@ QImage IconProvider::requestImage(const QString& id, QSize* size, const QSize& r
     QColor color(query < 0 ? QString() : QUrlQuery(id.mid(query + 1)).queryItemValue(QStringLiteral("color")));
     auto side = [](int requested) { return requested > 0 ? std::min(requested, maxSide) : defaultSide; };
     QSize target(side(requestedSize.width()), side(requestedSize.height()));
+    const auto key = id + u'@' + QString::number(target.width()) + u'x' + QString::number(target.height());
+    QMutexLocker locked(&lock_);
+    if (const auto* known = rendered_.object(key)) {
+        if (size)
+            *size = known->size();
+        return *known;
+    }
     auto image = render(name, target);
     if (color.isValid())
         tint(image, color);
+    rendered_.insert(key, std::make_unique<QImage>(image).release()); // the cache owns it
     if (size)
         *size = image.size();
     return image;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QCache>
+#include <QImage>
+#include <QMutex>
 #include <QQuickImageProvider>
 
 namespace ostrel::hub {
@@ -14,6 +17,12 @@ public:
 
     // Where the bundled icon of `name` lives in the resources (it may not exist).
     static QString bundledPath(const QString& name);
+
+private:
+    // Rendered icons by name, size and colour: the sidebar, toolbar and every tile ask for the
+    // same few, and parsing an SVG for each would cost the first frame dearly.
+    QCache<QString, QImage> rendered_{256};
+    QMutex lock_; // Qt may ask from its loader threads
 };
 
 } // namespace ostrel::hub
