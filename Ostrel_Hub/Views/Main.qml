@@ -72,7 +72,10 @@ ApplicationWindow {
         signedIn: window.signedIn
         onSectionChosen: section => window.selectSection(section)
         onSearchChosen: window.focusSearch()
-        onAboutChosen: about.show()
+        onAboutChosen: {
+            about.active = true
+            about.item.show()
+        }
         onQuitChosen: Qt.quit()
     }
 
@@ -89,9 +92,13 @@ ApplicationWindow {
         hub: window.hub
     }
 
-    AboutDialog {
+    // Made when first asked for.
+    Loader {
         id: about
-        beta: window.beta
-        transientParent: window
+        active: false
+        sourceComponent: AboutDialog {
+            beta: window.beta
+            transientParent: window
+        }
     }
 }
