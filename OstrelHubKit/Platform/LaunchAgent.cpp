@@ -105,7 +105,11 @@ Subprocess::Environment LaunchAgent::sessionEnvironment() {
 Subprocess::Result LaunchAgent::systemctl(const std::vector<std::string>& arguments) const {
     std::vector<std::string> all{"--user", "--no-ask-password"};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    return Subprocess::run(options_.systemctl, all, systemctlTimeoutSeconds, {}, sessionEnvironment());
+    // systemctl reaches the user manager through the runtime folder; offered the session bus, it
+    // would also ask that bus to start a manager where none runs.
+    auto environment = sessionEnvironment();
+    environment.erase("DBUS_SESSION_BUS_ADDRESS");
+    return Subprocess::run(options_.systemctl, all, systemctlTimeoutSeconds, {}, environment);
 }
 
 void LaunchAgent::checked(const std::vector<std::string>& arguments, const std::string& sentence) const {
