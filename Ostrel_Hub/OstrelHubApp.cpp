@@ -117,7 +117,7 @@ bool OstrelHubApp::openMainWindow() {
     engine_.setInitialProperties({{QStringLiteral("hub"), QVariant::fromValue(model_.get())},
                                   {QStringLiteral("launch"), QVariant::fromValue(&clock_)},
                                   {QStringLiteral("beta"), QVariant::fromValue(&beta_)},
-                                  {QStringLiteral("background"), QVariant::fromValue(&background_)}});
+                                  {QStringLiteral("backgroundUpdates"), QVariant::fromValue(&background_)}});
     engine_.load(QUrl(QStringLiteral("qrc:/Ostrel/Hub/Main.qml")));
     if (engine_.rootObjects().isEmpty())
         return false;

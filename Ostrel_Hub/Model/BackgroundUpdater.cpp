@@ -72,6 +72,12 @@ struct Store {
     MoonbaseClient client;
 };
 
+// Every reason not to run is a line in the log and nothing else.
+Ending quietly(Ending ending, const char* reason) {
+    Log::info(category, std::string("no background update: ") + reason);
+    return ending;
+}
+
 void log(const UpdateRunner::Outcome& outcome) {
     for (const auto& updated : outcome.updated)
         Log::info(category, "updated " + updated.productId + " to " + updated.version);
@@ -102,9 +108,9 @@ std::optional<Summary> summaryOf(const UpdateRunner::Outcome& outcome) {
 
 QCoro::Task<Ending> run(ModelEnvironment environment) {
     if (!autoUpdateOn(environment))
-        co_return Ending::autoUpdateOff;
+        co_return quietly(Ending::autoUpdateOff, "automatic updates are off");
     if (co_await applicationIsOpen(environment.bus))
-        co_return Ending::applicationOpen;
+        co_return quietly(Ending::applicationOpen, "Ostrel Hub is open and updates by itself");
 
     std::optional<fs::path> support;
     try {
@@ -115,12 +121,12 @@ QCoro::Task<Ending> run(ModelEnvironment environment) {
     }
     InstallLock lock(*support);
     if (!lock.tryLock())
-        co_return Ending::lockHeld;
+        co_return quietly(Ending::lockHeld, "an install is running");
 
     auto store = std::make_unique<Store>(environment.config);
     auto asking = onWorker([client = &store->client] { return client->isSignedIn(); });
     if (!co_await std::move(asking))
-        co_return Ending::notSignedIn;
+        co_return quietly(Ending::notSignedIn, "not signed in to the store");
 
     std::unique_ptr<Engine> engine;
     try {
@@ -151,7 +157,13 @@ struct PassState {
 
 QCoro::Task<> passThenQuit(ModelEnvironment environment, PassState* state) {
     auto pass = run(std::move(environment));
-    co_await std::move(pass);
+    try {
+        co_await std::move(pass);
+    } catch (const std::exception& error) {
+        // The secret store or the bus failed under the pass: nothing to tell the user, and the
+        // process must still end.
+        Log::error(category, std::string("background pass ended early: ") + error.what());
+    }
     state->finished = true;
     // Only a running loop may be told to end: an exit without one would end every later loop
     // of this thread at once.

@@ -14,7 +14,7 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> all{verifyCommand(),  checkCommand(),   installCommand(), uninstallCommand(),
                                           updateCommand(),  recoverCommand(), ledgerCommand(),  signInCommand(),
                                           signOutCommand(), whoAmICommand(),  ownedCommand(),   storefrontCommand(),
-                                          extrasCommand()};
+                                          extrasCommand(),  backgroundCommand()};
     return all;
 }
 

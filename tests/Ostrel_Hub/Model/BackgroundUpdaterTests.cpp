@@ -16,6 +16,7 @@
 #include "Services/CurlTransport.h"
 #include "Services/KeychainTokenPersistence.h"
 #include "TempDir.h"
+#include "Util/Subprocess.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -174,6 +175,37 @@ TEST_F(BackgroundUpdaterTest, OutdatedProductsAreUpdatedAndOneSummaryIsPosted) {
     EXPECT_EQ(pass(), Ending::ran);
     EXPECT_EQ(desktop.received().size(), 1u);
 }
+
+#ifdef OSTREL_HUB_BINARY
+// The program itself in background mode, with no display of any kind: a window, a GUI application
+// or a QML engine could not even start here, and the mode needs none.
+TEST_F(BackgroundUpdaterTest, TheProgramRunsThePassWithoutAnyDisplayAndEndsWithZero) {
+    const auto data = dir / "hub";
+    fs::create_directories(data);
+    HubSettings(QString::fromStdString((data / "settings.conf").string())).setAutoUpdate(false);
+    const auto environmentFor = [](std::initializer_list<const char*> names) {
+        Subprocess::Environment session;
+        for (const char* name : names)
+            session[name] = std::getenv(name);
+        return session;
+    };
+    const auto session = environmentFor({"DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR", "XDG_DATA_HOME",
+                                         "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "OSTREL_LOG"});
+    const std::vector<std::string> arguments{"--background-update", "--config", demo.services.configFile().string(),
+                                             "--data", data.string()};
+    const auto before = filesUnder({dir.path()});
+    const auto off = Subprocess::run(OSTREL_HUB_BINARY, arguments, 60, {}, session);
+    EXPECT_EQ(off.status, 0) << off.standardError;
+    EXPECT_EQ(filesUnder({dir.path()}), before) << "automatic updates off: nothing written";
+
+    HubSettings(QString::fromStdString((data / "settings.conf").string())).setAutoUpdate(true);
+    test::OwnBusConnection hub;
+    ASSERT_TRUE(hub.bus().registerService(BackgroundUpdater::applicationBusName));
+    const auto open = Subprocess::run(OSTREL_HUB_BINARY, arguments, 60, {}, session);
+    EXPECT_EQ(open.status, 0) << open.standardError;
+    EXPECT_FALSE(fs::exists(data / "install.lock")) << "the hub is open: the pass never got to the lock";
+}
+#endif
 
 TEST(BackgroundSummary, TitleCountsTheUpdatesAndTheBodyNamesWhatNeedsTheUser) {
     using Outcome = UpdateRunner::Outcome;
