@@ -11,9 +11,9 @@
 namespace ostrel::hubctl {
 
 const std::vector<Command>& commands() {
-    static const std::vector<Command> all{verifyCommand(),  checkCommand(),   installCommand(), uninstallCommand(),
-                                          updateCommand(),  recoverCommand(), ledgerCommand(),  signInCommand(),
-                                          signOutCommand(), whoAmICommand(),  ownedCommand(),   storefrontCommand(),
+    static const std::vector<Command> all{verifyCommand(),  checkCommand(),     installCommand(), uninstallCommand(),
+                                          updateCommand(),  recoverCommand(),   ledgerCommand(),  signInCommand(),
+                                          signOutCommand(), whoAmICommand(),    ownedCommand(),   storefrontCommand(),
                                           extrasCommand(),  backgroundCommand()};
     return all;
 }
