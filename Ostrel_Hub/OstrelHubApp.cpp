@@ -1,11 +1,13 @@
 #include "OstrelHubApp.h"
 
 #include "LaunchProbes.h"
+#include "Model/BackgroundUpdater.h"
 #include "Model/LaunchOpen.h"
 #include "Util/Log.h"
 #include "Views/Appearance.h"
 #include "Views/ViewEngine.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QQuickStyle>
@@ -70,15 +72,28 @@ int OstrelHubApp::run(int argc, char** argv) {
     return QGuiApplication::exec();
 }
 
-int OstrelHubApp::runBackgroundUpdate(const LaunchArguments&) {
-    Log::info(Log::Category::backgroundUpdate, "background updates are not available in this build yet");
-    return 0;
+int OstrelHubApp::runBackgroundUpdate(const LaunchArguments& arguments) {
+    // Made before the environment, whose session bus needs the application.
+    int argc = 1;
+    char name[] = "ostrel-hub";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Ostrel Hub"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
+    try {
+        return BackgroundUpdater::runAndExit(arguments.environment());
+    } catch (const LaunchArgumentError& error) {
+        std::fprintf(stderr, "ostrel-hub: %s\n", error.what());
+        return 2;
+    }
 }
 
 OstrelHubApp::OstrelHubApp(const LaunchArguments& arguments, ModelEnvironment environment)
-    : arguments_(arguments), model_(std::make_unique<AppModel>(std::move(environment))),
+    // The environment is copied, not moved: the background switch reads its settings file too.
+    : arguments_(arguments), model_(std::make_unique<AppModel>(environment)),
       clock_(LaunchClock::Options{.measure = arguments.measureLaunch}),
-      beta_(QStringLiteral(OSTREL_HUB_VERSION), QStringLiteral(OSTREL_HUB_BUILD)) {
+      beta_(QStringLiteral(OSTREL_HUB_VERSION), QStringLiteral(OSTREL_HUB_BUILD)),
+      background_(BackgroundRegistration::standard(environment.settingsFile)) {
     if (arguments_.snapshot)
         Appearance::force(true);
     prepareEngine(engine_, model_->services().images);
@@ -89,6 +104,9 @@ OstrelHubApp::~OstrelHubApp() = default;
 bool OstrelHubApp::launch() {
     if (!arguments_.snapshotFolder && !openMainWindow())
         return false;
+    // A snapshot run never registers the background agent.
+    if (!arguments_.snapshot)
+        background_.registerByDefault();
     if (arguments_.measureMemory || arguments_.measureFrames)
         probes_ = std::make_unique<LaunchProbes>(clock_, *model_, engine_, arguments_.measureFrames);
     startModel();
@@ -98,7 +116,8 @@ bool OstrelHubApp::launch() {
 bool OstrelHubApp::openMainWindow() {
     engine_.setInitialProperties({{QStringLiteral("hub"), QVariant::fromValue(model_.get())},
                                   {QStringLiteral("launch"), QVariant::fromValue(&clock_)},
-                                  {QStringLiteral("beta"), QVariant::fromValue(&beta_)}});
+                                  {QStringLiteral("beta"), QVariant::fromValue(&beta_)},
+                                  {QStringLiteral("backgroundUpdates"), QVariant::fromValue(&background_)}});
     engine_.load(QUrl(QStringLiteral("qrc:/Ostrel/Hub/Main.qml")));
     if (engine_.rootObjects().isEmpty())
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/AppModel.h"
+#include "Model/BackgroundRegistration.h"
 #include "Model/Beta.h"
 #include "Model/LaunchArguments.h"
 #include "Model/LaunchClock.h"
@@ -22,8 +23,8 @@ public:
     // The whole process; the exit status.
     static int run(int argc, char** argv);
 
-    // The scheduled update with no window, no app model and no QML engine. Not available yet:
-    // it says so in the log and ends successfully, so a scheduler does not retry in a loop.
+    // The scheduled update with no window, no app model and no QML engine: a core application
+    // runs one background pass and ends successfully, so a scheduler never retries in a loop.
     static int runBackgroundUpdate(const LaunchArguments& arguments);
 
     OstrelHubApp(const LaunchArguments& arguments, ModelEnvironment environment);
@@ -43,6 +44,8 @@ private:
     std::unique_ptr<AppModel> model_;
     LaunchClock clock_;
     Beta beta_;
+    // The background agent for the Settings switch; registered at a normal start.
+    BackgroundRegistration background_;
     // After the model: the screens go before it does.
     QQmlApplicationEngine engine_;
     std::unique_ptr<Snapshotter> snapshotter_;

@@ -46,6 +46,14 @@ void HubSettings::setBetaWelcomeShown(bool shown) {
     write(betaWelcomeKey, shown);
 }
 
+bool HubSettings::backgroundUpdatesTurnedOff() const {
+    return settings_->value(QStringLiteral("backgroundUpdatesTurnedOff"), false).toBool();
+}
+
+void HubSettings::setBackgroundUpdatesTurnedOff(bool off) {
+    write(QStringLiteral("backgroundUpdatesTurnedOff"), off);
+}
+
 void HubSettings::write(const QString& key, const QVariant& value) {
     settings_->setValue(key, value);
     // Written through at once, so a crash right after a choice keeps it.

@@ -24,6 +24,10 @@ public:
     void setAutoUpdate(bool on);
     bool betaWelcomeShown() const;
     void setBetaWelcomeShown(bool shown);
+    // The user switched the background agent off; absent: false. Keeps a normal start from
+    // registering the agent again.
+    bool backgroundUpdatesTurnedOff() const;
+    void setBackgroundUpdatesTurnedOff(bool off);
 
 private:
     void write(const QString& key, const QVariant& value);

@@ -12,6 +12,9 @@ ApplicationWindow {
     property var launch: null
     property var beta: null
     property var updater: null
+    // The background-update agent for the Settings switch (enabled, status, available, error,
+    // setEnabled(on), refresh()). Not "background": that is the window's own final property.
+    property var backgroundUpdates: null
 
     readonly property var navigation: hub ? hub.navigation : null
     readonly property bool signedIn: hub ? (hub.storeConnected || hub.ostrelSignedIn) : false
