@@ -12,6 +12,9 @@ ApplicationWindow {
     property var launch: null
     property var beta: null
     property var updater: null
+    // The scheduled background update for Settings (enabled, available, setEnabled(on)). Not
+    // "background": that is the window's own backdrop item.
+    property var backgroundUpdater: null
 
     readonly property var navigation: hub ? hub.navigation : null
     readonly property bool signedIn: hub ? (hub.storeConnected || hub.ostrelSignedIn) : false
@@ -73,6 +76,7 @@ ApplicationWindow {
         onSectionChosen: section => window.selectSection(section)
         onSearchChosen: window.focusSearch()
         onAboutChosen: about.show()
+        onSettingsChosen: window.openSettings()
         onQuitChosen: Qt.quit()
     }
 
@@ -87,6 +91,25 @@ ApplicationWindow {
         id: root
         anchors.fill: parent
         hub: window.hub
+    }
+
+    // Settings: made the first time it is opened, then kept.
+    property var settingsWindow: null
+    function openSettings() {
+        if (!settingsWindow)
+            settingsWindow = settingsComponent.createObject(window)
+        settingsWindow.show()
+        settingsWindow.raise()
+        settingsWindow.requestActivate()
+    }
+    Component {
+        id: settingsComponent
+        SettingsWindow {
+            hub: window.hub
+            background: window.backgroundUpdater
+            updater: window.updater
+            beta: window.beta
+        }
     }
 
     AboutDialog {
