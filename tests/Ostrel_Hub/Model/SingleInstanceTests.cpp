@@ -96,18 +96,17 @@ TEST_F(RunningHub, ALaterLaunchGivesUpOnAHubThatDoesNotAnswer) {
     EXPECT_FALSE(handOver(QStringLiteral("section:library")));
 }
 
-// A model on no services: links and targets only move its navigation.
-struct LaunchRequest : ::testing::Test {
-    test::TempDir dir;
-    std::unique_ptr<AppModel> model = [this] {
-        auto environment = test::modelEnvironmentIn(dir);
-        environment.cold = true;
-        return std::make_unique<AppModel>(std::move(environment));
-    }();
-    Navigation& navigation() { return *model->navigation(); }
-};
+// A model on no services, in `dir`: links and targets only move its navigation.
+std::unique_ptr<AppModel> idleModelIn(const test::TempDir& dir) {
+    auto environment = test::modelEnvironmentIn(dir);
+    environment.cold = true;
+    return std::make_unique<AppModel>(std::move(environment));
+}
 
-TEST_F(LaunchRequest, LinksGoToTheDeepLinksAndAnythingElseIsAnOpenTarget) {
+TEST(LaunchRequest, LinksGoToTheDeepLinksAndAnythingElseIsAnOpenTarget) {
+    test::TempDir dir;
+    const auto model = idleModelIn(dir);
+    const auto navigation = [&]() -> Navigation& { return *model->navigation(); };
     applyLaunchRequest(QStringLiteral("ostrel-hub://updates"), *model);
     EXPECT_EQ(navigation().selection(), HubSection::updates);
     applyLaunchRequest(QStringLiteral("ostrel-hub://product/aurora-verb"), *model);
@@ -156,9 +155,8 @@ struct LaterLaunch {
 
 TEST_F(RunningHub, TheAppStartedAgainHandsOverItsLinkOrTargetAndEnds) {
     test::TempDir dir;
-    auto environment = test::modelEnvironmentIn(dir);
-    environment.cold = true;
-    AppModel model(std::move(environment));
+    const auto idle = idleModelIn(dir);
+    auto& model = *idle;
     QObject::connect(first.get(), &SingleInstance::openRequested,
                      [&](const QString& request) { applyLaunchRequest(request, model); });
 
