@@ -3,12 +3,14 @@
 #include "LaunchProbes.h"
 #include "Model/BackgroundUpdater.h"
 #include "Model/LaunchOpen.h"
+#include "Model/SingleInstance.h"
 #include "Util/Log.h"
 #include "Views/Appearance.h"
 #include "Views/ViewEngine.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QPointer>
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -36,6 +38,12 @@ void describeApplication() {
     QGuiApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QGuiApplication::setApplicationVersion(QStringLiteral(OSTREL_HUB_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.ostrel.hub"));
+    QGuiApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("com.ostrel.hub"), QIcon(QStringLiteral(":/desktop/com.ostrel.hub.svg"))));
+    // The X11 window class instance the launcher entry's StartupWMClass names; read when the
+    // first window is made.
+    if (qEnvironmentVariableIsEmpty("RESOURCE_NAME"))
+        qputenv("RESOURCE_NAME", "com.ostrel.hub");
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 }
 
@@ -45,6 +53,21 @@ std::optional<QUrl> linkIn(const QStringList& arguments) {
         if (argument.startsWith(Navigation::linkScheme + u':'))
             return QUrl(argument);
     return std::nullopt;
+}
+
+// What a later launch hands to the running hub: its link, else its "--open" target, else
+// nothing (the window only comes forward).
+QString requestOf(const LaunchArguments& arguments, const QStringList& raw) {
+    if (auto link = linkIn(raw))
+        return link->toString(QUrl::FullyEncoded);
+    return arguments.openTarget.value_or(QString());
+}
+
+int handOverToRunningHub(const LaunchArguments& arguments, const QStringList& raw) {
+    if (SingleInstance::handOver(QDBusConnection::sessionBus(), requestOf(arguments, raw)))
+        return 0;
+    std::fprintf(stderr, "ostrel-hub: Ostrel Hub is already open but did not answer.\n");
+    return 1;
 }
 
 } // namespace
@@ -57,6 +80,10 @@ int OstrelHubApp::run(int argc, char** argv) {
         preferOffScreenRendering();
     QGuiApplication application(argc, argv);
     describeApplication();
+    // One hub per session; measurement and snapshot runs stand apart and never take the name.
+    SingleInstance instance;
+    if (!arguments.ephemeralSessions() && instance.claim() == SingleInstance::Claim::taken)
+        return handOverToRunningHub(arguments, argumentsOf(argc, argv));
     std::optional<ModelEnvironment> environment;
     try {
         environment = arguments.environment();
@@ -67,6 +94,7 @@ int OstrelHubApp::run(int argc, char** argv) {
     OstrelHubApp hub(arguments, std::move(*environment));
     if (!hub.launch())
         return 1;
+    hub.answerLaterLaunches(instance);
     if (auto link = linkIn(argumentsOf(argc, argv)))
         hub.model_->open(*link);
     return QGuiApplication::exec();
@@ -124,6 +152,26 @@ bool OstrelHubApp::openMainWindow() {
     if (auto* window = qobject_cast<QQuickWindow*>(engine_.rootObjects().constFirst()))
         window->show();
     return true;
+}
+
+void OstrelHubApp::answerLaterLaunches(SingleInstance& instance) {
+    QObject::connect(&instance, &SingleInstance::openRequested, model_.get(),
+                     [this](const QString& request) { applyLaunchRequest(request, *model_); });
+    QObject::connect(&instance, &SingleInstance::activationRequested, model_.get(), [this] { bringWindowForward(); });
+}
+
+void OstrelHubApp::bringWindowForward() {
+    if (engine_.rootObjects().isEmpty())
+        return;
+    auto* window = qobject_cast<QQuickWindow*>(engine_.rootObjects().constFirst());
+    if (!window)
+        return;
+    if (window->windowStates() & Qt::WindowMinimized)
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->requestActivate();
 }
 
 // The first refresh, then what the launch arguments ask of a loaded store.

@@ -14,6 +14,7 @@
 namespace ostrel::hub {
 
 class LaunchProbes;
+class SingleInstance;
 
 // The program: decides from the launch arguments whether this is the scheduled background
 // update or the app, and for the app builds the one app model, the main window with its menus,
@@ -38,6 +39,9 @@ public:
 
 private:
     bool openMainWindow();
+    // A later launch's link or "--open" target opens here, and the window comes forward.
+    void answerLaterLaunches(SingleInstance& instance);
+    void bringWindowForward();
     QCoro::Task<> startModel();
 
     LaunchArguments arguments_;

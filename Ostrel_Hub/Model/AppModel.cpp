@@ -1,6 +1,7 @@
 #include "Model/AppModel.h"
 
 #include "Model/ByteCount.h"
+#include "Model/CurrencyChoices.h"
 #include "Model/ExtrasText.h"
 #include "Model/FailureSentence.h"
 #include "Model/LibraryRowText.h"
@@ -80,6 +81,8 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
     connect(this, &AppModel::extrasChanged, this, &AppModel::rebuildExtrasLists);
     connect(this, &AppModel::lastCheckedChanged, this, &AppModel::lastCheckedTextChanged);
     connect(&minuteTimer_, &QTimer::timeout, this, &AppModel::lastCheckedTextChanged);
+    connect(this, &AppModel::storefrontChanged, this, &AppModel::availableCurrenciesChanged);
+    connect(this, &AppModel::currencyChanged, this, &AppModel::availableCurrenciesChanged);
     minuteTimer_.start(std::chrono::minutes(1));
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(jobs_.get(), signal, this, &AppModel::jobsChanged);
@@ -695,6 +698,10 @@ void AppModel::openFirstMatch() {
         show(product);
     else
         showExtra(item);
+}
+
+QStringList AppModel::availableCurrencies() const {
+    return currencyChoices(state_.storefront.get(), currency_);
 }
 
 void AppModel::openUrl(const QUrl& url) {

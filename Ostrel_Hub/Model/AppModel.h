@@ -98,6 +98,8 @@ class AppModel : public QObject {
     Q_PROPERTY(QStringList cartIds READ cartIds NOTIFY cartChanged)
     // Changes whenever any product's action button may have changed: bind actionState to it.
     Q_PROPERTY(int actionRevision READ actionRevision NOTIFY actionRevisionChanged)
+    // Settings' "Prices in": the store's enabled currencies, the current one always among them.
+    Q_PROPERTY(QStringList availableCurrencies READ availableCurrencies NOTIFY availableCurrenciesChanged)
 
 public:
     enum class SignInPurpose { general, connectStore };
@@ -226,6 +228,7 @@ public:
     int cartCount() const { return cart_->count(); }
     QStringList cartIds() const { return cart_->ids(); }
     int actionRevision() const { return actionRevision_; }
+    QStringList availableCurrencies() const;
     // What the disk says about each installed product, by product id.
     const std::map<std::string, InstalledOnDisk>& installedOnDisk() const { return disk_; }
     // Looks at the disk again for the ledger's records (off the GUI thread).
@@ -260,6 +263,7 @@ signals:
     void lastCheckedTextChanged();
     void cartChanged();
     void actionRevisionChanged();
+    void availableCurrenciesChanged();
 
 private:
     void restoreFromDisk();

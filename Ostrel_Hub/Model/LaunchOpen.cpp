@@ -33,4 +33,11 @@ void applyOpenTarget(const QString& target, AppModel& model) {
     // with the checkout itself and does nothing until then.
 }
 
+void applyLaunchRequest(const QString& request, AppModel& model) {
+    if (request.startsWith(Navigation::linkScheme + u':'))
+        model.open(QUrl(request));
+    else
+        applyOpenTarget(request, model);
+}
+
 } // namespace ostrel::hub

@@ -13,6 +13,7 @@ MenuBar {
     signal sectionChosen(var section)
     signal searchChosen()
     signal aboutChosen()
+    signal settingsChosen()
     signal quitChosen()
 
     readonly property var navigation: hub ? hub.navigation : null
@@ -33,6 +34,11 @@ MenuBar {
                 text: "Check for Updates..."
                 enabled: bar.updater ? bar.updater.canCheck : false
                 onTriggered: bar.updater.checkForUpdates()
+            },
+            Action {
+                text: "Settings..."
+                shortcut: "Ctrl+,"
+                onTriggered: bar.settingsChosen()
             },
             Action {
                 property bool separatorBefore: true

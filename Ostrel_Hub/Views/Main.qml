@@ -79,6 +79,7 @@ ApplicationWindow {
             about.active = true
             about.item.show()
         }
+        onSettingsChosen: window.openSettings()
         onQuitChosen: Qt.quit()
     }
 
@@ -93,6 +94,25 @@ ApplicationWindow {
         id: root
         anchors.fill: parent
         hub: window.hub
+    }
+
+    // Settings: made the first time it is opened, then kept.
+    property var settingsWindow: null
+    function openSettings() {
+        if (!settingsWindow)
+            settingsWindow = settingsComponent.createObject(window)
+        settingsWindow.show()
+        settingsWindow.raise()
+        settingsWindow.requestActivate()
+    }
+    Component {
+        id: settingsComponent
+        SettingsWindow {
+            hub: window.hub
+            background: window.backgroundUpdates
+            updater: window.updater
+            beta: window.beta
+        }
     }
 
     // Made when first asked for.
