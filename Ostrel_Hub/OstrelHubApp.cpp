@@ -45,9 +45,29 @@ std::optional<QUrl> linkIn(const QStringList& arguments) {
     return std::nullopt;
 }
 
+// The self-updater of an installed hub; none for measurement and snapshot runs, which must not
+// change what is installed.
+std::unique_ptr<HubUpdater> makeUpdater(const LaunchArguments& arguments, const ModelEnvironment& environment) {
+    const bool unattended =
+        arguments.snapshot || arguments.measureLaunch || arguments.measureMemory || arguments.measureFrames;
+    const auto program = QCoreApplication::applicationFilePath().toStdString();
+    return std::make_unique<HubUpdater>(HubUpdater::Options{
+        .update = unattended ? nullptr : HubUpdater::forProgram(program, environment.config),
+        .settingsFile = environment.settingsFile,
+    });
+}
+
 } // namespace
 
+int OstrelHubApp::runSelfTest(int argc, char** argv) {
+    const QCoreApplication application(argc, argv);
+    std::printf("ostrel-hub self-test %s\n", OSTREL_HUB_VERSION);
+    return 0;
+}
+
 int OstrelHubApp::run(int argc, char** argv) {
+    if (argumentsOf(argc, argv).contains(QStringLiteral("--self-test")))
+        return runSelfTest(argc, argv);
     const auto arguments = LaunchArguments::parse(argumentsOf(argc, argv));
     if (arguments.backgroundUpdate)
         return runBackgroundUpdate(arguments);
@@ -76,12 +96,14 @@ int OstrelHubApp::runBackgroundUpdate(const LaunchArguments&) {
 }
 
 OstrelHubApp::OstrelHubApp(const LaunchArguments& arguments, ModelEnvironment environment)
-    : arguments_(arguments), model_(std::make_unique<AppModel>(std::move(environment))),
+    : arguments_(arguments), updater_(makeUpdater(arguments, environment)),
+      model_(std::make_unique<AppModel>(std::move(environment))),
       clock_(LaunchClock::Options{.measure = arguments.measureLaunch}),
       beta_(QStringLiteral(OSTREL_HUB_VERSION), QStringLiteral(OSTREL_HUB_BUILD)) {
     if (arguments_.snapshot)
         Appearance::force(true);
     prepareEngine(engine_, model_->services().images);
+    updater_->reportTo(model_->banners());
 }
 
 OstrelHubApp::~OstrelHubApp() = default;
@@ -92,13 +114,15 @@ bool OstrelHubApp::launch() {
     if (arguments_.measureMemory || arguments_.measureFrames)
         probes_ = std::make_unique<LaunchProbes>(clock_, *model_, engine_, arguments_.measureFrames);
     startModel();
+    updater_->start();
     return true;
 }
 
 bool OstrelHubApp::openMainWindow() {
     engine_.setInitialProperties({{QStringLiteral("hub"), QVariant::fromValue(model_.get())},
                                   {QStringLiteral("launch"), QVariant::fromValue(&clock_)},
-                                  {QStringLiteral("beta"), QVariant::fromValue(&beta_)}});
+                                  {QStringLiteral("beta"), QVariant::fromValue(&beta_)},
+                                  {QStringLiteral("updater"), QVariant::fromValue(updater_.get())}});
     engine_.load(QUrl(QStringLiteral("qrc:/Ostrel/Hub/Main.qml")));
     if (engine_.rootObjects().isEmpty())
         return false;

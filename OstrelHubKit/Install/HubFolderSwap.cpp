@@ -175,8 +175,8 @@ std::optional<HubFolderSwap::Journal> HubFolderSwap::read() const {
         return Journal{identityFrom(document.at("old")), identityFrom(document.at("new")),
                        document.at("confirmed").get<bool>()};
     } catch (const json::exception& e) {
-        Log::error(Log::Category::install, "self-update: the journal " + journal().string() + " is unreadable: " +
-                                               e.what());
+        Log::error(Log::Category::install,
+                   "self-update: the journal " + journal().string() + " is unreadable: " + e.what());
         return std::nullopt;
     }
 }

@@ -131,7 +131,8 @@ HubFolderSwap::Outcome HubSelfUpdate::install(const HubAppcast::Item& item, std:
     try {
         // A hub build is plain files: no code signature of the store's kind to check.
         const Extractor extractor{.maxExpandedBytes = settings_.maxUnpackedBytes,
-                                  .verifier = CodeVerifier(SignaturePolicy::ostrel(), signature::TrustSettings::apple())};
+                                  .verifier =
+                                      CodeVerifier(SignaturePolicy::ostrel(), signature::TrustSettings::apple())};
         extractor.expandArchive(archive, staging);
         fs::remove(archive);
         if (!HubFolderSwap::isHubBuild(staging))

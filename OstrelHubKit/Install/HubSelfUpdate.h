@@ -48,8 +48,8 @@ public:
     static std::string builtInPublicKey();
 
     // The feed of the configuration's web host and its pinned transport and downloader.
-    static HubSelfUpdate forConfig(const ServiceConfig& config, std::string publicKey,
-                                   std::filesystem::path installed, std::filesystem::path work);
+    static HubSelfUpdate forConfig(const ServiceConfig& config, std::string publicKey, std::filesystem::path installed,
+                                   std::filesystem::path work);
 
     // The installed folder's own version.
     std::optional<Version> installedVersion() const;

@@ -14,15 +14,14 @@ bool verifyBytes(std::string_view publicKey, const unsigned char* message, std::
                  std::string_view signature) {
     if (publicKey.size() != publicKeySize || signature.size() != signatureSize)
         return false;
-    const EvpPkeyPtr key(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
-                                                     reinterpret_cast<const unsigned char*>(publicKey.data()),
-                                                     publicKey.size()));
+    const EvpPkeyPtr key(EVP_PKEY_new_raw_public_key(
+        EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char*>(publicKey.data()), publicKey.size()));
     const EvpMdCtxPtr context(EVP_MD_CTX_new());
     if (!key || !context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1)
         return false;
     // Ed25519 hashes the message itself, so the whole message goes in one call.
-    return EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature.data()),
-                            signature.size(), message, length) == 1;
+    return EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
+                            message, length) == 1;
 }
 
 } // namespace

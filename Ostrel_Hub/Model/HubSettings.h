@@ -25,6 +25,12 @@ public:
     bool betaWelcomeShown() const;
     void setBetaWelcomeShown(bool shown);
 
+    // The self-updater's two choices; both on until the user turns them off.
+    bool checksForHubUpdates() const;
+    void setChecksForHubUpdates(bool on);
+    bool installsHubUpdates() const;
+    void setInstallsHubUpdates(bool on);
+
 private:
     void write(const QString& key, const QVariant& value);
     std::unique_ptr<QSettings> settings_;

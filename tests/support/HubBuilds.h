@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace ostrel::test {
 
@@ -18,6 +19,14 @@ inline void makeHubFolder(const std::filesystem::path& folder, const std::string
     fs::copy_file(OSTREL_HUB_PROBE, folder / HubFolderSwap::executable, fs::copy_options::overwrite_existing);
     writeFile(folder / HubFolderSwap::versionFile, version + "\n");
     writeFile(folder / "share/ostrel-hub/probe", behaviour + "\n");
+}
+
+// The names in the folder holding `installed`: after any update, only the installed folder's own.
+inline std::vector<std::string> namesBeside(const std::filesystem::path& installed) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(installed.parent_path()))
+        names.push_back(entry.path().filename().string());
+    return names;
 }
 
 } // namespace ostrel::test

@@ -5,8 +5,9 @@
 #include "Install/HubFolderSwap.h"
 #include "TempDir.h"
 
-#include <gmock/gmock.h>
 #include <set>
+
+#include <gmock/gmock.h>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -31,21 +32,13 @@ protected:
         makeHubFolder(swap.beginStaging(), "2.0.0", behaviour);
         return swap;
     }
-
-    // Nothing but the installed folder is left in its parent.
-    std::vector<std::string> besideInstalled() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(installed_.parent_path()))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
 };
 
 TEST_F(HubFolderSwapTest, KeepsANewBuildThatStartsAndRemovesTheOldOne) {
     const auto swap = staged("start");
     EXPECT_EQ(swap.swapIn(), HubFolderSwap::Outcome::installed);
     EXPECT_EQ(HubFolderSwap::versionOf(installed_), "2.0.0");
-    EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub"));
+    EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"));
     EXPECT_EQ(swap.recover(), HubFolderSwap::Recovery::nothing);
 }
 
@@ -53,13 +46,13 @@ TEST_F(HubFolderSwapTest, RollsBackANewBuildThatDoesNotStart) {
     const auto failing = staged("fail");
     EXPECT_EQ(failing.swapIn(), HubFolderSwap::Outcome::rolledBack);
     EXPECT_EQ(HubFolderSwap::versionOf(installed_), "1.0.0");
-    EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub"));
+    EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"));
 
     // One that never answers is stopped at the time limit and rolled back the same way.
     const auto hanging = staged("hang", 0.5);
     EXPECT_EQ(hanging.swapIn(), HubFolderSwap::Outcome::rolledBack);
     EXPECT_EQ(HubFolderSwap::versionOf(installed_), "1.0.0");
-    EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub"));
+    EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"));
 }
 
 TEST_F(HubFolderSwapTest, RefusesAStagedFolderThatIsNoHubBuildBeforeChangingAnything) {
@@ -129,7 +122,8 @@ TEST_F(HubFolderSwapTest, AKillAtAnyStepIsPutRightByTheNextRun) {
             if (recovery == HubFolderSwap::Recovery::completed) {
                 EXPECT_EQ(version, "2.0.0") << behaviour << " step " << k;
             }
-            EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub")) << behaviour << " step " << k;
+            EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"))
+                << behaviour << " step " << k;
             EXPECT_EQ(swap.recover(), HubFolderSwap::Recovery::nothing) << behaviour << " step " << k;
         }
         EXPECT_GE(k, 5) << behaviour << ": too few steps were reached";
@@ -147,7 +141,7 @@ TEST_F(HubFolderSwapTest, ALeftoverStagingFolderWithoutAJournalIsRemoved) {
     makeHubFolder(swap.beginStaging(), "2.0.0");
     EXPECT_EQ(swap.recover(), HubFolderSwap::Recovery::cleanedUp);
     EXPECT_EQ(HubFolderSwap::versionOf(installed_), "1.0.0");
-    EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub"));
+    EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"));
 }
 
 } // namespace

@@ -10,8 +10,9 @@
 #include "TlsChains.h"
 #include "Util/Base64.h"
 
-#include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
+
+#include <gmock/gmock.h>
 
 namespace ostrel {
 namespace {
@@ -54,8 +55,8 @@ protected:
             .transport = std::make_shared<CurlTransport>(
                 trust, CurlTransport::Options{.caBundle = chain_.root, .connectTo = connectTo}),
             .downloader = std::make_shared<Downloader>(
-                HostPolicy{.apiHost = "api.demo.test", .assetHosts = {}, .downloadDomains = {"files.demo.test"}},
-                trust, PinnedCurl::Routing{.caBundle = chain_.root, .connectTo = connectTo}),
+                HostPolicy{.apiHost = "api.demo.test", .assetHosts = {}, .downloadDomains = {"files.demo.test"}}, trust,
+                PinnedCurl::Routing{.caBundle = chain_.root, .connectTo = connectTo}),
             .installed = installed_,
             .work = dir_ / "work",
         });
@@ -93,13 +94,6 @@ protected:
         }
         ADD_FAILURE() << "nothing was refused";
         return HubUpdateError::Kind::feedUnreadable;
-    }
-
-    std::vector<std::string> besideInstalled() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(installed_.parent_path()))
-            names.push_back(entry.path().filename().string());
-        return names;
     }
 };
 
@@ -153,7 +147,7 @@ TEST_F(HubSelfUpdateTest, RefusesADownloadThatDoesNotCarryTheHubsKeysSignature) 
     ASSERT_TRUE(offered);
     EXPECT_EQ(refusalKind([&] { update.install(*offered); }), HubUpdateError::Kind::downloadUnsigned);
     EXPECT_EQ(HubFolderSwap::versionOf(installed_), "1.0.0");
-    EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub"));
+    EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"));
     EXPECT_FALSE(fs::exists(dir_ / "work" / "ostrel-hub-update.tar.gz"));
 }
 
@@ -163,14 +157,14 @@ TEST_F(HubSelfUpdateTest, SwapsInANewBuildThatStartsAndRollsBackOneThatDoesNot) 
     const auto update = updater();
     EXPECT_EQ(update.install(*update.check(Version("1.0.0"))), HubFolderSwap::Outcome::installed);
     EXPECT_EQ(update.installedVersion(), Version("2.0.0"));
-    EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub"));
+    EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"));
     EXPECT_EQ(update.check(*update.installedVersion()), std::nullopt);
 
     serveBuild("3.0.0", "fail");
     publish(json::array({item("3.0.0", signer_)}));
     EXPECT_EQ(update.install(*update.check(Version("2.0.0"))), HubFolderSwap::Outcome::rolledBack);
     EXPECT_EQ(update.installedVersion(), Version("2.0.0"));
-    EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub"));
+    EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"));
 }
 
 TEST_F(HubSelfUpdateTest, RefusesASignedArchiveThatHoldsNoHubBuild) {
@@ -183,7 +177,7 @@ TEST_F(HubSelfUpdateTest, RefusesASignedArchiveThatHoldsNoHubBuild) {
     EXPECT_EQ(refusalKind([&] { update.install(*update.check(Version("1.0.0"))); }),
               HubUpdateError::Kind::notAHubBuild);
     EXPECT_EQ(HubFolderSwap::versionOf(installed_), "1.0.0");
-    EXPECT_THAT(besideInstalled(), testing::ElementsAre("ostrel-hub"));
+    EXPECT_THAT(test::namesBeside(installed_), testing::ElementsAre("ostrel-hub"));
 }
 
 } // namespace

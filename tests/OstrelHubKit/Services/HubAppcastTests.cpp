@@ -3,8 +3,9 @@
 #include "Services/HubAppcast.h"
 #include "Util/Base64.h"
 
-#include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
+
+#include <gmock/gmock.h>
 
 namespace ostrel {
 namespace {
@@ -88,9 +89,11 @@ TEST(HubAppcast, RefusesNestingBelowAnItem) {
 TEST(HubAppcast, BoundsTheDownloadSizeAndTheTexts) {
     EXPECT_EQ(HubAppcast::parse(body(json::array({item("0.2.0", HubAppcast::maxDownloadBytes)}))).items[0].length,
               HubAppcast::maxDownloadBytes);
-    EXPECT_THAT(detailOf([] { HubAppcast::parse(body(json::array({item("0.2.0", HubAppcast::maxDownloadBytes + 1)}))); }),
+    EXPECT_THAT(
+        detailOf([] { HubAppcast::parse(body(json::array({item("0.2.0", HubAppcast::maxDownloadBytes + 1)}))); }),
+        testing::HasSubstr("length"));
+    EXPECT_THAT(detailOf([] { HubAppcast::parse(body(json::array({item("0.2.0", 0)}))); }),
                 testing::HasSubstr("length"));
-    EXPECT_THAT(detailOf([] { HubAppcast::parse(body(json::array({item("0.2.0", 0)}))); }), testing::HasSubstr("length"));
 
     auto notes = item("0.2.0");
     notes["notes"] = std::string(HubAppcast::maxTextBytes, 'n');
@@ -100,10 +103,14 @@ TEST(HubAppcast, BoundsTheDownloadSizeAndTheTexts) {
 }
 
 TEST(HubAppcast, RefusesFeedsOfOtherProductsAndItemsMissingWhatTheUpdateNeeds) {
-    EXPECT_THAT(detailOf([] { HubAppcast::parse(json{{"product", "com.other"}, {"items", json::array()}}.dump()); }),
+    EXPECT_THAT(detailOf([] {
+                    HubAppcast::parse(json{{"product", "com.other"}, {"items", json::array()}}.dump());
+                }),
                 testing::HasSubstr("not one of com.ostrel.hub"));
     EXPECT_THAT(detailOf([] { HubAppcast::parse("[1, 2"); }), testing::HasSubstr("not JSON"));
-    EXPECT_THAT(detailOf([] { HubAppcast::parse(json{{"product", "com.ostrel.hub"}}.dump()); }),
+    EXPECT_THAT(detailOf([] {
+                    HubAppcast::parse(json{{"product", "com.ostrel.hub"}}.dump());
+                }),
                 testing::HasSubstr("no item list"));
     for (const char* key : {"version", "url", "ed25519"}) {
         auto missing = item("0.2.0");
@@ -112,8 +119,7 @@ TEST(HubAppcast, RefusesFeedsOfOtherProductsAndItemsMissingWhatTheUpdateNeeds) {
     }
     auto badSignature = item("0.2.0");
     badSignature["ed25519"] = base64Encode(std::string(63, 's'));
-    EXPECT_THAT(detailOf([&] { HubAppcast::parse(body(json::array({badSignature}))); }),
-                testing::HasSubstr("ed25519"));
+    EXPECT_THAT(detailOf([&] { HubAppcast::parse(body(json::array({badSignature}))); }), testing::HasSubstr("ed25519"));
 }
 
 } // namespace
