@@ -1,6 +1,7 @@
 // The hub's update feed taken apart and read, with every bound at its edge. Signatures are
 // checked elsewhere; here they only need the right shape.
 #include "Services/HubAppcast.h"
+#include "Services/ServiceConfig.h"
 #include "Util/Base64.h"
 
 #include <nlohmann/json.hpp>
@@ -120,6 +121,17 @@ TEST(HubAppcast, RefusesFeedsOfOtherProductsAndItemsMissingWhatTheUpdateNeeds) {
     auto badSignature = item("0.2.0");
     badSignature["ed25519"] = base64Encode(std::string(63, 's'));
     EXPECT_THAT(detailOf([&] { HubAppcast::parse(body(json::array({badSignature}))); }), testing::HasSubstr("ed25519"));
+}
+
+TEST(HubAppcast, ItsAddressComesFromTheServiceConfigurationOrTheWebDomain) {
+    auto config = ServiceConfig::production();
+    EXPECT_EQ(config.hubUpdateFeedUrl().text(), "https://ostrel.audio/hub/appcast");
+    config.webDomain = "web.demo.test";
+    EXPECT_EQ(config.hubUpdateFeedUrl().text(), "https://web.demo.test/hub/appcast");
+    config.hubUpdateFeed = "https://feeds.demo.test/hub.txt";
+    const auto written = ServiceConfig::fromJson(config.toJson());
+    EXPECT_EQ(written.hubUpdateFeedUrl().text(), "https://feeds.demo.test/hub.txt");
+    EXPECT_EQ(written, config);
 }
 
 } // namespace
