@@ -70,9 +70,29 @@ int handOverToRunningHub(const LaunchArguments& arguments, const QStringList& ra
     return 1;
 }
 
+// The self-updater of an installed hub; none for measurement and snapshot runs, which must not
+// change what is installed.
+std::unique_ptr<HubUpdater> makeUpdater(const LaunchArguments& arguments, const ModelEnvironment& environment) {
+    const bool unattended =
+        arguments.snapshot || arguments.measureLaunch || arguments.measureMemory || arguments.measureFrames;
+    const auto program = QCoreApplication::applicationFilePath().toStdString();
+    return std::make_unique<HubUpdater>(HubUpdater::Options{
+        .update = unattended ? nullptr : HubUpdater::forProgram(program, environment.config),
+        .settingsFile = environment.settingsFile,
+    });
+}
+
 } // namespace
 
+int OstrelHubApp::runSelfTest(int argc, char** argv) {
+    const QCoreApplication application(argc, argv);
+    std::printf("ostrel-hub self-test %s\n", OSTREL_HUB_VERSION);
+    return 0;
+}
+
 int OstrelHubApp::run(int argc, char** argv) {
+    if (argumentsOf(argc, argv).contains(QStringLiteral("--self-test")))
+        return runSelfTest(argc, argv);
     const auto arguments = LaunchArguments::parse(argumentsOf(argc, argv));
     if (arguments.backgroundUpdate)
         return runBackgroundUpdate(arguments);
@@ -118,13 +138,14 @@ int OstrelHubApp::runBackgroundUpdate(const LaunchArguments& arguments) {
 
 OstrelHubApp::OstrelHubApp(const LaunchArguments& arguments, ModelEnvironment environment)
     // The environment is copied, not moved: the background switch reads its settings file too.
-    : arguments_(arguments), model_(std::make_unique<AppModel>(environment)),
-      clock_(LaunchClock::Options{.measure = arguments.measureLaunch}),
+    : arguments_(arguments), updater_(makeUpdater(arguments, environment)),
+      model_(std::make_unique<AppModel>(environment)), clock_(LaunchClock::Options{.measure = arguments.measureLaunch}),
       beta_(QStringLiteral(OSTREL_HUB_VERSION), QStringLiteral(OSTREL_HUB_BUILD)),
       background_(BackgroundRegistration::standard(environment.settingsFile)) {
     if (arguments_.snapshot)
         Appearance::force(true);
     prepareEngine(engine_, model_->services().images);
+    updater_->reportTo(model_->banners());
 }
 
 OstrelHubApp::~OstrelHubApp() = default;
@@ -138,6 +159,7 @@ bool OstrelHubApp::launch() {
     if (arguments_.measureMemory || arguments_.measureFrames)
         probes_ = std::make_unique<LaunchProbes>(clock_, *model_, engine_, arguments_.measureFrames);
     startModel();
+    updater_->start();
     return true;
 }
 
@@ -145,7 +167,8 @@ bool OstrelHubApp::openMainWindow() {
     engine_.setInitialProperties({{QStringLiteral("hub"), QVariant::fromValue(model_.get())},
                                   {QStringLiteral("launch"), QVariant::fromValue(&clock_)},
                                   {QStringLiteral("beta"), QVariant::fromValue(&beta_)},
-                                  {QStringLiteral("backgroundUpdates"), QVariant::fromValue(&background_)}});
+                                  {QStringLiteral("backgroundUpdates"), QVariant::fromValue(&background_)},
+                                  {QStringLiteral("updater"), QVariant::fromValue(updater_.get())}});
     engine_.load(QUrl(QStringLiteral("qrc:/Ostrel/Hub/Main.qml")));
     if (engine_.rootObjects().isEmpty())
         return false;

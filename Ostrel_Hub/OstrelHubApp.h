@@ -3,6 +3,7 @@
 #include "Model/AppModel.h"
 #include "Model/BackgroundRegistration.h"
 #include "Model/Beta.h"
+#include "Model/HubUpdater.h"
 #include "Model/LaunchArguments.h"
 #include "Model/LaunchClock.h"
 #include "Views/Snapshotter.h"
@@ -28,6 +29,9 @@ public:
     // runs one background pass and ends successfully, so a scheduler never retries in a loop.
     static int runBackgroundUpdate(const LaunchArguments& arguments);
 
+    // "--self-test": a new build swapped in by the self-updater confirms that it starts.
+    static int runSelfTest(int argc, char** argv);
+
     OstrelHubApp(const LaunchArguments& arguments, ModelEnvironment environment);
     ~OstrelHubApp();
     OstrelHubApp(const OstrelHubApp&) = delete;
@@ -45,6 +49,9 @@ private:
     QCoro::Task<> startModel();
 
     LaunchArguments arguments_;
+    // Made before the model, from the environment the model then takes over; outcomes go to
+    // the model's banners.
+    std::unique_ptr<HubUpdater> updater_;
     std::unique_ptr<AppModel> model_;
     LaunchClock clock_;
     Beta beta_;

@@ -61,6 +61,7 @@ const ServiceConfig& ServiceConfig::production() {
         .downloadPins = PinnedTrust::cloudflareRoots(),
         .caBundle = std::nullopt,
         .connectTo = {},
+        .hubUpdateFeed = std::nullopt,
     };
     return config;
 }
@@ -81,6 +82,7 @@ ServiceConfig ServiceConfig::fromJson(std::string_view text) {
             .downloadPins = requiredPins(object, "downloadPins"),
             .caBundle = object.optional<std::string>("caBundle"),
             .connectTo = connectTargets(object),
+            .hubUpdateFeed = object.optional<std::string>("hubUpdateFeed"),
         };
     } catch (const std::exception& e) {
         throw ServiceConfigError("", e.what());
@@ -115,6 +117,8 @@ std::string ServiceConfig::toJson() const {
     };
     if (caBundle)
         object["caBundle"] = caBundle->string();
+    if (hubUpdateFeed)
+        object["hubUpdateFeed"] = *hubUpdateFeed;
     return object.dump(2) + "\n";
 }
 
@@ -131,6 +135,10 @@ PinnedTrust ServiceConfig::pinnedTrust() const {
         .pins = {{storeApiHost, storePins}, {identityApiHost, identityPins}, {webDomain, identityPins}},
         .suffixPins = {{downloadDomain, downloadPins}},
     };
+}
+
+Url ServiceConfig::hubUpdateFeedUrl() const {
+    return Url(hubUpdateFeed.value_or("https://" + webDomain + "/hub/appcast"));
 }
 
 } // namespace ostrel

@@ -32,6 +32,8 @@ struct ServiceConfig {
     std::optional<std::filesystem::path> caBundle;
     // Host → "address:port" to connect to instead, whatever port the address names.
     std::map<std::string, std::string> connectTo;
+    // The hub's own update feed; absent: "/hub/appcast" on the web domain.
+    std::optional<std::string> hubUpdateFeed = std::nullopt;
 
     static const ServiceConfig& production();
     // Throws ServiceConfigError.
@@ -41,6 +43,8 @@ struct ServiceConfig {
 
     HostPolicy hostPolicy() const;
     PinnedTrust pinnedTrust() const;
+    // hubUpdateFeed, or its default on the web domain.
+    Url hubUpdateFeedUrl() const;
 
     bool operator==(const ServiceConfig&) const = default;
 };

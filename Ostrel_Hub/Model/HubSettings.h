@@ -29,6 +29,12 @@ public:
     bool backgroundUpdatesTurnedOff() const;
     void setBackgroundUpdatesTurnedOff(bool off);
 
+    // The self-updater's two choices; both on until the user turns them off.
+    bool checksForHubUpdates() const;
+    void setChecksForHubUpdates(bool on);
+    bool installsHubUpdates() const;
+    void setInstallsHubUpdates(bool on);
+
 private:
     void write(const QString& key, const QVariant& value);
     std::unique_ptr<QSettings> settings_;
