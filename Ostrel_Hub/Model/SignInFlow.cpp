@@ -370,6 +370,19 @@ void SignInFlow::resetForms() {
 void SignInFlow::sheetChanged() {
     if (!model_.showSignIn())
         resetForms();
+    emit formChanged(); // the purpose may have changed
+}
+
+void SignInFlow::open() {
+    model_.openSignIn(AppModel::SignInPurpose::general);
+}
+
+void SignInFlow::openToConnect(const QString& reason) {
+    model_.openSignIn(AppModel::SignInPurpose::connectStore, reason);
+}
+
+bool SignInFlow::connectingStore() const {
+    return model_.signInPurpose() == AppModel::SignInPurpose::connectStore;
 }
 
 void SignInFlow::setError(Form form, const QString& text) {

@@ -38,6 +38,8 @@ class SignInFlow : public QObject {
     // A code was mailed to `codeEmail`; the form asks for it.
     Q_PROPERTY(bool codeSent READ codeSent NOTIFY formChanged)
     Q_PROPERTY(QString codeEmail READ codeEmail NOTIFY formChanged)
+    // The sheet is open because something needs the store account.
+    Q_PROPERTY(bool connectingStore READ connectingStore NOTIFY formChanged)
     // [{id, title}] of the browser sign-in providers, in order.
     Q_PROPERTY(QVariantList providers READ providers CONSTANT)
     // Roles sessionId, label, lastActive, iconName, isCurrent.
@@ -74,6 +76,9 @@ public:
     // A failure goes to the model's report; the list is then unchanged.
     QCoro::Task<> revokeOstrelSession(OstrelIDSession session);
 
+    // Opens the sheet without a pending need, or to connect the store for `reason`.
+    Q_INVOKABLE void open();
+    Q_INVOKABLE void openToConnect(const QString& reason);
     // The sheet's and the Account screen's actions.
     Q_INVOKABLE void submitStoreSignIn(const QString& email, const QString& password);
     Q_INVOKABLE void submitSignUp(const QString& name, const QString& email, const QString& password, bool newsletter);
@@ -96,6 +101,7 @@ public:
     bool waitingForBrowser() const { return waitingForBrowser_; }
     bool codeSent() const { return !codeEmail_.isEmpty(); }
     QString codeEmail() const { return codeEmail_; }
+    bool connectingStore() const;
     QVariantList providers() const;
     RowListModel* devices() const { return devices_.get(); }
     RowListModel* purchases() const { return purchases_.get(); }

@@ -109,7 +109,7 @@ MenuBar {
                 if (bar.signedIn)
                     bar.sectionChosen(HubSection.HubSection.account)
                 else
-                    bar.hub.showSignIn = true
+                    bar.hub.signInFlow.open()
             }
         }
     }

@@ -89,6 +89,12 @@ ApplicationWindow {
         hub: window.hub
     }
 
+    // The sign-in sheet, over everything while the model asks for it.
+    SignInSheet {
+        anchors.fill: parent
+        hub: window.hub
+    }
+
     AboutDialog {
         id: about
         beta: window.beta

@@ -3,8 +3,8 @@
 // the browser, with the real loopback receiver and libcurl standing in for the user's browser;
 // where the sessions are kept; and what the Account screen lists.
 #include "DemoHub.h"
-#include "DemoServices.h"
 #include "EventLoop.h"
+#include "LoggingDemo.h"
 #include "Model/AccountText.h"
 #include "Model/AppModel.h"
 #include "Model/BannerList.h"
@@ -35,38 +35,9 @@ namespace ostrel::hub {
 namespace {
 
 using test_support::HubFolders;
+using test_support::LoggingDemo;
 using ::testing::Contains;
 using ::testing::HasSubstr;
-
-// The demo services in this process, keeping their log so a test can read the mailed codes.
-struct LoggingDemo {
-    test::TempDir dir;
-    std::mutex lock;
-    std::vector<std::string> lines;
-    demo::DemoServices services{demo::DemoServicesOptions{.stateFolder = dir / "state",
-                                                          .catalogueFile = OSTREL_DEMO_CATALOGUE,
-                                                          .settleDelay = std::chrono::seconds(0),
-                                                          .log = [this](const std::string& line) {
-                                                              const std::lock_guard guard(lock);
-                                                              lines.push_back(line);
-                                                          }}};
-    ServiceConfig config = (services.start(), ServiceConfig::load(services.configFile()));
-
-    // The last code the identity service mailed to `email`.
-    std::string codeFor(const std::string& email) {
-        const std::lock_guard guard(lock);
-        const std::regex mailed("code for " + std::regex_replace(email, std::regex("\\."), "\\.") + ": (\\d{6})");
-        std::string code;
-        for (const auto& line : lines)
-            if (std::smatch match; std::regex_search(line, match, mailed))
-                code = match[1];
-        return code;
-    }
-    bool logged(const std::string& part) {
-        const std::lock_guard guard(lock);
-        return std::any_of(lines.begin(), lines.end(), [&](const auto& line) { return line.find(part) != line.npos; });
-    }
-};
 
 // The user's browser: libcurl with the demo's authority, reaching the demo hosts where the
 // service configuration sends them. It follows the provider's page to its "Continue" link and
