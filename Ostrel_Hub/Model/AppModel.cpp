@@ -1,5 +1,6 @@
 #include "Model/AppModel.h"
 
+#include "Model/AccountText.h"
 #include "Model/ByteCount.h"
 #include "Model/CurrencyChoices.h"
 #include "Model/ExtrasText.h"
@@ -858,6 +859,24 @@ void AppModel::rebuildSearchResults() {
         rows.push_back(rowFor(*product));
     searchResults_->setRows(std::move(rows));
     searchExtrasResults_->setRows(extrasRows(searchExtras(navigation_->search().toStdString())));
+}
+
+void AppModel::openSignIn(SignInPurpose purpose, const QString& reason) {
+    const QString shownReason = purpose == SignInPurpose::connectStore ? reason : QString();
+    if (purpose == signInPurpose_ && shownReason == signInReason_ && showSignIn_)
+        return;
+    signInPurpose_ = purpose;
+    signInReason_ = shownReason;
+    showSignIn_ = true;
+    emit signInChanged();
+}
+
+QString AppModel::displayName() const {
+    return AccountText::displayName(state_);
+}
+
+QString AppModel::displayEmail() const {
+    return AccountText::displayEmail(state_).value_or(QString());
 }
 
 void AppModel::setLoading(bool starting) {

@@ -19,6 +19,7 @@
 #include "Model/ProductListModel.h"
 #include "Model/SearchIndex.h"
 #include "Model/SectionListModel.h"
+#include "Model/SignInFlow.h"
 #include "Model/StoreState.h"
 #include "Model/Wishlist.h"
 #include "Model/Workspace.h"
@@ -100,6 +101,10 @@ class AppModel : public QObject {
     Q_PROPERTY(int actionRevision READ actionRevision NOTIFY actionRevisionChanged)
     // Settings' "Prices in": the store's enabled currencies, the current one always among them.
     Q_PROPERTY(QStringList availableCurrencies READ availableCurrencies NOTIFY availableCurrenciesChanged)
+    // Sign-in: both accounts' flows, the sheet's forms, devices and purchases; the user's names.
+    Q_PROPERTY(ostrel::hub::SignInFlow* signInFlow READ signInFlow CONSTANT)
+    Q_PROPERTY(QString displayName READ displayName NOTIFY accountChanged)
+    Q_PROPERTY(QString displayEmail READ displayEmail NOTIFY accountChanged)
 
 public:
     enum class SignInPurpose { general, connectStore };
@@ -248,6 +253,13 @@ public:
     // Stops the update loop; the model does no more periodic work.
     void stopUpdateLoop() { loopStop_.request_stop(); }
 
+    // Sign-in: opens the sheet for a purpose (the reason is shown at its top when it connects
+    // the store), the flows, and the names the screens show ("Not signed in"; empty e-mail).
+    Q_INVOKABLE void openSignIn(ostrel::hub::AppModel::SignInPurpose purpose, const QString& reason = {});
+    SignInFlow* signInFlow() const { return signInFlow_.get(); }
+    QString displayName() const;
+    QString displayEmail() const;
+
 signals:
     void loadingChanged();
     void storefrontChanged();
@@ -344,6 +356,11 @@ private:
     std::unique_ptr<IconPalette> palette_;
     std::unique_ptr<JobQueue> jobs_; // before services_ goes: it waits for its Kit calls
     Workspace workspace_;
+
+    // The sign-in flows change the accounts' state; first to go, so their waits end first.
+    friend class SignInFlow;
+    std::unique_ptr<SignInFlow> signInFlow_ =
+        std::make_unique<SignInFlow>(*this, environment_.openInBrowser, environment_.browserSignInWait);
 };
 
 } // namespace ostrel::hub

@@ -16,7 +16,7 @@ void applyOpenTarget(const QString& target, AppModel& model) {
         return;
     const auto& kind = pieces.front();
     if (kind == QLatin1String("signin")) {
-        model.setShowSignIn(true);
+        model.openSignIn(AppModel::SignInPurpose::general);
         return;
     }
     if (pieces.size() < 2)

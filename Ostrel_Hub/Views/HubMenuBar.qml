@@ -120,7 +120,7 @@ MenuBar {
                     if (bar.signedIn)
                         bar.sectionChosen(HubSection.HubSection.account)
                     else
-                        bar.hub.showSignIn = true
+                        bar.hub.signInFlow.open()
                 }
             }
         ]

@@ -96,6 +96,13 @@ ApplicationWindow {
         hub: window.hub
     }
 
+    // The sign-in sheet, over everything while the model asks for it; made when first asked for.
+    Loader {
+        anchors.fill: parent
+        active: window.hub ? window.hub.showSignIn : false
+        sourceComponent: SignInSheet { hub: window.hub }
+    }
+
     // Settings: made the first time it is opened, then kept.
     property var settingsWindow: null
     function openSettings() {

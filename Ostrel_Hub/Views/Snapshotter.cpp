@@ -76,6 +76,12 @@ QCoro::Task<> Snapshotter::run(fs::path folder) {
         // review editor.
     }
 
+    // The sign-in sheet as the Account screen opens it.
+    if (auto signIn = open(QStringLiteral("SignInView.qml"), withModel, signInSize)) {
+        co_await wait(waits_.sheet);
+        capture(*signIn, folder / "sign-in.png");
+    }
+
     for (const auto& [name, phase] :
          {std::pair{QStringLiteral("splash-early"), 0.25}, std::pair{QStringLiteral("splash-late"), 0.85}}) {
         auto capturing = captureOnePhase(name, phase, folder);
