@@ -85,6 +85,22 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
         connect(jobs_.get(), signal, this, &AppModel::jobsChanged);
     connect(jobs_.get(), &QAbstractItemModel::dataChanged, this, &AppModel::jobsChanged);
     connect(jobs_.get(), &QAbstractItemModel::modelReset, this, &AppModel::jobsChanged);
+    // Ratings and reviews; a post that finds the identity session gone signs the model out of it.
+    reviews_ = std::make_unique<ProductReviews>(
+        services_, environment_.fixtures,
+        ReviewHooks{.signedIn = [this] { return ostrelSignedIn(); },
+                    .sessionEnded =
+                        [this] {
+                            state_.ostrelProfile.reset();
+                            emit accountChanged();
+                            rebuildLists();
+                        },
+                    .flash = [this](Banner::Tone tone, const QString& text) { flash(tone, text); }},
+        ReviewLimits{}, this);
+    connect(this, &AppModel::accountChanged, reviews_.get(), [this] {
+        if (!ostrelSignedIn())
+            reviews_->forgetOwnReviews();
+    });
     state_.installed = services_->ledger->all();
     restoreFromDisk();
     rebuildLists();

@@ -17,6 +17,7 @@
 #include "Model/Navigation.h"
 #include "Model/ProductAction.h"
 #include "Model/ProductListModel.h"
+#include "Model/ProductReviews.h"
 #include "Model/SearchIndex.h"
 #include "Model/SectionListModel.h"
 #include "Model/StoreState.h"
@@ -98,6 +99,8 @@ class AppModel : public QObject {
     Q_PROPERTY(QStringList cartIds READ cartIds NOTIFY cartChanged)
     // Changes whenever any product's action button may have changed: bind actionState to it.
     Q_PROPERTY(int actionRevision READ actionRevision NOTIFY actionRevisionChanged)
+    // Ratings and reviews: `reviews.list(id)`, `load(id)`, `loadMore(id)`, `write(id)`, `form`.
+    Q_PROPERTY(ostrel::hub::ProductReviews* reviews READ reviews CONSTANT)
 
 public:
     enum class SignInPurpose { general, connectStore };
@@ -226,6 +229,7 @@ public:
     int cartCount() const { return cart_->count(); }
     QStringList cartIds() const { return cart_->ids(); }
     int actionRevision() const { return actionRevision_; }
+    ProductReviews* reviews() const { return reviews_.get(); }
     // What the disk says about each installed product, by product id.
     const std::map<std::string, InstalledOnDisk>& installedOnDisk() const { return disk_; }
     // Looks at the disk again for the ledger's records (off the GUI thread).
@@ -339,6 +343,7 @@ private:
     std::unique_ptr<LauncherBadge> badge_;
     std::unique_ptr<IconPalette> palette_;
     std::unique_ptr<JobQueue> jobs_; // before services_ goes: it waits for its Kit calls
+    std::unique_ptr<ProductReviews> reviews_;
     Workspace workspace_;
 };
 
