@@ -101,6 +101,12 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
         if (!ostrelSignedIn())
             reviews_->forgetOwnReviews();
     });
+    // Opening a product page loads its reviews afresh.
+    connect(navigation_.get(), &Navigation::pathChanged, reviews_.get(), [this] {
+        const auto path = navigation_->path();
+        if (!path.isEmpty() && !path.last().startsWith(Navigation::extraPrefix))
+            reviews_->load(path.last());
+    });
     state_.installed = services_->ledger->all();
     restoreFromDisk();
     rebuildLists();
