@@ -14,7 +14,7 @@ Rectangle {
     readonly property string productName: hub && hub.productPage ? (hub.productPage(productId).name || "") : ""
 
     color: Theme.window
-    radius: Theme.radius
+    radius: 0 // the popup that holds it rounds its corners
     implicitWidth: 520
     implicitHeight: 600
 

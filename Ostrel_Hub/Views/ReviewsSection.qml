@@ -234,6 +234,7 @@ ColumnLayout {
         id: cards
         objectName: "reviewCards"
         Layout.fillWidth: true
+        Layout.fillHeight: false
         visible: !!section.list && section.list.count > 0
         columns: width >= 760 ? 2 : 1
         columnSpacing: 16
@@ -258,10 +259,15 @@ ColumnLayout {
 
     HubButton {
         visible: !!section.list && section.list.hasMore
-        enabled: !section.list.loading
+        enabled: !!section.list && !section.list.loading
         text: "More Reviews"
         Layout.alignment: Qt.AlignHCenter
         onClicked: section.reviews.loadMore(section.productId)
+    }
+
+    // Room the section is given beyond what it needs stays below it.
+    Item {
+        Layout.fillHeight: true
     }
 
     // The review sheet, over the window while the form is open for this product.
@@ -287,6 +293,7 @@ ColumnLayout {
             active: sheetPopup.opened || sheetPopup.visible
             focus: true
             sourceComponent: ReviewSheet {
+                radius: Theme.radius
                 hub: section.hub
                 productId: section.productId
             }
