@@ -89,6 +89,28 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
         connect(jobs_.get(), signal, this, &AppModel::jobsChanged);
     connect(jobs_.get(), &QAbstractItemModel::dataChanged, this, &AppModel::jobsChanged);
     connect(jobs_.get(), &QAbstractItemModel::modelReset, this, &AppModel::jobsChanged);
+    // Ratings and reviews; a post that finds the identity session gone signs the model out of it.
+    reviews_ = std::make_unique<ProductReviews>(
+        services_, environment_.fixtures,
+        ReviewHooks{.signedIn = [this] { return ostrelSignedIn(); },
+                    .sessionEnded =
+                        [this] {
+                            state_.ostrelProfile.reset();
+                            emit accountChanged();
+                            rebuildLists();
+                        },
+                    .flash = [this](Banner::Tone tone, const QString& text) { flash(tone, text); }},
+        ReviewLimits{}, this);
+    connect(this, &AppModel::accountChanged, reviews_.get(), [this] {
+        if (!ostrelSignedIn())
+            reviews_->forgetOwnReviews();
+    });
+    // Opening a product page loads its reviews afresh.
+    connect(navigation_.get(), &Navigation::pathChanged, reviews_.get(), [this] {
+        const auto path = navigation_->path();
+        if (!path.isEmpty() && !path.last().startsWith(Navigation::extraPrefix))
+            reviews_->load(path.last());
+    });
     state_.installed = services_->ledger->all();
     restoreFromDisk();
     rebuildLists();

@@ -17,6 +17,7 @@
 #include "Model/Navigation.h"
 #include "Model/ProductAction.h"
 #include "Model/ProductListModel.h"
+#include "Model/ProductReviews.h"
 #include "Model/SearchIndex.h"
 #include "Model/SectionListModel.h"
 #include "Model/SignInFlow.h"
@@ -105,6 +106,8 @@ class AppModel : public QObject {
     Q_PROPERTY(ostrel::hub::SignInFlow* signInFlow READ signInFlow CONSTANT)
     Q_PROPERTY(QString displayName READ displayName NOTIFY accountChanged)
     Q_PROPERTY(QString displayEmail READ displayEmail NOTIFY accountChanged)
+    // Ratings and reviews: `reviews.list(id)`, `load(id)`, `loadMore(id)`, `write(id)`, `form`.
+    Q_PROPERTY(ostrel::hub::ProductReviews* reviews READ reviews CONSTANT)
 
 public:
     enum class SignInPurpose { general, connectStore };
@@ -234,6 +237,7 @@ public:
     QStringList cartIds() const { return cart_->ids(); }
     int actionRevision() const { return actionRevision_; }
     QStringList availableCurrencies() const;
+    ProductReviews* reviews() const { return reviews_.get(); }
     // What the disk says about each installed product, by product id.
     const std::map<std::string, InstalledOnDisk>& installedOnDisk() const { return disk_; }
     // Looks at the disk again for the ledger's records (off the GUI thread).
@@ -355,6 +359,7 @@ private:
     std::unique_ptr<LauncherBadge> badge_;
     std::unique_ptr<IconPalette> palette_;
     std::unique_ptr<JobQueue> jobs_; // before services_ goes: it waits for its Kit calls
+    std::unique_ptr<ProductReviews> reviews_;
     Workspace workspace_;
 
     // The sign-in flows change the accounts' state; first to go, so their waits end first.

@@ -148,11 +148,12 @@ Rectangle {
             ].filter(row => row.value.length > 0)
         }
 
-        // Ratings and reviews: ReviewsSection { hub; productId } takes this place.
-        Item {
+        ReviewsSection {
             objectName: "reviewsSection"
             Layout.fillWidth: true
-            Layout.preferredHeight: 0
+            hub: product.hub
+            productId: product.exists ? product.productId : ""
+            productName: product.fact("name")
         }
 
         Shelf {

@@ -265,6 +265,7 @@ TEST(Snapshots, EveryScreenOfTheDemoStoreAtItsSizeInTheDarkAppearance) {
                                                 {"product-shots.png", Snapshotter::mainSize},
                                                 {"search.png", Snapshotter::mainSize},
                                                 {"product-full.png", Snapshotter::productFullSize},
+                                                {"review-sheet.png", Snapshotter::reviewSheetSize},
                                                 {"splash-early.png", Snapshotter::splashSize},
                                                 {"splash-late.png", Snapshotter::splashSize},
                                                 {"security.png", Snapshotter::securitySize},
