@@ -148,12 +148,19 @@ Rectangle {
             ].filter(row => row.value.length > 0)
         }
 
-        ReviewsSection {
-            objectName: "reviewsSection"
+        // Placed in an item of its own: the page column sees only the section's height, so
+        // the section's own layout cannot feed back into the page's.
+        Item {
             Layout.fillWidth: true
-            hub: product.hub
-            productId: product.exists ? product.productId : ""
-            productName: product.fact("name")
+            implicitHeight: reviewsSection.implicitHeight
+            ReviewsSection {
+                id: reviewsSection
+                objectName: "reviewsSection"
+                width: parent.width
+                hub: product.hub
+                productId: product.exists ? product.productId : ""
+                productName: product.fact("name")
+            }
         }
 
         Shelf {

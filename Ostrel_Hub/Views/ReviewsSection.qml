@@ -236,7 +236,9 @@ ColumnLayout {
         Layout.fillWidth: true
         Layout.fillHeight: false
         visible: !!section.list && section.list.count > 0
-        columns: width >= 760 ? 2 : 1
+        // Sized from the section, which the page gives its width; sizing from the grid's own
+        // width feeds the layout back into itself.
+        columns: section.width >= 760 ? 2 : 1
         columnSpacing: 16
         rowSpacing: 16
         Repeater {
@@ -252,7 +254,7 @@ ColumnLayout {
                 verifiedPurchase: model.verifiedPurchase
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                Layout.preferredWidth: (cards.width - (cards.columns - 1) * cards.columnSpacing) / cards.columns
+                Layout.preferredWidth: (section.width - (cards.columns - 1) * cards.columnSpacing) / cards.columns
             }
         }
     }

@@ -95,9 +95,6 @@ Rectangle {
                     function show() {
                         if (targetKey === loadedKey)
                             return
-                        // The first screen comes with the window; later ones are built a
-                        // little per frame so that opening a page never stalls the window.
-                        asynchronous = loadedKey.length > 0
                         loadedKey = targetKey
                         setSource(target.file, Object.assign({ hub: root.hub }, target.props))
                     }
