@@ -731,7 +731,8 @@ TEST(DemoServices, IdentitySignsInByMailedCodeAndThroughTheBrowser) {
     const std::string verifier(43, 'v');
     const std::string challenge = "7w_YNF9DSfIdPf_pRjSq646_kPr-2-o9NAl16JGghdM"; // S256 of the verifier
     const auto start = [&] {
-        const auto page = demo.get(demo.identity("/auth/github/start?state=st4te&port=49152&hub_challenge=" + challenge));
+        const auto page =
+            demo.get(demo.identity("/auth/github/start?state=st4te&port=49152&hub_challenge=" + challenge));
         EXPECT_EQ(page.status, 200);
         EXPECT_NE(page.body.find("Sign in with GitHub"), std::string::npos);
         std::smatch link;
@@ -845,8 +846,13 @@ TEST(DemoServices, BrowserSignInRoundTripsThroughARealLoopbackReceiver) {
     const uint16_t port = receiver.start();
     const auto start = identity.providerURL(OstrelIDProvider::github, receiver.state(), port, receiver.challenge());
 
-    // What the browser does: open the start page, then follow its redirect to this machine.
-    const auto location = demo.get(start.text()).header("Location").value_or("");
+    // What the browser does once the user chooses "Continue" on the provider's page (the page's
+    // link keeps the start's query): follow the redirect to this machine.
+    auto chosen = start.text();
+    const auto at = chosen.find("/start?");
+    ASSERT_NE(at, std::string::npos) << chosen;
+    chosen.replace(at, 7, "/continue?");
+    const auto location = demo.get(chosen).header("Location").value_or("");
     const std::string prefix = "http://127.0.0.1:" + std::to_string(port);
     ASSERT_TRUE(location.starts_with(prefix + "/cb?")) << location;
     httplib::Client browser("127.0.0.1", port);
