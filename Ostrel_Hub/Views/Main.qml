@@ -97,38 +97,33 @@ ApplicationWindow {
     }
 
     // The sign-in sheet, over everything while the model asks for it; made when first asked for.
+    // Sheets and windows opened later are named by file, not by type, so that their files (and
+    // the controls they use) are compiled when first opened rather than before the first frame.
     Loader {
         anchors.fill: parent
         active: window.hub ? window.hub.showSignIn : false
-        sourceComponent: SignInSheet { hub: window.hub }
+        Component.onCompleted: setSource("SignInSheet.qml", { hub: window.hub })
     }
 
     // Settings: made the first time it is opened, then kept.
     property var settingsWindow: null
     function openSettings() {
         if (!settingsWindow)
-            settingsWindow = settingsComponent.createObject(window)
+            settingsWindow = Qt.createComponent("SettingsWindow.qml").createObject(window, {
+                hub: window.hub,
+                background: window.backgroundUpdates,
+                updater: window.updater,
+                beta: window.beta
+            })
         settingsWindow.show()
         settingsWindow.raise()
         settingsWindow.requestActivate()
-    }
-    Component {
-        id: settingsComponent
-        SettingsWindow {
-            hub: window.hub
-            background: window.backgroundUpdates
-            updater: window.updater
-            beta: window.beta
-        }
     }
 
     // Made when first asked for.
     Loader {
         id: about
         active: false
-        sourceComponent: AboutDialog {
-            beta: window.beta
-            transientParent: window
-        }
+        Component.onCompleted: setSource("AboutDialog.qml", { beta: window.beta, transientParent: window })
     }
 }
