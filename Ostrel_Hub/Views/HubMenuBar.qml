@@ -19,7 +19,6 @@ MenuBar {
     readonly property var navigation: hub ? hub.navigation : null
     // Sections by their scoped name: this Qt resolves a namespace's enum class only that way.
 
-    font.family: Theme.fontFamily
     font.pixelSize: Theme.bodySize
     Accessible.name: "Menu bar"
 

@@ -25,7 +25,6 @@ ApplicationWindow {
     width: 1200
     height: 780
     color: Theme.window
-    font.family: Theme.fontFamily
 
     // A menu choice always lands on the section: the model clears the search first.
     function selectSection(section) {

@@ -24,7 +24,8 @@ QtObject {
     readonly property color selection: dark ? Qt.rgba(0.545, 0.53, 1, 0.22) : Qt.rgba(0.357, 0.333, 0.878, 0.14)
     readonly property color shadow: dark ? "#80000000" : "#26000000"
 
-    readonly property string fontFamily: "Inter"
+    // The application font's family, which the app sets to the hub's typeface before any window.
+    readonly property string fontFamily: Qt.application.font.family
     // Sizes follow the application font so that a larger desktop font scales every screen.
     readonly property real baseSize: Qt.application.font.pixelSize > 0 ? Qt.application.font.pixelSize : 13
     readonly property real captionSize: Math.round(baseSize * 0.85)

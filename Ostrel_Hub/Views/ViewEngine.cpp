@@ -7,6 +7,8 @@
 #include "Views/IconProvider.h"
 #include "Views/ImageMemoryProbe.h"
 
+#include <QFont>
+#include <QGuiApplication>
 #include <QQmlEngine>
 #include <memory>
 
@@ -27,11 +29,22 @@ void registerTypes() {
     });
 }
 
+// The hub's typeface, as the application's default font: every text and control starts in it,
+// so the window never has to hand a new font down its whole tree once it is built.
+void useHubTypeface() {
+    auto font = QGuiApplication::font();
+    if (font.family() == QStringLiteral("Inter"))
+        return;
+    font.setFamily(QStringLiteral("Inter"));
+    QGuiApplication::setFont(font);
+}
+
 } // namespace
 
 void prepareEngine(QQmlEngine& engine, std::shared_ptr<ImageDataCache> images) {
     static const bool registered = (registerTypes(), true);
     (void)registered;
+    useHubTypeface();
     // The engine owns its providers.
     engine.addImageProvider(QStringLiteral("icon"), std::make_unique<IconProvider>().release());
     engine.addImageProvider(QStringLiteral("cached"),
