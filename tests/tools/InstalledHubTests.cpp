@@ -100,8 +100,8 @@ TEST(InstalledHub, BackgroundRunNowUpdatesAnOutdatedProductAndPostsTheSummary) {
     EXPECT_EQ(ran.status, 0) << ran.standardError;
     EXPECT_EQ(InstallLedger(data).record(productId)->version, *product.version);
     ASSERT_EQ(desktop.received().size(), 1u);
-    EXPECT_EQ(desktop.received().front().summary, "Ostrel Hub updated 1 product");
-    EXPECT_EQ(desktop.received().front().body, QString::fromStdString(product.name + " " + *product.version));
+    EXPECT_EQ(desktop.received().front().summary.toStdString(), "Ostrel Hub updated 1 product");
+    EXPECT_EQ(desktop.received().front().body.toStdString(), product.name + " " + *product.version);
 }
 
 } // namespace
