@@ -77,6 +77,7 @@ QCoro::Task<> IconPalette::compute(QString key, Url url) {
     pending_.remove(key);
     if (color.isValid()) {
         colors_.insert(key, color);
+        ++revision_;
         emit colorsChanged();
     }
     emit pendingChanged();

@@ -19,8 +19,10 @@ namespace ostrel::hub {
 // with. Colours are computed off the GUI thread from the icon's bytes and stored here on it.
 class IconPalette : public QObject {
     Q_OBJECT
-    // Product key → colour.
-    Q_PROPERTY(QVariantMap colors READ colors NOTIFY colorsChanged)
+    // Counts the colours stored so far. Screens read one colour with colorFor and name this in
+    // the same binding to hear of new ones; handing them the whole map instead would copy every
+    // colour into each tile whenever any icon is measured.
+    Q_PROPERTY(int revision READ revision NOTIFY colorsChanged)
     // Keys whose colour is being computed.
     Q_PROPERTY(QStringList pending READ pending NOTIFY pendingChanged)
 
@@ -28,7 +30,9 @@ public:
     // `images` may be null: then no colour is ever found.
     IconPalette(std::shared_ptr<ImageDataCache> images, HostPolicy policy, QObject* parent = nullptr);
 
+    // Product key → colour.
     QVariantMap colors() const { return colors_; }
+    int revision() const { return revision_; }
     QStringList pending() const { return QStringList(pending_.begin(), pending_.end()); }
 
     // Computes the colour of the icon at `url` under `key`, unless that key is already being
@@ -50,6 +54,7 @@ private:
     const std::shared_ptr<ImageDataCache> images_;
     const HostPolicy policy_;
     QVariantMap colors_;
+    int revision_ = 0;
     QSet<QString> pending_;
 };
 

@@ -11,8 +11,10 @@ QtObject {
     property var palette: null
     property string iconUrl
 
-    readonly property var measured: palette && key.length > 0 ? palette.colors[key] : undefined
-    readonly property bool known: measured !== undefined
+    // Invalid until the palette has this icon's colour; the revision re-reads it when one arrives.
+    readonly property var measured: palette && key.length > 0 && palette.revision >= 0 ? palette.colorFor(key)
+                                                                                      : undefined
+    readonly property bool known: measured !== undefined && measured.valid
     readonly property real derivedHue: {
         let sum = 0
         for (let i = 0; i < key.length; ++i)

@@ -2,6 +2,7 @@
 // placeholder for an image that is not there, all without a QML warning.
 #include "CatalogTestServer.h"
 #include "EventLoop.h"
+#include "Model/IconPalette.h"
 #include "ScreenHarness.h"
 
 #include <QBuffer>
@@ -127,6 +128,28 @@ TEST(CachedImage, KeepsThePlaceholderWithoutAnImageCache) {
     withoutImages.settle(300);
     EXPECT_TRUE(looksLike(middle(withoutImages), tint));
     EXPECT_TRUE(withoutImages.warnings().isEmpty()) << withoutImages.warnings().join(u'\n').toStdString();
+}
+
+// A product icon's frame starts in the tint derived from its key and takes the icon's own colour
+// once the palette has measured it.
+TEST(ProductIcon, TakesItsTintFromTheIconOnceThePaletteHasIt) {
+    ServedImages images;
+    IconPalette palette(images.cache, images.server.config().hostPolicy());
+    test::ScreenHarness screens(images.cache);
+    const QString url = QString::fromStdString(CatalogTestServer::url(CatalogTestServer::assets, "/shots/wide.png"));
+    auto* icon = screens.load(QStringLiteral("ProductIcon.qml"),
+                              {{QStringLiteral("key"), QStringLiteral("violet-key")},
+                               {QStringLiteral("iconUrl"), url},
+                               {QStringLiteral("palette"), QVariant::fromValue(&palette)}},
+                              {96, 96});
+    ASSERT_NE(icon, nullptr);
+    const auto hue = [&] { return icon->property("color").value<QColor>().hslHueF(); };
+    const double derived = hue();
+    EXPECT_GT(std::abs(derived - served.hslHueF()), 0.05) << "the key's own tint should differ from the icon's";
+    ASSERT_TRUE(test::runUntil([&] { return palette.colorFor(QStringLiteral("violet-key")).isValid(); }));
+    screens.settle(0);
+    EXPECT_NEAR(hue(), served.hslHueF(), 0.01);
+    EXPECT_TRUE(screens.warnings().isEmpty()) << screens.warnings().join(u'\n').toStdString();
 }
 
 } // namespace
