@@ -29,6 +29,7 @@ Rectangle {
     }
 
     ScrollPage {
+        id: pageColumn
         anchors.fill: parent
         visible: product.exists
 
@@ -102,75 +103,84 @@ Rectangle {
             ].filter(fact => fact.value.length > 0)
         }
 
-        ColumnLayout {
+        // Below the fold: built over the frames after the page first shows, so that opening
+        // a page never holds the window up for long.
+        Loader {
             Layout.fillWidth: true
-            spacing: 8
-            SectionTitle { text: "What's New" }
-            Text {
-                visible: product.fact("releaseVersion").length > 0
-                text: "Version " + product.fact("releaseVersion")
-                font.family: Theme.fontFamily
-                font.pixelSize: Theme.bodySize
-                font.weight: Font.DemiBold
-                color: Theme.secondaryText
-            }
-            Text {
-                text: product.fact("releaseNotes") || "No release notes were published with this version."
-                font.family: Theme.fontFamily
-                font.pixelSize: Theme.bodySize
-                lineHeight: 1.3
-                color: Theme.text
-                wrapMode: Text.WordWrap
-                textFormat: Text.PlainText
-                Layout.fillWidth: true
-            }
-            Text {
-                visible: text.length > 0
-                text: product.fact("installedLine")
-                font.family: Theme.fontFamily
-                font.pixelSize: Theme.captionSize
-                color: Theme.secondaryText
-                Layout.topMargin: 4
-            }
-        }
+            asynchronous: true
+            sourceComponent: ColumnLayout {
+                spacing: pageColumn.spacing
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 8
+                    SectionTitle { text: "What's New" }
+                    Text {
+                        visible: product.fact("releaseVersion").length > 0
+                        text: "Version " + product.fact("releaseVersion")
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.bodySize
+                        font.weight: Font.DemiBold
+                        color: Theme.secondaryText
+                    }
+                    Text {
+                        text: product.fact("releaseNotes") || "No release notes were published with this version."
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.bodySize
+                        lineHeight: 1.3
+                        color: Theme.text
+                        wrapMode: Text.WordWrap
+                        textFormat: Text.PlainText
+                        Layout.fillWidth: true
+                    }
+                    Text {
+                        visible: text.length > 0
+                        text: product.fact("installedLine")
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.captionSize
+                        color: Theme.secondaryText
+                        Layout.topMargin: 4
+                    }
+                }
 
-        InfoBlock {
-            Layout.fillWidth: true
-            hub: product.hub
-            rows: [
-                { label: "Provider", value: "Ostrel" },
-                { label: "Category", value: product.fact("category") },
-                { label: "Compatibility", value: product.page && product.page.compatibility ? product.page.compatibility.join(", ") : "" },
-                { label: "Installs to", value: product.fact("installsTo") },
-                { label: "Licence", value: product.fact("licence") },
-                { label: "Signed by", value: "Ostrel. Checked before install." },
-                { label: "Website", value: product.fact("website"), link: product.fact("website") }
-            ].filter(row => row.value.length > 0)
-        }
+                InfoBlock {
+                    Layout.fillWidth: true
+                    hub: product.hub
+                    rows: [
+                        { label: "Provider", value: "Ostrel" },
+                        { label: "Category", value: product.fact("category") },
+                        { label: "Compatibility", value: product.page && product.page.compatibility ? product.page.compatibility.join(", ") : "" },
+                        { label: "Installs to", value: product.fact("installsTo") },
+                        { label: "Licence", value: product.fact("licence") },
+                        { label: "Signed by", value: "Ostrel. Checked before install." },
+                        { label: "Website", value: product.fact("website"), link: product.fact("website") }
+                    ].filter(row => row.value.length > 0)
+                }
 
-        // Placed in an item of its own: the page column sees only the section's height, so
-        // the section's own layout cannot feed back into the page's.
-        Item {
-            Layout.fillWidth: true
-            implicitHeight: reviewsSection.implicitHeight
-            ReviewsSection {
-                id: reviewsSection
-                objectName: "reviewsSection"
-                width: parent.width
-                hub: product.hub
-                productId: product.exists ? product.productId : ""
-                productName: product.fact("name")
+                // Placed in an item of its own: the page column sees only the section's height, so
+                // the section's own layout cannot feed back into the page's.
+                Item {
+                    Layout.fillWidth: true
+                    implicitHeight: reviewsSection.implicitHeight
+                    ReviewsSection {
+                        id: reviewsSection
+                        objectName: "reviewsSection"
+                        width: parent.width
+                        hub: product.hub
+                        productId: product.exists ? product.productId : ""
+                        productName: product.fact("name")
+                    }
+                }
+
+                Shelf {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: -Theme.padding
+                    Layout.rightMargin: -Theme.padding
+                    hub: product.hub
+                    title: "More from Ostrel"
+                    seeAllVisible: false
+                    model: product.moreFromOstrel()
+                }
             }
-        }
-
-        Shelf {
-            Layout.fillWidth: true
-            Layout.leftMargin: -Theme.padding
-            Layout.rightMargin: -Theme.padding
-            hub: product.hub
-            title: "More from Ostrel"
-            seeAllVisible: false
-            model: product.moreFromOstrel()
         }
     }
 
