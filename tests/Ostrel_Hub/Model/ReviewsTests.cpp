@@ -5,11 +5,11 @@
 #include "Catalog/SnapshotCache.h"
 #include "DemoHub.h"
 #include "EventLoop.h"
+#include "LoggingDemo.h"
 #include "Model/AppModel.h"
 #include "Model/BannerList.h"
 #include "Model/ProductReviews.h"
 #include "PrivateSessionBus.h"
-#include "ReviewsDemo.h"
 #include "TempDir.h"
 
 #include <QAbstractItemModelTester>
@@ -49,7 +49,7 @@ QString repeated(const QString& piece, int times) {
 }
 
 struct ReviewsTest : ::testing::Test {
-    test_support::ReviewsDemo demo;
+    demo::LoggingDemo demo;
     HubFolders hub;
 
     void SetUp() override { OSTREL_REQUIRE_PRIVATE_SESSION_BUS(); }

@@ -1,8 +1,8 @@
 // The ratings and reviews section and the review sheet, off-screen on an empty model and on the
 // demo services: no QML warning, every control named, the screens' words, "More Reviews", the
 // moderation notice, and the star picker's keys at both ends.
-#include "../Model/ReviewsDemo.h"
 #include "EventLoop.h"
+#include "LoggingDemo.h"
 #include "Model/AppModel.h"
 #include "Model/ProductReviews.h"
 #include "PrivateSessionBus.h"
@@ -144,7 +144,7 @@ TEST(ReviewsScreens, TheStarPickerKeysStopAtNoneAndFiveAndEscapeClosesTheSheet) 
 // -- On the demo services -----------------------------------------------------------------------
 
 struct LiveReviews : ::testing::Test {
-    test_support::ReviewsDemo demo;
+    demo::LoggingDemo demo;
     test_support::HubFolders folders;
     std::unique_ptr<AppModel> model;
 

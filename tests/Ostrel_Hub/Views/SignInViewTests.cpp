@@ -2,8 +2,8 @@
 // screen, on a model against the demo services: each loads without a QML warning, names every
 // control, and says the words of the screen.
 #include "../Model/DemoHub.h"
-#include "../Model/LoggingDemo.h"
 #include "EventLoop.h"
+#include "LoggingDemo.h"
 #include "Model/AppModel.h"
 #include "Model/SignInFlow.h"
 #include "PrivateSessionBus.h"
@@ -18,8 +18,8 @@
 namespace ostrel::hub {
 namespace {
 
+using demo::LoggingDemo;
 using test_support::HubFolders;
-using test_support::LoggingDemo;
 
 QString joined(const QStringList& lines) {
     return lines.join(u'\n');

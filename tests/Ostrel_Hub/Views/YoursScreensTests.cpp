@@ -5,6 +5,7 @@
 #include "EventLoop.h"
 #include "Install/AppDirectories.h"
 #include "Install/InstallLock.h"
+#include "LoggingDemo.h"
 #include "Model/AppModel.h"
 #include "Model/JobQueue.h"
 #include "Model/Navigation.h"
@@ -17,7 +18,6 @@
 
 #include <QImage>
 #include <QQuickItem>
-#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -320,39 +320,12 @@ TEST_F(YoursScreensLive, TheWishlistCountsItsProductsAndPutsThemAllInTheCart) {
     EXPECT_EQ(app->property("cartCount").toInt(), 2);
 }
 
-// The demo services with their log kept, to read the e-mailed sign-in code from it.
-struct LoggingDemo {
-    test::TempDir dir;
-    std::mutex lock;
-    std::vector<std::string> lines;
-    demo::DemoServices services{demo::DemoServicesOptions{.stateFolder = dir / "state",
-                                                          .catalogueFile = OSTREL_DEMO_CATALOGUE,
-                                                          .settleDelay = std::chrono::seconds(0),
-                                                          .log = [this](const std::string& line) {
-                                                              const std::lock_guard guard(lock);
-                                                              lines.push_back(line);
-                                                          }}};
-    ServiceConfig config = (services.start(), ServiceConfig::load(services.configFile()));
-
-    std::string lastCodeFor(const std::string& email) {
-        const std::lock_guard guard(lock);
-        const std::string marker = "sign-in code for " + email + ": ";
-        for (auto line = lines.rbegin(); line != lines.rend(); ++line)
-            if (auto at = line->find(marker); at != std::string::npos)
-                return line->substr(at + marker.size());
-        return {};
-    }
-};
-
 TEST(YoursScreensOstrelIDOnly, TheLibraryAsksToConnectTheStoreAccountTheDownloadsComeFrom) {
     OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
-    LoggingDemo demo;
+    demo::LoggingDemo demo;
     HubFolders folders;
-    auto environment = folders.isolated();
-    environment.config = demo.config;
-    AppModel app(std::move(environment));
-    app.services().ostrelID.requestCode("demo@ostrel.test");
-    app.services().ostrelID.completeCode("demo@ostrel.test", demo.lastCodeFor("demo@ostrel.test"));
+    AppModel app(folders.environmentFor(demo.config, demo.services.codeSigningRoot()));
+    demo.signIn(app.services().ostrelID, "demo@ostrel.test");
     test::await(app.refreshAll());
     ASSERT_TRUE(app.ostrelSignedIn());
     ASSERT_FALSE(app.storeConnected());
