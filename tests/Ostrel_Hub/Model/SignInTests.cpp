@@ -33,6 +33,7 @@ namespace ostrel::hub {
 namespace {
 
 using demo::LoggingDemo;
+using test_support::bannerTexts;
 using test_support::HubFolders;
 using ::testing::Contains;
 using ::testing::HasSubstr;
@@ -91,13 +92,6 @@ private:
 
     const ServiceConfig& config_;
 };
-
-std::vector<QString> bannerTexts(const BannerList& banners) {
-    std::vector<QString> texts;
-    for (int row = 0; row < banners.rowCount(); ++row)
-        texts.push_back(banners.data(banners.index(row), BannerList::textRole).toString());
-    return texts;
-}
 
 struct SignInTest : ::testing::Test {
     LoggingDemo demo;
