@@ -385,6 +385,17 @@ TEST(StoreProductPage, ShowsTheProductsFactsAndTogglesTheWishlist) {
     EXPECT_TRUE(screens.shows(QStringLiteral("Version ") + page.value("releaseVersion").toString()));
     EXPECT_FALSE(screens.shows(QStringLiteral("Not in the store")));
 
+    // The Website row shows the product's address whole, as a link to it.
+    const auto website = page.value("website").toString();
+    ASSERT_FALSE(website.isEmpty());
+    auto* link = screens.findByName(QStringLiteral("Website: ") + website);
+    ASSERT_NE(link, nullptr) << screens.visibleTexts().join(u'\n').toStdString();
+    auto* address = link->property("contentItem").value<QQuickItem*>();
+    ASSERT_NE(address, nullptr);
+    EXPECT_EQ(address->property("text").toString(), website);
+    EXPECT_FALSE(address->property("truncated").toBool())
+        << "the address is cut to " << address->width() << " of " << address->implicitWidth() << " pixels";
+
     // The reviews arrive after the page: let the column settle before aiming at the button.
     screens.settle(200);
     auto* wish = screens.findByName(QStringLiteral("Add to wishlist"));
