@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QAbstractListModel>
+#include "Model/RowListBase.h"
+
 #include <QString>
 #include <vector>
 
@@ -20,9 +21,8 @@ struct ExtrasRow {
 
 // A shelf of extras items (Free Tools, Early Access) or the extras found by a search. The rows
 // are replaced as a whole; an unchanged list reports nothing.
-class ExtrasListModel : public QAbstractListModel {
+class ExtrasListModel : public RowListBase<ExtrasRow> {
     Q_OBJECT
-    Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
     enum Role {
@@ -36,19 +36,7 @@ public:
 
     explicit ExtrasListModel(QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
-
-    int count() const { return static_cast<int>(rows_.size()); }
-    const std::vector<ExtrasRow>& rows() const { return rows_; }
-    void setRows(std::vector<ExtrasRow> rows);
-
-signals:
-    void countChanged();
-
-private:
-    std::vector<ExtrasRow> rows_;
+    using RowListBase::setRows;
 };
 
 } // namespace ostrel::hub

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Model/RowListBase.h"
 #include "Services/Storefront.h"
 
-#include <QAbstractListModel>
 #include <QString>
 #include <optional>
 #include <string>
@@ -24,9 +24,8 @@ struct ProductRow {
 // A list of products for the screens: the catalogue, the owned products, the updates, the
 // search results. The model replaces its rows as a whole; rows that keep their products and
 // order only report changed data, so views keep their scroll position and focus.
-class ProductListModel : public QAbstractListModel {
+class ProductListModel : public RowListBase<ProductRow> {
     Q_OBJECT
-    Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
     enum Role {
@@ -45,21 +44,8 @@ public:
 
     explicit ProductListModel(QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
-
-    int count() const { return static_cast<int>(rows_.size()); }
-    const std::vector<ProductRow>& rows() const { return rows_; }
     Q_INVOKABLE QString productIdAt(int row) const;
-    void setRows(std::vector<ProductRow> rows);
-
-signals:
-    void countChanged();
-
-private:
-    bool sameProducts(const std::vector<ProductRow>& rows) const;
-    std::vector<ProductRow> rows_;
+    using RowListBase::setRows;
 };
 
 } // namespace ostrel::hub

@@ -43,48 +43,22 @@ QVariantMap ReviewRow::toMap() const {
 }
 
 ReviewListModel::ReviewListModel(QString productId, QObject* parent)
-    : QAbstractListModel(parent), productId_(std::move(productId)) {}
-
-int ReviewListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : count();
-}
-
-QVariant ReviewListModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-        return {};
-    const ReviewRow& row = rows_[static_cast<std::size_t>(index.row())];
-    switch (role) {
-    case ReviewIdRole:
-        return row.reviewId;
-    case RatingRole:
-        return row.rating;
-    case Qt::DisplayRole:
-    case TitleRole:
-        return row.title;
-    case BodyRole:
-        return row.body;
-    case AuthorRole:
-        return row.author;
-    case DateTextRole:
-        return row.dateText;
-    case EditedRole:
-        return row.edited;
-    case VerifiedPurchaseRole:
-        return row.verifiedPurchase;
-    case HiddenRole:
-        return row.hidden;
-    default:
-        return {};
-    }
-}
-
-QHash<int, QByteArray> ReviewListModel::roleNames() const {
-    return {{ReviewIdRole, "reviewId"}, {RatingRole, "rating"},
-            {TitleRole, "title"},       {BodyRole, "body"},
-            {AuthorRole, "author"},     {DateTextRole, "dateText"},
-            {EditedRole, "edited"},     {VerifiedPurchaseRole, "verifiedPurchase"},
-            {HiddenRole, "hidden"}};
-}
+    : RowListBase(
+          {
+              {ReviewIdRole, "reviewId", [](const ReviewRow& row) { return QVariant(row.reviewId); }},
+              {RatingRole, "rating", [](const ReviewRow& row) { return QVariant(row.rating); }},
+              {TitleRole, "title", [](const ReviewRow& row) { return QVariant(row.title); }},
+              {BodyRole, "body", [](const ReviewRow& row) { return QVariant(row.body); }},
+              {AuthorRole, "author", [](const ReviewRow& row) { return QVariant(row.author); }},
+              {DateTextRole, "dateText", [](const ReviewRow& row) { return QVariant(row.dateText); }},
+              {EditedRole, "edited", [](const ReviewRow& row) { return QVariant(row.edited); }},
+              {VerifiedPurchaseRole, "verifiedPurchase",
+               [](const ReviewRow& row) { return QVariant(row.verifiedPurchase); }},
+              {HiddenRole, "hidden", [](const ReviewRow& row) { return QVariant(row.hidden); }},
+          },
+          // A further page only adds rows at the end.
+          {.displayRole = TitleRole, .growsAtEnd = true}, parent),
+      productId_(std::move(productId)) {}
 
 int ReviewListModel::ratingCount() const {
     return page_ ? static_cast<int>(std::max<int64_t>(page_->summary.count, 0)) : 0;
@@ -142,7 +116,6 @@ void ReviewListModel::setUnavailable(bool unavailable) {
     emit changed();
 }
 
-// A further page only adds rows at the end; anything else replaces the list.
 void ReviewListModel::rebuildRows() {
     std::vector<ReviewRow> rows;
     const auto ownId = hasOwnReview() ? mine_->review->id : std::string();
@@ -150,19 +123,8 @@ void ReviewListModel::rebuildRows() {
         for (const auto& review : page_->reviews)
             if (ownId.empty() || review.id != ownId)
                 rows.push_back(ReviewRow::from(review));
-    if (rows == rows_)
-        return;
-    const bool extends = rows.size() > rows_.size() && std::equal(rows_.begin(), rows_.end(), rows.begin());
-    if (extends) {
-        beginInsertRows({}, count(), static_cast<int>(rows.size()) - 1);
-        rows_ = std::move(rows);
-        endInsertRows();
-    } else {
-        beginResetModel();
-        rows_ = std::move(rows);
-        endResetModel();
-    }
-    emit changed();
+    if (setRows(std::move(rows)))
+        emit changed();
 }
 
 } // namespace ostrel::hub

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Model/RowListBase.h"
 #include "Services/Review.h"
 
-#include <QAbstractListModel>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
@@ -31,10 +31,9 @@ struct ReviewRow {
 // One product's ratings and reviews for the screens: the loaded reviews as rows (the user's own
 // review is shown apart, so it is left out of them), the summary in the screens' words, and the
 // user's own standing. ProductReviews fills it; QML only reads it.
-class ReviewListModel : public QAbstractListModel {
+class ReviewListModel : public RowListBase<ReviewRow> {
     Q_OBJECT
     Q_PROPERTY(QString productId READ productId CONSTANT)
-    Q_PROPERTY(int count READ count NOTIFY changed)
     Q_PROPERTY(bool loaded READ loaded NOTIFY changed)
     Q_PROPERTY(bool loading READ loading NOTIFY changed)
     Q_PROPERTY(bool unavailable READ unavailable NOTIFY changed)
@@ -64,13 +63,7 @@ public:
 
     explicit ReviewListModel(QString productId, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
-
     QString productId() const { return productId_; }
-    int count() const { return static_cast<int>(rows_.size()); }
-    const std::vector<ReviewRow>& rows() const { return rows_; }
     bool loaded() const { return page_.has_value(); }
     bool loading() const { return loading_; }
     bool unavailable() const { return unavailable_; }
@@ -103,7 +96,6 @@ private:
     const QString productId_;
     std::optional<ReviewPage> page_;
     std::optional<MyReview> mine_;
-    std::vector<ReviewRow> rows_;
     bool loading_ = false;
     bool unavailable_ = false;
 };

@@ -1,39 +1,23 @@
 #include "Model/RowListModel.h"
 
 namespace ostrel::hub {
+namespace {
 
-RowListModel::RowListModel(QList<QByteArray> roles, QObject* parent)
-    : QAbstractListModel(parent), roles_(std::move(roles)) {}
-
-int RowListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : count();
+// Role numbers in the order of the names, each reading the row's value under its name.
+std::vector<RowListBase<QVariantMap>::NamedRole> byName(const QList<QByteArray>& names) {
+    std::vector<RowListBase<QVariantMap>::NamedRole> roles;
+    for (int at = 0; at < names.size(); ++at)
+        roles.push_back({Qt::UserRole + 1 + at, names[at],
+                         [key = QString::fromLatin1(names[at])](const QVariantMap& row) { return row.value(key); }});
+    return roles;
 }
 
-QVariant RowListModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-        return {};
-    const auto at = role - (Qt::UserRole + 1);
-    if (at < 0 || at >= roles_.size())
-        return {};
-    return rows_[index.row()].value(QString::fromLatin1(roles_[at]));
-}
+} // namespace
 
-QHash<int, QByteArray> RowListModel::roleNames() const {
-    QHash<int, QByteArray> names;
-    for (int at = 0; at < roles_.size(); ++at)
-        names.insert(Qt::UserRole + 1 + at, roles_[at]);
-    return names;
-}
+RowListModel::RowListModel(const QList<QByteArray>& roles, QObject* parent) : RowListBase(byName(roles), {}, parent) {}
 
-void RowListModel::setRows(QList<QVariantMap> rows) {
-    if (rows == rows_)
-        return;
-    const bool countChanges = rows.size() != rows_.size();
-    beginResetModel();
-    rows_ = std::move(rows);
-    endResetModel();
-    if (countChanges)
-        emit countChanged();
+void RowListModel::setRows(const QList<QVariantMap>& rows) {
+    RowListBase::setRows({rows.begin(), rows.end()});
 }
 
 } // namespace ostrel::hub

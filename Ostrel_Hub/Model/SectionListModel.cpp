@@ -2,51 +2,29 @@
 
 namespace ostrel::hub {
 
-SectionListModel::SectionListModel(QObject* parent) : QAbstractListModel(parent) {}
-
-int SectionListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(hubSectionCount);
-}
-
-QVariant SectionListModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-        return {};
-    const HubSection section = allHubSections()[static_cast<std::size_t>(index.row())];
-    switch (role) {
-    case SectionRole:
-        return QVariant::fromValue(section);
-    case SectionIdRole:
-        return rawValue(section);
-    case Qt::DisplayRole:
-    case TitleRole:
-        return title(section);
-    case IconNameRole:
-        return symbol(section);
-    case BadgeRole:
-        return badge(section);
-    case GroupRole:
-        return group(section);
-    default:
-        return {};
-    }
-}
-
-QHash<int, QByteArray> SectionListModel::roleNames() const {
-    return {{SectionRole, "section"},   {SectionIdRole, "sectionId"}, {TitleRole, "title"},
-            {IconNameRole, "iconName"}, {BadgeRole, "badge"},         {GroupRole, "group"}};
+SectionListModel::SectionListModel(QObject* parent)
+    : RowListBase(
+          {
+              {SectionRole, "section", [](const SectionRow& row) { return QVariant::fromValue(row.section); }},
+              {SectionIdRole, "sectionId", [](const SectionRow& row) { return QVariant(rawValue(row.section)); }},
+              {TitleRole, "title", [](const SectionRow& row) { return QVariant(title(row.section)); }},
+              {IconNameRole, "iconName", [](const SectionRow& row) { return QVariant(symbol(row.section)); }},
+              {BadgeRole, "badge", [](const SectionRow& row) { return QVariant(row.badge); }},
+              {GroupRole, "group", [](const SectionRow& row) { return QVariant(group(row.section)); }},
+          },
+          {.displayRole = TitleRole}, parent) {
+    std::vector<SectionRow> rows;
+    for (const HubSection section : allHubSections())
+        rows.push_back({.section = section});
+    setRows(std::move(rows));
 }
 
 int SectionListModel::badge(HubSection section) const {
-    return badges_[static_cast<std::size_t>(section)];
+    return rows()[static_cast<std::size_t>(section)].badge;
 }
 
 void SectionListModel::setBadge(HubSection section, int count) {
-    auto& kept = badges_[static_cast<std::size_t>(section)];
-    if (kept == count)
-        return;
-    kept = count;
-    const QModelIndex changed = index(static_cast<int>(section));
-    emit dataChanged(changed, changed, {BadgeRole});
+    setRow(static_cast<std::size_t>(section), {.section = section, .badge = count}, {BadgeRole});
 }
 
 QString SectionListModel::group(HubSection section) {

@@ -1,15 +1,21 @@
 #pragma once
 
 #include "Model/HubSection.h"
-
-#include <QAbstractListModel>
-#include <array>
+#include "Model/RowListBase.h"
 
 namespace ostrel::hub {
 
+// One sidebar row: the section and the count its badge shows (0: no badge).
+struct SectionRow {
+    HubSection section = HubSection::discover;
+    int badge = 0;
+
+    bool operator==(const SectionRow&) const = default;
+};
+
 // The sidebar: one row per section in sidebar order, with the group it is listed under and the
-// count its badge shows (0: no badge).
-class SectionListModel : public QAbstractListModel {
+// count its badge shows.
+class SectionListModel : public RowListBase<SectionRow> {
     Q_OBJECT
 
 public:
@@ -24,19 +30,12 @@ public:
 
     explicit SectionListModel(QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
-
     int badge(HubSection section) const;
     // Only a real change is reported to the views.
     void setBadge(HubSection section, int count);
 
     // "" for the store's sections, "Yours" for the user's own, "Account" for the account.
     static QString group(HubSection section);
-
-private:
-    std::array<int, hubSectionCount> badges_{};
 };
 
 } // namespace ostrel::hub

@@ -77,13 +77,18 @@ ColumnLayout {
                             visible: !!modelData.link
                             Layout.fillWidth: true
                         }
+                        // Sized from its own address, not from the block's width (still 0 when
+                        // the row is first laid out, which left only "…"); whole pixels up so a
+                        // rounding never cuts it, and shortened only when the row is too narrow.
                         SeeAllButton {
                             visible: !!modelData.link
                             Layout.topMargin: -6
                             Layout.bottomMargin: -6
                             text: modelData.value
                             Layout.alignment: Qt.AlignRight
-                            Layout.maximumWidth: list.width * 0.6
+                            Layout.fillWidth: true
+                            Layout.preferredWidth: Math.ceil(implicitWidth)
+                            Layout.maximumWidth: Math.ceil(implicitWidth)
                             accessibleName: modelData.label + ": " + modelData.value
                             onClicked: Qt.openUrlExternally(modelData.link)
                         }

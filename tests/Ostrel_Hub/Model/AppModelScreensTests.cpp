@@ -17,16 +17,10 @@ namespace ostrel::hub {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::column;
 using test_support::idsIn;
 using test_support::recordInstalled;
 using ::testing::ElementsAre;
-
-std::vector<QString> itemIdsIn(const ExtrasListModel& list) {
-    std::vector<QString> ids;
-    for (const auto& row : list.rows())
-        ids.push_back(row.itemId);
-    return ids;
-}
 
 struct AppModelScreensTest : ::testing::Test {
     demo::RunningDemo demo;
@@ -250,8 +244,10 @@ TEST_F(AppModelScreensTest, OnlyWhatIsForSaleGoesInTheCart) {
 TEST_F(AppModelScreensTest, ExtrasPagesSayHowEachItemIsHad) {
     auto app = model();
     test::await(app->refreshAll());
-    EXPECT_THAT(itemIdsIn(*app->freeTools()), ElementsAre("ostrel-tuner", "impulse-pack", "loop-cutter"));
-    EXPECT_THAT(itemIdsIn(*app->earlyAccess()), ElementsAre("pitch-pong", "prism-eq-preview", "echo-lab-mac"));
+    EXPECT_THAT(column(*app->freeTools(), &ExtrasRow::itemId),
+                ElementsAre("ostrel-tuner", "impulse-pack", "loop-cutter"));
+    EXPECT_THAT(column(*app->earlyAccess(), &ExtrasRow::itemId),
+                ElementsAre("pitch-pong", "prism-eq-preview", "echo-lab-mac"));
     const auto& early = app->earlyAccess()->rows();
     EXPECT_EQ(early[1].route, "hub");
     EXPECT_EQ(early[2].route, "soon");
@@ -285,7 +281,7 @@ TEST_F(AppModelScreensTest, ReturnInTheSearchOpensTheFirstMatchAndASectionClears
 
     navigation->setSearch("impulse");
     EXPECT_EQ(app->searchResults()->count(), 0);
-    EXPECT_THAT(itemIdsIn(*app->searchExtrasResults()), ElementsAre("impulse-pack"));
+    EXPECT_THAT(column(*app->searchExtrasResults(), &ExtrasRow::itemId), ElementsAre("impulse-pack"));
     app->openFirstMatch();
     EXPECT_EQ(navigation->path(), QStringList{"extra:impulse-pack"});
 

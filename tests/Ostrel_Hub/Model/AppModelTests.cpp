@@ -22,17 +22,11 @@ namespace ostrel::hub {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::bannerTexts;
 using test_support::HubFolders;
 using test_support::idsIn;
 using test_support::recordInstalled;
 using ::testing::ElementsAre;
-
-std::vector<QString> bannerTexts(const BannerList& banners) {
-    std::vector<QString> texts;
-    for (int row = 0; row < banners.rowCount(); ++row)
-        texts.push_back(banners.data(banners.index(row), BannerList::textRole).toString());
-    return texts;
-}
 
 Storefront oneProductStorefront() {
     return Storefront{.suggestedCurrency = "EUR",

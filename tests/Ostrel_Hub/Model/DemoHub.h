@@ -5,7 +5,9 @@
 #include "Catalog/SnapshotCache.h"
 #include "Install/AppDirectories.h"
 #include "Model/AppModel.h"
+#include "Model/BannerList.h"
 #include "Model/ModelEnvironment.h"
+#include "Model/RowListBase.h"
 #include "ModelFolders.h"
 #include "TempDir.h"
 
@@ -36,12 +38,29 @@ struct HubFolders {
     SnapshotCache snapshots() { return SnapshotCache{AppDirectories::owned(dir / "snapshots")}; }
 };
 
+// One field of every row of a list, in order.
+template <typename Row, typename Field>
+std::vector<Field> column(const RowListBase<Row>& list, Field Row::*field) {
+    std::vector<Field> values;
+    for (const auto& row : list.rows())
+        values.push_back(row.*field);
+    return values;
+}
+
 // The product ids of a list, in order.
 inline std::vector<std::string> idsIn(const ProductListModel& list) {
     std::vector<std::string> ids;
     for (const auto& row : list.rows())
         ids.push_back(row.product.id);
     return ids;
+}
+
+// The texts of the banners shown, in order.
+inline std::vector<QString> bannerTexts(const BannerList& banners) {
+    std::vector<QString> texts;
+    for (int row = 0; row < banners.rowCount(); ++row)
+        texts.push_back(banners.data(banners.index(row), BannerList::textRole).toString());
+    return texts;
 }
 
 // An older release on this machine, as another process would have recorded it.

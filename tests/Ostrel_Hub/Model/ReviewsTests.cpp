@@ -5,11 +5,11 @@
 #include "Catalog/SnapshotCache.h"
 #include "DemoHub.h"
 #include "EventLoop.h"
+#include "LoggingDemo.h"
 #include "Model/AppModel.h"
 #include "Model/BannerList.h"
 #include "Model/ProductReviews.h"
 #include "PrivateSessionBus.h"
-#include "ReviewsDemo.h"
 #include "TempDir.h"
 
 #include <QAbstractItemModelTester>
@@ -24,22 +24,10 @@ namespace ostrel::hub {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::bannerTexts;
+using test_support::column;
 using test_support::HubFolders;
 using ::testing::ElementsAre;
-
-std::vector<QString> bannerTexts(const BannerList& banners) {
-    std::vector<QString> texts;
-    for (int row = 0; row < banners.rowCount(); ++row)
-        texts.push_back(banners.data(banners.index(row), BannerList::textRole).toString());
-    return texts;
-}
-
-std::vector<QString> titlesIn(const ReviewListModel& list) {
-    std::vector<QString> titles;
-    for (const auto& row : list.rows())
-        titles.push_back(row.title);
-    return titles;
-}
 
 QString repeated(const QString& piece, int times) {
     QString text;
@@ -49,7 +37,7 @@ QString repeated(const QString& piece, int times) {
 }
 
 struct ReviewsTest : ::testing::Test {
-    test_support::ReviewsDemo demo;
+    demo::LoggingDemo demo;
     HubFolders hub;
 
     void SetUp() override { OSTREL_REQUIRE_PRIVATE_SESSION_BUS(); }
@@ -115,8 +103,8 @@ TEST_F(ReviewsTest, TheFirstPageThenMoreReviewsUntilTheEnd) {
     const auto fiveStars = std::count(ratings.begin(), ratings.end(), 5);
     EXPECT_DOUBLE_EQ(list->shares().front().toDouble(), double(fiveStars) / 23.0);
     // The newest first.
-    EXPECT_EQ(titlesIn(*list).front(), QStringLiteral("Review 22"));
-    EXPECT_EQ(titlesIn(*list).back(), QStringLiteral("Review 13"));
+    EXPECT_EQ(column(*list, &ReviewRow::title).front(), QStringLiteral("Review 22"));
+    EXPECT_EQ(column(*list, &ReviewRow::title).back(), QStringLiteral("Review 13"));
     const auto& first = list->rows().front();
     EXPECT_EQ(first.author, QStringLiteral("fan22"));
     EXPECT_EQ(first.rating, ratings.back());
@@ -129,7 +117,7 @@ TEST_F(ReviewsTest, TheFirstPageThenMoreReviewsUntilTheEnd) {
     test::await(reviews.loadReviews("meter-one", true));
     EXPECT_EQ(list->count(), 23);
     EXPECT_FALSE(list->hasMore());
-    const auto titles = titlesIn(*list);
+    const auto titles = column(*list, &ReviewRow::title);
     std::set<QString> distinct(titles.begin(), titles.end());
     EXPECT_EQ(distinct.size(), 23u);
     EXPECT_EQ(titles.back(), QStringLiteral("Review 0"));
@@ -160,7 +148,7 @@ TEST_F(ReviewsTest, AReviewTheServiceRepeatsOnTheNextPageIsKeptOnce) {
     // A new review pushes the tenth onto the second page, which then repeats it.
     postOthers("meter-one", 1, 13);
     test::await(reviews.loadReviews("meter-one", true));
-    const auto titles = titlesIn(*list);
+    const auto titles = column(*list, &ReviewRow::title);
     EXPECT_EQ(std::set<QString>(titles.begin(), titles.end()).size(), titles.size());
     EXPECT_EQ(list->count(), 13);
     EXPECT_EQ(list->ratingCount(), 14);

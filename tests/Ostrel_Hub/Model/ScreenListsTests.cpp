@@ -3,8 +3,10 @@
 #include "Model/Cart.h"
 #include "Model/ExtrasListModel.h"
 #include "Model/InstalledOnDisk.h"
+#include "Model/ProductListModel.h"
 #include "Model/ProductPageData.h"
 #include "Model/ProductShelves.h"
+#include "Model/ReviewListModel.h"
 #include "Model/SectionListModel.h"
 #include "TempDir.h"
 
@@ -68,6 +70,75 @@ TEST(ExtrasListModel, ShowsItsRowsAndLeavesViewsAloneWhenNothingChanged) {
     list.setRows({});
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(counts.size(), 2);
+}
+
+ProductRow productRow(const std::string& id, bool owned = false) {
+    ProductRow row;
+    row.product = StorefrontProduct{.id = id, .name = "Name of " + id};
+    row.owned = owned;
+    return row;
+}
+
+TEST(ProductListModel, RowsThatKeepTheirProductsInOrderOnlyReportChangedData) {
+    ProductListModel list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy resets(&list, &QAbstractItemModel::modelReset);
+    QSignalSpy changes(&list, &QAbstractItemModel::dataChanged);
+    QSignalSpy counts(&list, &ProductListModel::countChanged);
+    const auto owned = list.roleNames().key("owned");
+
+    list.setRows({productRow("a"), productRow("b")});
+    EXPECT_EQ(resets.size(), 1);
+    EXPECT_EQ(counts.size(), 1);
+    EXPECT_EQ(list.data(list.index(1), Qt::DisplayRole).toString(), "Name of b");
+
+    // The same products with new data: the views keep their rows.
+    list.setRows({productRow("a", true), productRow("b")});
+    EXPECT_EQ(resets.size(), 1);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes.front().at(0).toModelIndex().row(), 0);
+    EXPECT_EQ(changes.front().at(1).toModelIndex().row(), 1);
+    EXPECT_TRUE(list.data(list.index(0), owned).toBool());
+
+    // Another order is another list, of the same length.
+    list.setRows({productRow("b"), productRow("a", true)});
+    EXPECT_EQ(resets.size(), 2);
+    EXPECT_EQ(counts.size(), 1);
+    EXPECT_EQ(list.productIdAt(1), "a");
+    EXPECT_EQ(list.productIdAt(2), "");
+    list.setRows({productRow("b"), productRow("a", true)});
+    EXPECT_EQ(resets.size(), 2);
+    EXPECT_EQ(changes.size(), 1);
+}
+
+TEST(ReviewListModel, AFurtherPageAddsRowsAtTheEndAndAnotherFirstPageReplacesThem) {
+    ReviewListModel list(QStringLiteral("aurora-verb"));
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy resets(&list, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(&list, &QAbstractItemModel::rowsInserted);
+    QSignalSpy counts(&list, &ReviewListModel::countChanged);
+    const auto review = [](std::string id) {
+        return Review{.id = id, .productId = "aurora-verb", .rating = 4, .title = "Title " + id};
+    };
+    ReviewPage page{.productId = "aurora-verb", .reviews = {review("1"), review("2")}, .nextCursor = "2"};
+    list.setPage(page);
+    ASSERT_EQ(inserts.size(), 1);
+    EXPECT_EQ(list.data(list.index(1), Qt::DisplayRole).toString(), "Title 2");
+
+    page.reviews.push_back(review("3"));
+    list.setPage(page);
+    EXPECT_EQ(resets.size(), 0);
+    ASSERT_EQ(inserts.size(), 2);
+    EXPECT_EQ(inserts.back().at(1).toInt(), 2);
+    EXPECT_EQ(inserts.back().at(2).toInt(), 2);
+    EXPECT_EQ(list.count(), 3);
+    EXPECT_EQ(counts.size(), 2);
+
+    list.setPage(ReviewPage{.productId = "aurora-verb", .reviews = {review("4")}});
+    EXPECT_EQ(resets.size(), 1);
+    EXPECT_EQ(inserts.size(), 2);
+    EXPECT_EQ(list.count(), 1);
+    EXPECT_EQ(counts.size(), 3);
 }
 
 TEST(Cart, HoldsEachProductOnceLastAddedLast) {

@@ -14,8 +14,6 @@
 #include "Model/SignInFlow.h"
 #include "Platform/SecretStore.h"
 #include "PrivateSessionBus.h"
-#include "Services/CurlTransport.h"
-#include "Services/InMemoryTokenPersistence.h"
 #include "Services/KeychainTokenPersistence.h"
 #include "Services/ServiceConfig.h"
 #include "TempDir.h"
@@ -34,8 +32,9 @@
 namespace ostrel::hub {
 namespace {
 
+using demo::LoggingDemo;
+using test_support::bannerTexts;
 using test_support::HubFolders;
-using test_support::LoggingDemo;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 
@@ -93,13 +92,6 @@ private:
 
     const ServiceConfig& config_;
 };
-
-std::vector<QString> bannerTexts(const BannerList& banners) {
-    std::vector<QString> texts;
-    for (int row = 0; row < banners.rowCount(); ++row)
-        texts.push_back(banners.data(banners.index(row), BannerList::textRole).toString());
-    return texts;
-}
 
 struct SignInTest : ::testing::Test {
     LoggingDemo demo;
@@ -364,12 +356,8 @@ TEST_F(SignInTest, SigningOutAnotherDeviceListsTheRestAndOpenSigninOpensAGeneral
     auto app = model();
     auto* flow = app->signInFlow();
     // Another device signs in to the same Ostrel ID.
-    OstrelIDClient other(
-        OstrelIDClient::apiBase(demo.config.identityApiHost), OstrelIDClient::signInBase(demo.config.identityApiHost),
-        std::make_shared<CurlTransport>(demo.config.pinnedTrust(), CurlTransport::Options::from(demo.config)),
-        std::make_shared<InMemoryTokenPersistence>());
-    other.requestCode("someone@ostrel.test");
-    other.completeCode("someone@ostrel.test", demo.codeFor("someone@ostrel.test"));
+    const auto other = demo.identityClient();
+    demo.signIn(*other, "someone@ostrel.test");
     test::await(flow->requestCode("someone@ostrel.test"));
     test::await(flow->completeCode("someone@ostrel.test", QString::fromStdString(demo.codeFor("someone@ostrel.test"))));
     ASSERT_EQ(flow->devices()->count(), 2);
@@ -383,9 +371,9 @@ TEST_F(SignInTest, SigningOutAnotherDeviceListsTheRestAndOpenSigninOpensAGeneral
     ASSERT_TRUE(test::runUntil([&] { return flow->devices()->count() == 1; }));
     EXPECT_TRUE(flow->devices()->rows().front().value("isCurrent").toBool());
     EXPECT_TRUE(hasBanner(*app, "Signed out " + another->value("label").toString() + "."));
-    EXPECT_FALSE(other.isSignedIn() && [&] {
+    EXPECT_FALSE(other->isSignedIn() && [&] {
         try {
-            other.profile();
+            other->profile();
             return true;
         } catch (const std::exception&) {
             return false;

@@ -2,13 +2,12 @@
 // screen, on a model against the demo services: each loads without a QML warning, names every
 // control, and says the words of the screen.
 #include "../Model/DemoHub.h"
-#include "../Model/LoggingDemo.h"
 #include "EventLoop.h"
+#include "LoggingDemo.h"
 #include "Model/AppModel.h"
 #include "Model/SignInFlow.h"
 #include "PrivateSessionBus.h"
-#include "ScreenHarness.h"
-#include "Views/Appearance.h"
+#include "ShownScreen.h"
 
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -18,12 +17,8 @@
 namespace ostrel::hub {
 namespace {
 
+using demo::LoggingDemo;
 using test_support::HubFolders;
-using test_support::LoggingDemo;
-
-QString joined(const QStringList& lines) {
-    return lines.join(u'\n');
-}
 
 struct SignInScreens : ::testing::Test {
     LoggingDemo demo;
@@ -48,44 +43,10 @@ struct SignInScreens : ::testing::Test {
     }
 };
 
-// One screen in an off-screen window; the checks every state of it must pass.
-struct Screen {
-    test::ScreenHarness harness;
-    QQuickItem* root = nullptr;
-
-    Screen(const QString& file, AppModel& model, QSize size = {520, 720}) {
-        root = harness.load(file, {{QStringLiteral("hub"), QVariant::fromValue(&model)}}, size);
-        harness.settle(100);
-    }
-    void expectClean(const char* state) {
-        harness.settle(60);
-        ASSERT_NE(root, nullptr) << joined(harness.warnings()).toStdString();
-        EXPECT_TRUE(harness.warnings().isEmpty()) << state << ":\n" << joined(harness.warnings()).toStdString();
-        EXPECT_TRUE(harness.unnamedInteractiveItems().isEmpty())
-            << state << ":\n"
-            << joined(harness.unnamedInteractiveItems()).toStdString();
-    }
-    void expectShows(const QStringList& words, const char* state) {
-        for (const auto& word : words)
-            EXPECT_TRUE(harness.shows(word)) << state << ": no \"" << word.toStdString() << "\" in\n"
-                                             << joined(harness.visibleTexts()).toStdString();
-    }
-    void click(const QString& name) {
-        auto* item = harness.findByName(name);
-        ASSERT_NE(item, nullptr) << "no control named " << name.toStdString() << " in\n"
-                                 << joined(harness.visibleTexts()).toStdString();
-        harness.click(item);
-        harness.settle();
-    }
-    // Saves the screen in both appearances, for a person to look at.
-    void save(const QString& name) {
-        auto* appearance = harness.engine().singletonInstance<Appearance*>(qmlTypeId("Ostrel.Hub", 1, 0, "Appearance"));
-        for (const bool dark : {true, false}) {
-            appearance->setDark(dark);
-            harness.settle(30);
-            harness.grab().save(QStringLiteral("/tmp/signin-%1-%2.png").arg(name, dark ? "dark" : "light"));
-        }
-    }
+// A sign-in or account screen on the model, the size of the sheet unless said otherwise.
+struct Screen : test::ShownScreen {
+    Screen(const QString& file, AppModel& model, QSize size = {520, 720}) : ShownScreen(file, model, {}, size) {}
+    void save(const char* name) { saveBoth(QStringLiteral("signin-") + QLatin1String(name)); }
 };
 
 TEST_F(SignInScreens, TheOstrelIDTabInEveryStateOfItsForm) {

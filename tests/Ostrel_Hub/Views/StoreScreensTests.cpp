@@ -12,6 +12,7 @@
 #include "PrivateSessionBus.h"
 #include "RunningDemo.h"
 #include "ScreenHarness.h"
+#include "ShellModels.h"
 #include "TempDir.h"
 #include "Views/KeyboardGrid.h"
 
@@ -87,17 +88,8 @@ TEST(StoreKeyboardGrid, AMoveFocusesTheTargetAndTurnsTheRingOnWhileOthersPassThe
 }
 
 // -- The three models the screens are shown on --------------------------------------------------
-
-ModelEnvironment folders(const test::TempDir& dir) {
-    return test::modelEnvironmentIn(dir);
-}
-
-// Nothing cached, nothing loaded, no services.
-std::unique_ptr<AppModel> emptyModel(const test::TempDir& dir) {
-    auto environment = folders(dir);
-    environment.cold = true;
-    return std::make_unique<AppModel>(std::move(environment));
-}
+// test_models::EmptyModel (nothing cached, nothing loaded, no services), test_models::LiveModel
+// (the running demo services), and the catalogue of two products below, saved by an earlier run.
 
 Storefront savedStorefront() {
     auto product = [](std::string id, std::string name, std::string tagline) {
@@ -114,15 +106,10 @@ Storefront savedStorefront() {
 // The catalogue saved by an earlier run, not yet refreshed.
 std::unique_ptr<AppModel> cachedModel(const test::TempDir& dir) {
     SnapshotCache{AppDirectories::owned(dir / "snapshots")}.save(savedStorefront(), "storefront");
-    return std::make_unique<AppModel>(folders(dir));
+    return std::make_unique<AppModel>(test::modelEnvironmentIn(dir));
 }
 
-struct LiveHub {
-    demo::RunningDemo demo;
-    test_support::HubFolders folders;
-    std::unique_ptr<AppModel> model =
-        std::make_unique<AppModel>(folders.environmentFor(demo.config, demo.services.codeSigningRoot()));
-};
+using LiveHub = test_models::LiveModel;
 
 QVariantMap with(AppModel* model, QVariantMap properties = {}) {
     properties.insert(QStringLiteral("hub"), QVariant::fromValue(model));
@@ -179,8 +166,8 @@ void expectEveryScreenCleanOn(AppModel* model) {
 // -- Every screen on every model ------------------------------------------------------------------
 
 TEST(StoreScreens, LoadCleanlyOnAnEmptyModel) {
-    test::TempDir dir;
-    auto model = emptyModel(dir);
+    test_models::EmptyModel empty;
+    auto& model = empty.model;
     expectEveryScreenCleanOn(model.get());
 }
 
@@ -202,8 +189,8 @@ TEST(StoreScreens, LoadCleanlyOnTheLiveStore) {
 // -- The front page -----------------------------------------------------------------------------
 
 TEST(StoreDiscover, WithoutTheStoreAndNothingSavedOffersToTryAgain) {
-    test::TempDir dir;
-    auto model = emptyModel(dir);
+    test_models::EmptyModel empty;
+    auto& model = empty.model;
     test::ScreenHarness screens;
     ASSERT_NE(screens.load(QStringLiteral("DiscoverView.qml"), with(model.get())), nullptr);
     EXPECT_TRUE(screens.shows(QStringLiteral("Store unavailable")));
@@ -313,16 +300,16 @@ TEST(StoreBrowse, TheAppsPageHasItsOwnCaption) {
 }
 
 TEST(StoreFree, IsHeadedFreeDownloads) {
-    test::TempDir dir;
-    auto model = emptyModel(dir);
+    test_models::EmptyModel empty;
+    auto& model = empty.model;
     test::ScreenHarness screens;
     ASSERT_NE(screens.load(QStringLiteral("FreeView.qml"), with(model.get())), nullptr);
     EXPECT_TRUE(screens.shows(QStringLiteral("Free downloads")));
 }
 
 TEST(StoreExtrasShelf, AnEmptyShelfSaysItsItemsAppearAsTheyAreReleased) {
-    test::TempDir dir;
-    auto model = emptyModel(dir);
+    test_models::EmptyModel empty;
+    auto& model = empty.model;
     for (const auto& [shelf, title] :
          {std::pair{"freeTools", "Free Tools"}, std::pair{"earlyAccess", "Early Access"}}) {
         test::ScreenHarness screens;
@@ -385,6 +372,17 @@ TEST(StoreProductPage, ShowsTheProductsFactsAndTogglesTheWishlist) {
     EXPECT_TRUE(screens.shows(QStringLiteral("Version ") + page.value("releaseVersion").toString()));
     EXPECT_FALSE(screens.shows(QStringLiteral("Not in the store")));
 
+    // The Website row shows the product's address whole, as a link to it.
+    const auto website = page.value("website").toString();
+    ASSERT_FALSE(website.isEmpty());
+    auto* link = screens.findByName(QStringLiteral("Website: ") + website);
+    ASSERT_NE(link, nullptr) << screens.visibleTexts().join(u'\n').toStdString();
+    auto* address = link->property("contentItem").value<QQuickItem*>();
+    ASSERT_NE(address, nullptr);
+    EXPECT_EQ(address->property("text").toString(), website);
+    EXPECT_FALSE(address->property("truncated").toBool())
+        << "the address is cut to " << address->width() << " of " << address->implicitWidth() << " pixels";
+
     // The reviews arrive after the page: let the column settle before aiming at the button.
     screens.settle(200);
     auto* wish = screens.findByName(QStringLiteral("Add to wishlist"));
@@ -433,8 +431,8 @@ TEST(StoreProductPage, AScreenshotOpensFullSizeAndEscapeClosesIt) {
 }
 
 TEST(StoreExtrasItemPage, AnItemNoLongerListedIsNotAvailable) {
-    test::TempDir dir;
-    auto model = emptyModel(dir);
+    test_models::EmptyModel empty;
+    auto& model = empty.model;
     test::ScreenHarness screens;
     ASSERT_NE(screens.load(QStringLiteral("ExtrasItemPage.qml"), with(model.get(), {{"itemId", "gone"}})), nullptr);
     EXPECT_TRUE(screens.shows(QStringLiteral("Not available")));

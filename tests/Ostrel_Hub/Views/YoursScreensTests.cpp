@@ -5,19 +5,19 @@
 #include "EventLoop.h"
 #include "Install/AppDirectories.h"
 #include "Install/InstallLock.h"
+#include "LoggingDemo.h"
 #include "Model/AppModel.h"
 #include "Model/JobQueue.h"
 #include "Model/Navigation.h"
 #include "Model/Wishlist.h"
 #include "PrivateSessionBus.h"
 #include "RunningDemo.h"
-#include "ScreenHarness.h"
 #include "ShellModels.h"
+#include "ShownScreen.h"
 #include "TempDir.h"
 
 #include <QImage>
 #include <QQuickItem>
-#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -32,51 +32,16 @@ const QStringList yoursScreens = {QStringLiteral("LibraryView.qml"), QStringLite
 using test_support::HubFolders;
 using test_support::recordInstalled;
 
-QString joined(const QStringList& lines) {
-    return lines.join(u'\n');
+using Screen = test::ShownScreen;
+
+// The rows of the screen's list or grid with this object name.
+int rows(const Screen& screen, const char* name) {
+    return screen.child(name)->property("count").toInt();
 }
 
-// One screen in its own off-screen window on a model.
-struct Screen {
-    test::ScreenHarness harness;
-    QQuickItem* root = nullptr;
-
-    Screen(const QString& file, AppModel& model) {
-        root = harness.load(file, {{QStringLiteral("hub"), QVariant::fromValue(&model)}});
-        harness.settle(100);
-    }
-    // The list or grid of the screen by its object name.
-    QQuickItem* list(const char* name) const { return root->findChild<QQuickItem*>(QLatin1String(name)); }
-    int rows(const char* name) const { return list(name)->property("count").toInt(); }
-    void click(const QString& name) {
-        auto* item = harness.findByName(name);
-        ASSERT_NE(item, nullptr) << "no control named " << name.toStdString() << " in\n"
-                                 << joined(harness.visibleTexts()).toStdString();
-        harness.click(item);
-        harness.settle();
-    }
-    bool enabled(const QString& name) const {
-        auto* item = harness.findByName(name);
-        return item && item->isEnabled();
-    }
-    bool showsTextContaining(const QString& part) const {
-        const auto texts = harness.visibleTexts();
-        return std::any_of(texts.begin(), texts.end(), [&](const QString& text) { return text.contains(part); });
-    }
-    // Saves what the screen looks like, for a person to look at when a test fails.
-    void save(const QString& name) { harness.grab().save(QStringLiteral("/tmp/yours-%1.png").arg(name)); }
-};
-
 void expectCleanOnEveryScreen(AppModel& model, const char* which) {
-    for (const auto& file : yoursScreens) {
-        Screen screen(file, model);
-        ASSERT_NE(screen.root, nullptr) << joined(screen.harness.warnings()).toStdString();
-        EXPECT_TRUE(screen.harness.warnings().isEmpty()) << which << " " << file.toStdString() << ":\n"
-                                                         << joined(screen.harness.warnings()).toStdString();
-        EXPECT_TRUE(screen.harness.unnamedInteractiveItems().isEmpty())
-            << which << " " << file.toStdString() << ":\n"
-            << joined(screen.harness.unnamedInteractiveItems()).toStdString();
-    }
+    for (const auto& file : yoursScreens)
+        Screen(file, model).expectClean(which + (" " + file.toStdString()));
 }
 
 TEST(YoursScreens, LoadCleanlyOnAnEmptyAndOnACachedModel) {
@@ -126,7 +91,7 @@ TEST(YoursScreens, WithoutAnAccountLibraryAndUpdatesAskToSignInAndTheOthersSayTh
         EXPECT_TRUE(wishlist.harness.shows(QStringLiteral("Tap the heart on any product to keep it here for later.")));
         wishlist.click(QStringLiteral("Browse Discover"));
         EXPECT_EQ(app->navigation()->selection(), HubSection::discover);
-        EXPECT_TRUE(wishlist.harness.warnings().isEmpty()) << joined(wishlist.harness.warnings()).toStdString();
+        EXPECT_TRUE(wishlist.harness.warnings().isEmpty()) << test::listed(wishlist.harness.warnings());
     }
 }
 
@@ -181,26 +146,26 @@ TEST_F(YoursScreensLive, TheLibraryFilterChangesTheRowsAndEachRowSaysWhereItStan
     Screen library(QStringLiteral("LibraryView.qml"), *app);
     EXPECT_FALSE(library.harness.shows(QStringLiteral("Sign in to see your library")));
     EXPECT_TRUE(library.harness.shows(QStringLiteral("7 owned, 2 installed")));
-    EXPECT_EQ(library.rows("libraryList"), 7);
+    EXPECT_EQ(rows(library, "libraryList"), 7);
     EXPECT_TRUE(library.harness.shows(QStringLiteral("Installed 1.2.0")));
     EXPECT_TRUE(library.harness.shows(QStringLiteral("More actions for Tidal Delay")));
 
     library.click(QStringLiteral("Installed"));
     EXPECT_EQ(app->property("libraryFilter").toInt(), 1);
-    EXPECT_EQ(library.rows("libraryList"), 2);
+    EXPECT_EQ(rows(library, "libraryList"), 2);
     EXPECT_TRUE(library.harness.shows(QStringLiteral("Meter One")));
     EXPECT_FALSE(library.harness.shows(QStringLiteral("Aurora Verb")));
     EXPECT_TRUE(library.harness.shows(QStringLiteral("7 owned, 2 installed")));
 
     library.click(QStringLiteral("Not Installed"));
     EXPECT_EQ(app->property("libraryFilter").toInt(), 2);
-    EXPECT_EQ(library.rows("libraryList"), 5);
+    EXPECT_EQ(rows(library, "libraryList"), 5);
     EXPECT_TRUE(library.harness.shows(QStringLiteral("Aurora Verb")));
     EXPECT_FALSE(library.harness.shows(QStringLiteral("Tidal Delay")));
 
     library.click(QStringLiteral("All"));
-    EXPECT_EQ(library.rows("libraryList"), 7);
-    library.save(QStringLiteral("library"));
+    EXPECT_EQ(rows(library, "libraryList"), 7);
+    library.saveBoth(QStringLiteral("yours-library"));
 }
 
 TEST_F(YoursScreensLive, ARowMenuNamesEveryActionAndTakesTheUserToTheStore) {
@@ -210,10 +175,10 @@ TEST_F(YoursScreensLive, ARowMenuNamesEveryActionAndTakesTheUserToTheStore) {
                               "Move to Trash", "View in Store"})
         EXPECT_TRUE(library.harness.shows(QString::fromLatin1(words))) << words;
     EXPECT_TRUE(library.harness.unnamedInteractiveItems().isEmpty())
-        << joined(library.harness.unnamedInteractiveItems()).toStdString();
+        << test::listed(library.harness.unnamedInteractiveItems());
     EXPECT_FALSE(library.enabled(QStringLiteral("Open"))) << "a plug-in is not opened";
     EXPECT_TRUE(library.enabled(QStringLiteral("Move to Trash")));
-    library.save(QStringLiteral("library-menu"));
+    library.saveBoth(QStringLiteral("yours-library-menu"));
     library.click(QStringLiteral("View in Store"));
     EXPECT_EQ(app->navigation()->path(), QStringList{QStringLiteral("tidal-delay")});
 }
@@ -228,8 +193,8 @@ TEST_F(YoursScreensLive, UpdatesListTheNewerReleaseWithItsVersionsAndTheSwitchFo
     EXPECT_TRUE(updates.enabled(QStringLiteral("Update All")));
     EXPECT_FALSE(updates.harness.shows(QStringLiteral("Everything you installed is up to date.")));
     EXPECT_TRUE(updates.harness.shows(QStringLiteral("Installed")));
-    EXPECT_EQ(updates.rows("installedList"), 2);
-    updates.save(QStringLiteral("updates"));
+    EXPECT_EQ(rows(updates, "installedList"), 2);
+    updates.saveBoth(QStringLiteral("yours-updates"));
 
     EXPECT_FALSE(app->autoUpdate());
     updates.click(QStringLiteral("Install updates automatically"));
@@ -258,7 +223,7 @@ TEST_F(YoursScreensLive, DownloadsShowEachStageNewestFirstWithTheButtonsItAllows
     EXPECT_TRUE(downloads.showsTextContaining(QStringLiteral(" of ")));
     EXPECT_TRUE(downloads.harness.shows(QStringLiteral("Pause")));
     EXPECT_FALSE(downloads.harness.shows(QStringLiteral("Resume")));
-    downloads.save(QStringLiteral("downloads-running"));
+    downloads.saveBoth(QStringLiteral("yours-downloads-running"));
 
     downloads.click(QStringLiteral("Pause"));
     ASSERT_TRUE(test::runUntil([&] { return settled("grain-field"); }));
@@ -275,13 +240,13 @@ TEST_F(YoursScreensLive, DownloadsShowEachStageNewestFirstWithTheButtonsItAllows
     downloads.harness.settle();
     EXPECT_TRUE(downloads.harness.shows(QStringLiteral("Done")));
     EXPECT_TRUE(downloads.harness.shows(QStringLiteral("Check only")));
-    auto* list = downloads.list("jobList");
+    auto* list = downloads.child("jobList");
     ASSERT_EQ(list->property("count").toInt(), 2);
     QQuickItem* top = nullptr;
     QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, top), Q_ARG(int, 0));
     ASSERT_NE(top, nullptr);
     EXPECT_EQ(top->property("productId").toString().toStdString(), "tidal-delay") << "the newest job comes first";
-    downloads.save(QStringLiteral("downloads-done"));
+    downloads.saveBoth(QStringLiteral("yours-downloads-done"));
 
     downloads.click(QStringLiteral("Clear Finished"));
     EXPECT_EQ(app->jobs()->rowCount(), 0);
@@ -299,7 +264,7 @@ TEST_F(YoursScreensLive, AFailedJobShowsItsReasonAndRetries) {
         EXPECT_TRUE(downloads.harness.shows(JobQueue::lockedMessage));
         EXPECT_TRUE(downloads.harness.shows(QStringLiteral("Retry")));
         EXPECT_FALSE(downloads.harness.shows(QStringLiteral("Done")));
-        downloads.save(QStringLiteral("downloads-failed"));
+        downloads.saveBoth(QStringLiteral("yours-downloads-failed"));
     }
     downloads.click(QStringLiteral("Retry"));
     ASSERT_TRUE(test::runUntil([&] { return settled("meter-one"); }));
@@ -313,59 +278,30 @@ TEST_F(YoursScreensLive, TheWishlistCountsItsProductsAndPutsThemAllInTheCart) {
     app->wishlist()->toggle(QStringLiteral("pulse-gate"));
     Screen wishlist(QStringLiteral("WishlistView.qml"), *app);
     EXPECT_TRUE(wishlist.harness.shows(QStringLiteral("2 saved")));
-    EXPECT_EQ(wishlist.rows("wishlistGrid"), 2);
+    EXPECT_EQ(rows(wishlist, "wishlistGrid"), 2);
     EXPECT_FALSE(wishlist.harness.shows(QStringLiteral("Your wishlist is empty")));
-    wishlist.save(QStringLiteral("wishlist"));
+    wishlist.saveBoth(QStringLiteral("yours-wishlist"));
     wishlist.click(QStringLiteral("Add all 2 to cart"));
     EXPECT_EQ(app->property("cartCount").toInt(), 2);
 }
 
-// The demo services with their log kept, to read the e-mailed sign-in code from it.
-struct LoggingDemo {
-    test::TempDir dir;
-    std::mutex lock;
-    std::vector<std::string> lines;
-    demo::DemoServices services{demo::DemoServicesOptions{.stateFolder = dir / "state",
-                                                          .catalogueFile = OSTREL_DEMO_CATALOGUE,
-                                                          .settleDelay = std::chrono::seconds(0),
-                                                          .log = [this](const std::string& line) {
-                                                              const std::lock_guard guard(lock);
-                                                              lines.push_back(line);
-                                                          }}};
-    ServiceConfig config = (services.start(), ServiceConfig::load(services.configFile()));
-
-    std::string lastCodeFor(const std::string& email) {
-        const std::lock_guard guard(lock);
-        const std::string marker = "sign-in code for " + email + ": ";
-        for (auto line = lines.rbegin(); line != lines.rend(); ++line)
-            if (auto at = line->find(marker); at != std::string::npos)
-                return line->substr(at + marker.size());
-        return {};
-    }
-};
-
 TEST(YoursScreensOstrelIDOnly, TheLibraryAsksToConnectTheStoreAccountTheDownloadsComeFrom) {
     OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
-    LoggingDemo demo;
+    demo::LoggingDemo demo;
     HubFolders folders;
-    auto environment = folders.isolated();
-    environment.config = demo.config;
-    AppModel app(std::move(environment));
-    app.services().ostrelID.requestCode("demo@ostrel.test");
-    app.services().ostrelID.completeCode("demo@ostrel.test", demo.lastCodeFor("demo@ostrel.test"));
+    AppModel app(folders.environmentFor(demo.config, demo.services.codeSigningRoot()));
+    demo.signIn(app.services().ostrelID, "demo@ostrel.test");
     test::await(app.refreshAll());
     ASSERT_TRUE(app.ostrelSignedIn());
     ASSERT_FALSE(app.storeConnected());
 
     Screen library(QStringLiteral("LibraryView.qml"), app);
-    EXPECT_TRUE(library.harness.warnings().isEmpty()) << joined(library.harness.warnings()).toStdString();
-    EXPECT_TRUE(library.harness.unnamedInteractiveItems().isEmpty())
-        << joined(library.harness.unnamedInteractiveItems()).toStdString();
+    library.expectClean("signed in to Ostrel ID only");
     EXPECT_FALSE(library.harness.shows(QStringLiteral("Sign in to see your library")));
     EXPECT_TRUE(library.harness.shows(QStringLiteral("Connect your store account to install")));
     EXPECT_TRUE(library.harness.shows(
         QStringLiteral("Sign in with the email you bought with. You only do this once on this Mac.")));
-    library.save(QStringLiteral("library-ostrel-id-only"));
+    library.saveBoth(QStringLiteral("yours-library-ostrel-id-only"));
     library.click(QStringLiteral("Connect"));
     EXPECT_TRUE(app.showSignIn());
 }
