@@ -15,6 +15,7 @@ ServiceConfig DemoHosts::config(const std::set<std::string>& pins, const std::fi
         .downloadPins = pins,
         .caBundle = caBundle,
         .connectTo = {},
+        .paymentDomains = {paymentDomain},
     };
     for (const auto& host : all())
         config.connectTo.emplace(host, address);

@@ -20,8 +20,11 @@ struct DemoHosts {
     std::string web = "ostrel.localhost";                    // the maker's site: extras feed, screenshots
     std::string downloadDomain = "storage.ostrel.localhost"; // object storage; only subdomains serve files
     std::string downloads = "releases.storage.ostrel.localhost";
+    // The card and wallet service the checkout page hands over to, on a domain of its own.
+    std::string paymentDomain = "demopay.localhost";
+    std::string payments = "checkout.demopay.localhost";
 
-    std::vector<std::string> all() const { return {store, assets, identity, web, downloads}; }
+    std::vector<std::string> all() const { return {store, assets, identity, web, downloads, payments}; }
     static std::string https(const std::string& host) { return "https://" + host; }
 
     // Every role on these hosts, pinned to `pins`, trusting `caBundle`, reached at `address`
