@@ -17,17 +17,12 @@ QStringList listOf(const std::set<std::string>& texts) {
     return list;
 }
 
-// The services' hosts as the payment view must see them; hosts the configuration sends to
-// another address (the local demo services) are resolved to it.
+// What the payment view may open, and the authorities it may trust besides the system's.
 QVariantMap webRulesFor(const ServiceConfig& config) {
-    QStringList hostRules;
-    for (const auto& [host, address] : config.connectTo)
-        hostRules << QString::fromStdString("MAP " + host + " " + address);
     return {
         {QStringLiteral("topLevelHosts"), QStringList{QString::fromStdString(config.storeApiHost)}},
         {QStringLiteral("paymentDomains"), listOf(config.paymentDomains)},
         {QStringLiteral("authorities"), config.caBundle ? QString::fromStdString(config.caBundle->string()) : QString()},
-        {QStringLiteral("hostRules"), hostRules},
     };
 }
 

@@ -50,8 +50,7 @@ class Checkout : public QObject {
     Q_PROPERTY(bool returned READ returned NOTIFY statusChanged)
     Q_PROPERTY(bool polling READ polling NOTIFY statusChanged)
     // What the payment view needs to know about the services: "topLevelHosts",
-    // "paymentDomains", "authorities" (a CA bundle file, "" for the system's) and "hostRules"
-    // (a resolver rule per host the configuration sends elsewhere).
+    // "paymentDomains" and "authorities" (a CA bundle file, "" for the system's).
     Q_PROPERTY(QVariantMap webRules READ webRules CONSTANT)
 
 public:
