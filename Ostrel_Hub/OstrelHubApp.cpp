@@ -1,5 +1,7 @@
 #include "OstrelHubApp.h"
 
+#include "Checkout/CheckoutGuard.h"
+#include "Checkout/CheckoutTypes.h"
 #include "LaunchProbes.h"
 #include "Model/LaunchOpen.h"
 #include "Util/Log.h"
@@ -55,6 +57,8 @@ int OstrelHubApp::run(int argc, char** argv) {
         preferOffScreenRendering();
     QGuiApplication application(argc, argv);
     describeApplication();
+    registerCheckoutTypes();
+    CheckoutGuard::prepareEngine(arguments.snapshot);
     std::optional<ModelEnvironment> environment;
     try {
         environment = arguments.environment();

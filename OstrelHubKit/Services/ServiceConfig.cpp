@@ -126,9 +126,9 @@ ServiceConfig ServiceConfig::load(const std::filesystem::path& file) {
 
 std::string ServiceConfig::toJson() const {
     json object{
-        {"storeApiHost", storeApiHost}, {"storeAssetHost", storeAssetHost}, {"identityApiHost", identityApiHost},
-        {"webDomain", webDomain},       {"downloadDomain", downloadDomain}, {"storePins", storePins},
-        {"identityPins", identityPins}, {"downloadPins", downloadPins},     {"connectTo", connectTo},
+        {"storeApiHost", storeApiHost},     {"storeAssetHost", storeAssetHost}, {"identityApiHost", identityApiHost},
+        {"webDomain", webDomain},           {"downloadDomain", downloadDomain}, {"storePins", storePins},
+        {"identityPins", identityPins},     {"downloadPins", downloadPins},     {"connectTo", connectTo},
         {"paymentDomains", paymentDomains},
     };
     if (caBundle)

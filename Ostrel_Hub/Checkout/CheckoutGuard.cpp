@@ -17,8 +17,7 @@ CheckoutGuard::CheckoutGuard(QObject* parent)
     connect(interceptor_.get(), &CheckoutInterceptor::insecureContentChanged, this,
             &CheckoutGuard::insecureContentChanged);
     // By name: the request's type is private to the engine; the guard needs only the moment.
-    connect(profile_.get(), SIGNAL(downloadRequested(QQuickWebEngineDownloadRequest*)), this,
-            SLOT(refuseDownloads()));
+    connect(profile_.get(), SIGNAL(downloadRequested(QQuickWebEngineDownloadRequest*)), this, SLOT(refuseDownloads()));
 }
 
 CheckoutGuard::~CheckoutGuard() {

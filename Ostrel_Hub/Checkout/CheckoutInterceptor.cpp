@@ -27,8 +27,7 @@ void CheckoutInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
         emit returned();
         return;
     case CheckoutPolicy::Decision::cancel:
-        Log::info(Log::Category::store,
-                  "checkout view: refused " + info.requestUrl().toDisplayString().toStdString());
+        Log::info(Log::Category::store, "checkout view: refused " + info.requestUrl().toDisplayString().toStdString());
         info.block(true);
         return;
     }

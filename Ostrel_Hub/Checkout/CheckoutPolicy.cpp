@@ -49,9 +49,8 @@ bool CheckoutPolicy::allowsPopup(const QUrl& url) const {
 }
 
 bool CheckoutPolicy::isPaymentHost(const QString& host) const {
-    return std::any_of(paymentDomains_.begin(), paymentDomains_.end(), [&](const QString& domain) {
-        return host == domain || host.endsWith(u'.' + domain);
-    });
+    return std::any_of(paymentDomains_.begin(), paymentDomains_.end(),
+                       [&](const QString& domain) { return host == domain || host.endsWith(u'.' + domain); });
 }
 
 } // namespace ostrel::hub

@@ -43,8 +43,7 @@ void AppModel::setUpCheckout() {
         .settled = [this](const CheckoutSession& session,
                           const Order& order) { checkoutFinished(session, order); }, // runs on its own
     };
-    checkout_ =
-        std::make_unique<Checkout>(environment_.config, environment_.checkoutTiming, std::move(hooks), this);
+    checkout_ = std::make_unique<Checkout>(environment_.config, environment_.checkoutTiming, std::move(hooks), this);
 }
 
 void AppModel::addToCart(const StorefrontProduct& product, const std::optional<PricingVariation>& variation) {
@@ -75,8 +74,8 @@ QCoro::Task<> AppModel::beginCheckout(std::vector<CartLine> lines, bool clearsCa
     CheckoutSession session;
     session.orderId = newOrderId();
     session.clearsCart = clearsCart;
-    session.returnURL = CheckoutSession::returnURLFor(QString::fromStdString(environment_.config.webDomain),
-                                                      session.orderId);
+    session.returnURL =
+        CheckoutSession::returnURLFor(QString::fromStdString(environment_.config.webDomain), session.orderId);
     std::vector<OrderLineItem> items;
     for (const auto& line : lines) {
         items.push_back(OrderLineItem::product(line.product.id, line.variation.id, 1));
@@ -107,7 +106,8 @@ QCoro::Task<> AppModel::checkoutFinished(CheckoutSession session, Order) {
     if (session.clearsCart)
         cart_->clear();
     wishlist_->removeAll(session.productIds);
-    flash(Banner::Tone::success, QStringLiteral("Payment received for ") + session.productNames.join(QStringLiteral(", ")) +
+    flash(Banner::Tone::success, QStringLiteral("Payment received for ") +
+                                     session.productNames.join(QStringLiteral(", ")) +
                                      QStringLiteral(". It is in your store account, and the receipt is on its way "
                                                     "by e-mail."));
     if (!storeConnected())

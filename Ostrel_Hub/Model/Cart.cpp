@@ -50,7 +50,7 @@ bool Cart::contains(const QString& id) const {
 void Cart::add(CartLine line) {
     if (!lines_.empty() && lines_.back() == line)
         return;
-    remove(QString::fromStdString(line.product.id));
+    eraseLine(line.product.id);
     const int row = count();
     beginInsertRows({}, row, row);
     lines_.push_back(std::move(line));
@@ -59,16 +59,20 @@ void Cart::add(CartLine line) {
 }
 
 void Cart::remove(const QString& id) {
-    const auto wanted = id.toStdString();
+    if (eraseLine(id.toStdString()))
+        emit changed();
+}
+
+bool Cart::eraseLine(const std::string& id) {
     const auto found =
-        std::find_if(lines_.begin(), lines_.end(), [&](const CartLine& line) { return line.product.id == wanted; });
+        std::find_if(lines_.begin(), lines_.end(), [&](const CartLine& line) { return line.product.id == id; });
     if (found == lines_.end())
-        return;
+        return false;
     const int row = static_cast<int>(found - lines_.begin());
     beginRemoveRows({}, row, row);
     lines_.erase(found);
     endRemoveRows();
-    emit changed();
+    return true;
 }
 
 void Cart::clear() {

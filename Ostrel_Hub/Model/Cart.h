@@ -57,6 +57,8 @@ signals:
     void changed();
 
 private:
+    bool eraseLine(const std::string& id);
+
     std::vector<CartLine> lines_;
     std::string currency_;
     std::string localeName_;

@@ -22,7 +22,8 @@ QVariantMap webRulesFor(const ServiceConfig& config) {
     return {
         {QStringLiteral("topLevelHosts"), QStringList{QString::fromStdString(config.storeApiHost)}},
         {QStringLiteral("paymentDomains"), listOf(config.paymentDomains)},
-        {QStringLiteral("authorities"), config.caBundle ? QString::fromStdString(config.caBundle->string()) : QString()},
+        {QStringLiteral("authorities"),
+         config.caBundle ? QString::fromStdString(config.caBundle->string()) : QString()},
     };
 }
 

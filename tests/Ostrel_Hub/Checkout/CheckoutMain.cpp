@@ -3,10 +3,11 @@
 #include "HomeIsolation.h"
 
 #include <QGuiApplication>
-#include <QtWebEngineQuick/qtwebenginequickglobal.h>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
+
+#include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 int main(int argc, char** argv) {
     auto home = ostrel::test::isolateHome();

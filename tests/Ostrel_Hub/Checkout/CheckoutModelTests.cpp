@@ -37,9 +37,8 @@ struct CheckoutModelTest : ::testing::Test {
 
     demo::RunningDemo& demo = *running;
     HubFolders hub;
-    CheckoutTiming timing{.afterReturn = std::chrono::milliseconds(5),
-                          .whilePaying = std::chrono::milliseconds(5),
-                          .maxPolls = 100'000};
+    CheckoutTiming timing{
+        .afterReturn = std::chrono::milliseconds(5), .whilePaying = std::chrono::milliseconds(5), .maxPolls = 100'000};
 
     void SetUp() override {
         OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
@@ -69,10 +68,10 @@ TEST_F(CheckoutModelTest, TheCartHoldsEachProductOnceWithItsLastVariationAndTota
     auto app = model();
     app->setCurrency("EUR");
     QAbstractItemModelTester tester(app->cart(), QAbstractItemModelTester::FailureReportingMode::Warning);
-    const StorefrontProduct alpha{
-        .id = "alpha",
-        .name = "Alpha",
-        .defaultVariation = PricingVariation{.id = "a1", .price = {{"EUR", 10}, {"USD", 12}}}};
+    const StorefrontProduct alpha{.id = "alpha",
+                                  .name = "Alpha",
+                                  .defaultVariation =
+                                      PricingVariation{.id = "a1", .price = {{"EUR", 10}, {"USD", 12}}}};
     const StorefrontProduct beta{
         .id = "beta", .name = "Beta", .defaultVariation = PricingVariation{.id = "b1", .price = {{"USD", 5}}}};
     const PricingVariation monthly{
@@ -128,8 +127,7 @@ TEST_F(CheckoutModelTest, ASettledCartCheckoutEmptiesTheCartTrimsTheWishlistAndL
     ASSERT_TRUE(test::runUntil([&] { return checkout->active(); }));
     const auto session = *checkout->session();
     EXPECT_EQ(session.url.host(), QString::fromStdString(demo.config.storeApiHost));
-    EXPECT_EQ(session.returnURL.toString(),
-              "https://ostrel.localhost/hub/checkout-complete?order=" + session.orderId);
+    EXPECT_EQ(session.returnURL.toString(), "https://ostrel.localhost/hub/checkout-complete?order=" + session.orderId);
     EXPECT_EQ(session.orderId, session.orderId.toLower());
     EXPECT_EQ(session.productIds, (QStringList{"velvet-comp", "prism-eq"}));
     EXPECT_TRUE(session.clearsCart);

@@ -39,10 +39,10 @@ TEST(CheckoutWeb, TheDemoPaymentPageIsPaidInTheEngineAndEndsAtTheReturnAddress) 
     QWebEngineProfile profile; // off the record
     ASSERT_TRUE(profile.isOffTheRecord());
     CheckoutInterceptor interceptor;
-    interceptor.setPolicy(CheckoutGuard::policyFor(
-        {{"topLevelHosts", QStringList{QString::fromStdString(demo.config.storeApiHost)}},
-         {"paymentDomains", QStringList{"demopay.localhost"}}},
-        returnUrl));
+    interceptor.setPolicy(
+        CheckoutGuard::policyFor({{"topLevelHosts", QStringList{QString::fromStdString(demo.config.storeApiHost)}},
+                                  {"paymentDomains", QStringList{"demopay.localhost"}}},
+                                 returnUrl));
     profile.setUrlRequestInterceptor(&interceptor);
     bool returned = false;
     QObject::connect(&interceptor, &CheckoutInterceptor::returned, [&] { returned = true; });
