@@ -152,6 +152,12 @@ Extraction Extractor::extractZip(const fs::path& zip, const fs::path& work, cons
     return result;
 }
 
+void Extractor::expandArchive(const fs::path& archive, const fs::path& into) const {
+    refuseEscapingMemberNames(archive);
+    expand(archive, into);
+    checkExpandedTree(into);
+}
+
 Extraction Extractor::expandPackage(const fs::path& package, const fs::path& work, const fs::path& staging) const {
     checkPackageSize(package, work);
     const fs::path expanded = work / "expanded";

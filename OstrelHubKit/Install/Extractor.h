@@ -40,6 +40,11 @@ public:
     Extraction extractZip(const std::filesystem::path& zip, const std::filesystem::path& work,
                           const std::filesystem::path& staging) const;
 
+    // Expands a tar or zip archive of plain files into an existing folder: member names that
+    // would land outside it are refused before anything is written, and the expanded tree is
+    // checked for escaping links and measured against the size limit.
+    void expandArchive(const std::filesystem::path& archive, const std::filesystem::path& into) const;
+
     // Expands a package whose signature was already checked into
     // work/"expanded" and stages what each component installs, noting scripts
     // it skipped. Payloads are unpacked by us; scripts stay packed and unrun.

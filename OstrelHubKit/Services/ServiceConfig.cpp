@@ -77,6 +77,7 @@ const ServiceConfig& ServiceConfig::production() {
         .caBundle = std::nullopt,
         .connectTo = {},
         .paymentDomains = {"stripe.com", "stripe.network", "paypal.com", "paypalobjects.com"},
+        .hubUpdateFeed = std::nullopt,
     };
     return config;
 }
@@ -98,6 +99,7 @@ ServiceConfig ServiceConfig::fromJson(std::string_view text) {
             .caBundle = object.optional<std::string>("caBundle"),
             .connectTo = connectTargets(object),
             .paymentDomains = paymentDomainsIn(object),
+            .hubUpdateFeed = object.optional<std::string>("hubUpdateFeed"),
         };
     } catch (const std::exception& e) {
         throw ServiceConfigError("", e.what());
@@ -133,6 +135,8 @@ std::string ServiceConfig::toJson() const {
     };
     if (caBundle)
         object["caBundle"] = caBundle->string();
+    if (hubUpdateFeed)
+        object["hubUpdateFeed"] = *hubUpdateFeed;
     return object.dump(2) + "\n";
 }
 
@@ -149,6 +153,10 @@ PinnedTrust ServiceConfig::pinnedTrust() const {
         .pins = {{storeApiHost, storePins}, {identityApiHost, identityPins}, {webDomain, identityPins}},
         .suffixPins = {{downloadDomain, downloadPins}},
     };
+}
+
+Url ServiceConfig::hubUpdateFeedUrl() const {
+    return Url(hubUpdateFeed.value_or("https://" + webDomain + "/hub/appcast"));
 }
 
 } // namespace ostrel

@@ -34,7 +34,9 @@ struct ServiceConfig {
     std::map<std::string, std::string> connectTo;
     // The registrable domains of the card and wallet services the store's payment page uses;
     // the checkout view opens their pages and windows, and no others besides the store's.
-    std::set<std::string> paymentDomains;
+    std::set<std::string> paymentDomains = {};
+    // The hub's own update feed; absent: "/hub/appcast" on the web domain.
+    std::optional<std::string> hubUpdateFeed = std::nullopt;
 
     static const ServiceConfig& production();
     // Throws ServiceConfigError.
@@ -44,6 +46,8 @@ struct ServiceConfig {
 
     HostPolicy hostPolicy() const;
     PinnedTrust pinnedTrust() const;
+    // hubUpdateFeed, or its default on the web domain.
+    Url hubUpdateFeedUrl() const;
 
     bool operator==(const ServiceConfig&) const = default;
 };

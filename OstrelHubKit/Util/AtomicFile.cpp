@@ -40,14 +40,13 @@ struct TemporaryFile {
     }
 };
 
-// A rename or unlink is durable only once the folder holding it is flushed.
+} // namespace
+
 void syncFolder(const fs::path& folder) {
     UniqueFd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd || ::fsync(fd.get()) != 0)
         throwFileError("could not flush the folder", folder);
 }
-
-} // namespace
 
 void write(const fs::path& file, std::string_view bytes, fs::perms permissions) {
     const auto mode = static_cast<mode_t>(permissions & fs::perms::mask);

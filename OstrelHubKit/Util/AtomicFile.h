@@ -22,6 +22,10 @@ void write(const std::filesystem::path& file, std::string_view bytes,
 // missing file are thrown as std::filesystem::filesystem_error.
 void remove(const std::filesystem::path& file);
 
+// A rename or unlink is durable only once the folder holding it is flushed. Errors are thrown
+// as std::filesystem::filesystem_error.
+void syncFolder(const std::filesystem::path& folder);
+
 // Whether a name is one of write()'s temporary files for `file`.
 bool isTemporaryOf(const std::filesystem::path& candidate, const std::filesystem::path& file);
 

@@ -194,9 +194,12 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
     return pointers;
 }
 
-std::vector<std::string> environmentEntries() {
+std::vector<std::string> environmentEntries(const Environment& extra) {
+    auto table = environment();
+    for (const auto& [key, value] : extra)
+        table[key] = value;
     std::vector<std::string> entries;
-    for (const auto& [key, value] : environment())
+    for (const auto& [key, value] : table)
         entries.push_back(key + "=" + value);
     return entries;
 }
@@ -244,11 +247,12 @@ struct LaunchPlan {
     failInChild(reportFd);
 }
 
-pid_t spawn(const std::string& tool, const std::vector<std::string>& arguments, int outFd, int errFd) {
+pid_t spawn(const std::string& tool, const std::vector<std::string>& arguments, const Environment& extra, int outFd,
+            int errFd) {
     LaunchPlan plan;
     plan.argv.push_back(tool);
     plan.argv.insert(plan.argv.end(), arguments.begin(), arguments.end());
-    plan.envp = environmentEntries();
+    plan.envp = environmentEntries(extra);
     plan.argvPointers = pointersTo(plan.argv);
     plan.envpPointers = pointersTo(plan.envp);
     plan.devNull = UniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
@@ -300,10 +304,10 @@ std::string toolName(const std::string& tool) {
 }
 
 Result run(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds,
-           std::stop_token stop) {
+           std::stop_token stop, const Environment& extra) {
     Pipe out = makePipe();
     Pipe err = makePipe();
-    Child child(spawn(tool, arguments, out.write.get(), err.write.get()));
+    Child child(spawn(tool, arguments, extra, out.write.get(), err.write.get()));
     // Our copies of the write ends must go, or the readers would never see end of file.
     out.write.reset();
     err.write.reset();
@@ -328,8 +332,8 @@ Result run(const std::string& tool, const std::vector<std::string>& arguments, d
 }
 
 Result check(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds,
-             std::stop_token stop) {
-    Result result = run(tool, arguments, timeoutSeconds, std::move(stop));
+             std::stop_token stop, const Environment& extra) {
+    Result result = run(tool, arguments, timeoutSeconds, std::move(stop), extra);
     if (result.status != 0)
         throw ToolFailed(toolName(tool), std::string(Text::trimmedAscii(result.standardError)));
     return result;

@@ -48,17 +48,21 @@ private:
 // PATH, HOME, TMPDIR and LANG, and nothing else of the hub's environment.
 const std::map<std::string, std::string>& environment();
 
+// Entries added to environment() for one tool, replacing any of the same name: a tool that
+// must reach the user's session (the session bus, the runtime folder) is given exactly those.
+using Environment = std::map<std::string, std::string>;
+
 // Runs the tool to its end and returns whatever its status. Throws
 // LaunchError, ToolFailed(name, "timed out") once the limit has passed, or
 // Cancelled once `stop` is requested; either way the tool and anything it
 // started are killed and reaped. A tool also dies with the thread that
 // started it, so a hub that is killed leaves no tool writing behind it.
 Result run(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds,
-           std::stop_token stop = {});
+           std::stop_token stop = {}, const Environment& extra = {});
 
 // run(), then ToolFailed(name, trimmed stderr) for a non-zero status.
 Result check(const std::string& tool, const std::vector<std::string>& arguments, double timeoutSeconds,
-             std::stop_token stop = {});
+             std::stop_token stop = {}, const Environment& extra = {});
 
 // The name used in errors: the last path component of the tool.
 std::string toolName(const std::string& tool);

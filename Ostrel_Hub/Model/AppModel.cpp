@@ -1,6 +1,8 @@
 #include "Model/AppModel.h"
 
+#include "Model/AccountText.h"
 #include "Model/ByteCount.h"
+#include "Model/CurrencyChoices.h"
 #include "Model/ExtrasText.h"
 #include "Model/FailureSentence.h"
 #include "Model/LibraryRowText.h"
@@ -81,11 +83,35 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
     connect(this, &AppModel::extrasChanged, this, &AppModel::rebuildExtrasLists);
     connect(this, &AppModel::lastCheckedChanged, this, &AppModel::lastCheckedTextChanged);
     connect(&minuteTimer_, &QTimer::timeout, this, &AppModel::lastCheckedTextChanged);
+    connect(this, &AppModel::storefrontChanged, this, &AppModel::availableCurrenciesChanged);
+    connect(this, &AppModel::currencyChanged, this, &AppModel::availableCurrenciesChanged);
     minuteTimer_.start(std::chrono::minutes(1));
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(jobs_.get(), signal, this, &AppModel::jobsChanged);
     connect(jobs_.get(), &QAbstractItemModel::dataChanged, this, &AppModel::jobsChanged);
     connect(jobs_.get(), &QAbstractItemModel::modelReset, this, &AppModel::jobsChanged);
+    // Ratings and reviews; a post that finds the identity session gone signs the model out of it.
+    reviews_ = std::make_unique<ProductReviews>(
+        services_, environment_.fixtures,
+        ReviewHooks{.signedIn = [this] { return ostrelSignedIn(); },
+                    .sessionEnded =
+                        [this] {
+                            state_.ostrelProfile.reset();
+                            emit accountChanged();
+                            rebuildLists();
+                        },
+                    .flash = [this](Banner::Tone tone, const QString& text) { flash(tone, text); }},
+        ReviewLimits{}, this);
+    connect(this, &AppModel::accountChanged, reviews_.get(), [this] {
+        if (!ostrelSignedIn())
+            reviews_->forgetOwnReviews();
+    });
+    // Opening a product page loads its reviews afresh.
+    connect(navigation_.get(), &Navigation::pathChanged, reviews_.get(), [this] {
+        const auto path = navigation_->path();
+        if (!path.isEmpty() && !path.last().startsWith(Navigation::extraPrefix))
+            reviews_->load(path.last());
+    });
     state_.installed = services_->ledger->all();
     restoreFromDisk();
     rebuildLists();
@@ -699,6 +725,10 @@ void AppModel::openFirstMatch() {
         showExtra(item);
 }
 
+QStringList AppModel::availableCurrencies() const {
+    return currencyChoices(state_.storefront.get(), currency_);
+}
+
 void AppModel::openUrl(const QUrl& url) {
     Workspace::openWithDesktop(url);
 }
@@ -850,6 +880,24 @@ void AppModel::rebuildSearchResults() {
         rows.push_back(rowFor(*product));
     searchResults_->setRows(std::move(rows));
     searchExtrasResults_->setRows(extrasRows(searchExtras(navigation_->search().toStdString())));
+}
+
+void AppModel::openSignIn(SignInPurpose purpose, const QString& reason) {
+    const QString shownReason = purpose == SignInPurpose::connectStore ? reason : QString();
+    if (purpose == signInPurpose_ && shownReason == signInReason_ && showSignIn_)
+        return;
+    signInPurpose_ = purpose;
+    signInReason_ = shownReason;
+    showSignIn_ = true;
+    emit signInChanged();
+}
+
+QString AppModel::displayName() const {
+    return AccountText::displayName(state_);
+}
+
+QString AppModel::displayEmail() const {
+    return AccountText::displayEmail(state_).value_or(QString());
 }
 
 void AppModel::setLoading(bool starting) {

@@ -18,8 +18,10 @@
 #include "Model/Navigation.h"
 #include "Model/ProductAction.h"
 #include "Model/ProductListModel.h"
+#include "Model/ProductReviews.h"
 #include "Model/SearchIndex.h"
 #include "Model/SectionListModel.h"
+#include "Model/SignInFlow.h"
 #include "Model/StoreState.h"
 #include "Model/Wishlist.h"
 #include "Model/Workspace.h"
@@ -102,6 +104,14 @@ class AppModel : public QObject {
     Q_PROPERTY(ostrel::hub::Checkout* checkout READ checkout CONSTANT)
     // Changes whenever any product's action button may have changed: bind actionState to it.
     Q_PROPERTY(int actionRevision READ actionRevision NOTIFY actionRevisionChanged)
+    // Settings' "Prices in": the store's enabled currencies, the current one always among them.
+    Q_PROPERTY(QStringList availableCurrencies READ availableCurrencies NOTIFY availableCurrenciesChanged)
+    // Sign-in: both accounts' flows, the sheet's forms, devices and purchases; the user's names.
+    Q_PROPERTY(ostrel::hub::SignInFlow* signInFlow READ signInFlow CONSTANT)
+    Q_PROPERTY(QString displayName READ displayName NOTIFY accountChanged)
+    Q_PROPERTY(QString displayEmail READ displayEmail NOTIFY accountChanged)
+    // Ratings and reviews: `reviews.list(id)`, `load(id)`, `loadMore(id)`, `write(id)`, `form`.
+    Q_PROPERTY(ostrel::hub::ProductReviews* reviews READ reviews CONSTANT)
 
 public:
     enum class SignInPurpose { general, connectStore };
@@ -246,6 +256,8 @@ public:
     int cartCount() const { return cart_->count(); }
     QStringList cartIds() const { return cart_->ids(); }
     int actionRevision() const { return actionRevision_; }
+    QStringList availableCurrencies() const;
+    ProductReviews* reviews() const { return reviews_.get(); }
     // What the disk says about each installed product, by product id.
     const std::map<std::string, InstalledOnDisk>& installedOnDisk() const { return disk_; }
     // Looks at the disk again for the ledger's records (off the GUI thread).
@@ -265,6 +277,13 @@ public:
     // Stops the update loop; the model does no more periodic work.
     void stopUpdateLoop() { loopStop_.request_stop(); }
 
+    // Sign-in: opens the sheet for a purpose (the reason is shown at its top when it connects
+    // the store), the flows, and the names the screens show ("Not signed in"; empty e-mail).
+    Q_INVOKABLE void openSignIn(ostrel::hub::AppModel::SignInPurpose purpose, const QString& reason = {});
+    SignInFlow* signInFlow() const { return signInFlow_.get(); }
+    QString displayName() const;
+    QString displayEmail() const;
+
 signals:
     void loadingChanged();
     void storefrontChanged();
@@ -280,6 +299,7 @@ signals:
     void lastCheckedTextChanged();
     void cartChanged();
     void actionRevisionChanged();
+    void availableCurrenciesChanged();
 
 private:
     void setUpCheckout();
@@ -361,7 +381,13 @@ private:
     std::unique_ptr<LauncherBadge> badge_;
     std::unique_ptr<IconPalette> palette_;
     std::unique_ptr<JobQueue> jobs_; // before services_ goes: it waits for its Kit calls
+    std::unique_ptr<ProductReviews> reviews_;
     Workspace workspace_;
+
+    // The sign-in flows change the accounts' state; first to go, so their waits end first.
+    friend class SignInFlow;
+    std::unique_ptr<SignInFlow> signInFlow_ =
+        std::make_unique<SignInFlow>(*this, environment_.openInBrowser, environment_.browserSignInWait);
 };
 
 } // namespace ostrel::hub

@@ -77,6 +77,11 @@ InstallPipeline pipelineFor(const ModelEnvironment& environment, MoonbaseClient&
 
 } // namespace
 
+InstallPipeline HubServices::installPipeline(const ModelEnvironment& environment, MoonbaseClient& client,
+                                             std::shared_ptr<InstallLedger> ledger, const fs::path& work) {
+    return pipelineFor(environment, client, std::move(ledger), work);
+}
+
 HubServices::HubServices(const ModelEnvironment& environment)
     : config(environment.config), storeTransport_(transportFor(config)), identityTransport_(transportFor(config)),
       storeTokens_(tokensFor(environment, KeychainTokenPersistence::storeAccount)),

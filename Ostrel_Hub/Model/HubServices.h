@@ -29,6 +29,11 @@ public:
 
     const ServiceConfig config;
 
+    // The install pipeline as the app builds it for an environment: the pinned downloader of its
+    // services, the signature policy and folders it names. The background update builds the same.
+    static InstallPipeline installPipeline(const ModelEnvironment& environment, MoonbaseClient& client,
+                                           std::shared_ptr<InstallLedger> ledger, const std::filesystem::path& work);
+
 private:
     // Declared before the clients that hold references to them.
     std::shared_ptr<CurlTransport> storeTransport_;

@@ -6,6 +6,9 @@ const QString currencyKey = QStringLiteral("currency");
 const QString wishlistKey = QStringLiteral("wishlist");
 const QString autoUpdateKey = QStringLiteral("autoUpdate");
 const QString betaWelcomeKey = QStringLiteral("betaWelcomeShown");
+// The self-updater's.
+const QString hubUpdateChecksKey = QStringLiteral("hubUpdateChecks");
+const QString hubUpdateInstallsKey = QStringLiteral("hubUpdateInstalls");
 } // namespace
 
 HubSettings::HubSettings()
@@ -44,6 +47,30 @@ bool HubSettings::betaWelcomeShown() const {
 
 void HubSettings::setBetaWelcomeShown(bool shown) {
     write(betaWelcomeKey, shown);
+}
+
+bool HubSettings::backgroundUpdatesTurnedOff() const {
+    return settings_->value(QStringLiteral("backgroundUpdatesTurnedOff"), false).toBool();
+}
+
+void HubSettings::setBackgroundUpdatesTurnedOff(bool off) {
+    write(QStringLiteral("backgroundUpdatesTurnedOff"), off);
+}
+
+bool HubSettings::checksForHubUpdates() const {
+    return settings_->value(hubUpdateChecksKey, true).toBool();
+}
+
+void HubSettings::setChecksForHubUpdates(bool on) {
+    write(hubUpdateChecksKey, on);
+}
+
+bool HubSettings::installsHubUpdates() const {
+    return settings_->value(hubUpdateInstallsKey, true).toBool();
+}
+
+void HubSettings::setInstallsHubUpdates(bool on) {
+    write(hubUpdateInstallsKey, on);
 }
 
 void HubSettings::write(const QString& key, const QVariant& value) {

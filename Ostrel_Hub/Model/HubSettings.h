@@ -24,6 +24,16 @@ public:
     void setAutoUpdate(bool on);
     bool betaWelcomeShown() const;
     void setBetaWelcomeShown(bool shown);
+    // The user switched the background agent off; absent: false. Keeps a normal start from
+    // registering the agent again.
+    bool backgroundUpdatesTurnedOff() const;
+    void setBackgroundUpdatesTurnedOff(bool off);
+
+    // The self-updater's two choices; both on until the user turns them off.
+    bool checksForHubUpdates() const;
+    void setChecksForHubUpdates(bool on);
+    bool installsHubUpdates() const;
+    void setInstallsHubUpdates(bool on);
 
 private:
     void write(const QString& key, const QVariant& value);

@@ -16,7 +16,7 @@ void applyOpenTarget(const QString& target, AppModel& model) {
         return;
     const auto& kind = pieces.front();
     if (kind == QLatin1String("signin")) {
-        model.setShowSignIn(true);
+        model.openSignIn(AppModel::SignInPurpose::general);
         return;
     }
     if (pieces.size() < 2)
@@ -31,6 +31,13 @@ void applyOpenTarget(const QString& target, AppModel& model) {
         navigation.setSearch(value);
     else if (kind == QLatin1String("checkout"))
         model.buyNow(value); // the product alone, in its default variation; nothing without one
+}
+
+void applyLaunchRequest(const QString& request, AppModel& model) {
+    if (request.startsWith(Navigation::linkScheme + u':'))
+        model.open(QUrl(request));
+    else
+        applyOpenTarget(request, model);
 }
 
 } // namespace ostrel::hub

@@ -11,4 +11,8 @@ class AppModel;
 // "checkout:<product id>". A target that names nothing known does nothing.
 void applyOpenTarget(const QString& target, AppModel& model);
 
+// What a later launch hands to the running hub: an "ostrel-hub:" link (as a desktop opens it)
+// goes to the model's deep links, anything else is an "--open" target.
+void applyLaunchRequest(const QString& request, AppModel& model);
+
 } // namespace ostrel::hub

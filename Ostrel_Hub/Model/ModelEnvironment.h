@@ -8,6 +8,7 @@
 
 #include <QDBusConnection>
 #include <QString>
+#include <QUrl>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -46,6 +47,10 @@ struct ModelEnvironment {
     // "The application is active"; empty: Qt's application state.
     std::function<bool()> applicationIsActive;
     QDBusConnection bus = QDBusConnection::sessionBus();
+    // Sign-in through the browser: where the provider's page is opened (empty: the desktop's
+    // default browser) and how long the hub waits for it to call back.
+    std::function<bool(const QUrl&)> openInBrowser;
+    std::chrono::milliseconds browserSignInWait = std::chrono::seconds(300);
 };
 
 } // namespace ostrel::hub

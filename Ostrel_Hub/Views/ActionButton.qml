@@ -28,10 +28,13 @@ Item {
         focusPolicy: action.takesFocus ? Qt.StrongFocus : Qt.NoFocus
         onClicked: action.hub.performAction(action.productId)
     }
-    ProgressPill {
+    // Made only while a job runs: a shelf has many buttons and few are running.
+    Loader {
         id: pill
-        visible: action.running
-        hub: action.hub
-        job: action.info && action.info.job ? action.info.job : null
+        active: action.running
+        sourceComponent: ProgressPill {
+            hub: action ? action.hub : null
+            job: action && action.info && action.info.job ? action.info.job : null
+        }
     }
 }

@@ -60,7 +60,7 @@ Rectangle {
             Layout.alignment: Qt.AlignVCenter
             text: "Connect"
             prominent: true
-            onClicked: callout.hub.showSignIn = true
+            onClicked: callout.hub.signInFlow.openToConnect("Sign in with the email you bought with. You only do this once on this Mac.")
         }
     }
 }

@@ -14,14 +14,15 @@ Rectangle {
     readonly property bool hasStore: hub ? hub.hasStorefront : false
     readonly property bool firstLoad: !hasStore && (!hub || hub.loading)
 
-    StoreSkeleton {
+    Loader {
         anchors.fill: parent
-        visible: discover.firstLoad
+        active: discover.firstLoad
+        sourceComponent: StoreSkeleton {}
     }
-    StoreLoading {
+    Loader {
         anchors.fill: parent
-        hub: discover.hub
-        visible: !discover.hasStore && !discover.firstLoad
+        active: !discover.hasStore && !discover.firstLoad
+        sourceComponent: StoreLoading { hub: discover.hub }
     }
 
     ScrollPage {
@@ -51,39 +52,48 @@ Rectangle {
             model: discover.hub ? discover.hub.notOwned : null
             onSeeAll: discover.open(HubSection.HubSection.plugIns)
         }
-        Shelf {
+        // At and below the fold: built after the first frame, a little at a time, so the
+        // window shows sooner and scrolling never waits for them.
+        Loader {
             Layout.fillWidth: true
-            hub: discover.hub
-            title: "Plug-ins"
-            caption: "Effects and instruments for your DAW"
-            model: discover.hub ? discover.hub.plugIns : null
-            onSeeAll: discover.open(HubSection.HubSection.plugIns)
-        }
-        Shelf {
-            Layout.fillWidth: true
-            hub: discover.hub
-            title: "Apps"
-            caption: "Small Mac tools that do one thing well"
-            model: discover.hub ? discover.hub.apps : null
-            onSeeAll: discover.open(HubSection.HubSection.apps)
-        }
-        Shelf {
-            Layout.fillWidth: true
-            hub: discover.hub
-            title: "Free Tools"
-            caption: "Open source utilities from Ostrel, released on GitHub"
-            extras: true
-            model: discover.hub ? discover.hub.freeTools : null
-            onSeeAll: discover.open(HubSection.HubSection.freeTools)
-        }
-        Shelf {
-            Layout.fillWidth: true
-            hub: discover.hub
-            title: "Early Access"
-            caption: "Games and tools still being built. Expect rough edges."
-            extras: true
-            model: discover.hub ? discover.hub.earlyAccess : null
-            onSeeAll: discover.open(HubSection.HubSection.earlyAccess)
+            asynchronous: true
+            sourceComponent: ColumnLayout {
+                spacing: page.spacing
+                Shelf {
+                    Layout.fillWidth: true
+                    hub: discover.hub
+                    title: "Plug-ins"
+                    caption: "Effects and instruments for your DAW"
+                    model: discover.hub ? discover.hub.plugIns : null
+                    onSeeAll: discover.open(HubSection.HubSection.plugIns)
+                }
+                Shelf {
+                    Layout.fillWidth: true
+                    hub: discover.hub
+                    title: "Apps"
+                    caption: "Small Mac tools that do one thing well"
+                    model: discover.hub ? discover.hub.apps : null
+                    onSeeAll: discover.open(HubSection.HubSection.apps)
+                }
+                Shelf {
+                    Layout.fillWidth: true
+                    hub: discover.hub
+                    title: "Free Tools"
+                    caption: "Open source utilities from Ostrel, released on GitHub"
+                    extras: true
+                    model: discover.hub ? discover.hub.freeTools : null
+                    onSeeAll: discover.open(HubSection.HubSection.freeTools)
+                }
+                Shelf {
+                    Layout.fillWidth: true
+                    hub: discover.hub
+                    title: "Early Access"
+                    caption: "Games and tools still being built. Expect rough edges."
+                    extras: true
+                    model: discover.hub ? discover.hub.earlyAccess : null
+                    onSeeAll: discover.open(HubSection.HubSection.earlyAccess)
+                }
+            }
         }
     }
 

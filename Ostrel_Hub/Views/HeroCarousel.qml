@@ -9,7 +9,8 @@ FocusScope {
     id: hero
     property var hub
     property var model
-    readonly property int count: pages.count
+    // The model's own count: the view has no rows until it has a width.
+    readonly property int count: model ? model.count : 0
 
     implicitHeight: Math.max(240, Math.round(Theme.titleSize * 3 + Theme.bodySize * 7 + 90))
     visible: count > 0
@@ -32,7 +33,9 @@ FocusScope {
         clip: true
         focus: true
         keyNavigationEnabled: true
-        model: hero.model
+        // Each card is as wide as the view: before the layout gives the view its width, every
+        // card would fit and all of them would be built at once.
+        model: width > 0 ? hero.model : null
         Accessible.role: Accessible.List
         Accessible.name: "Featured"
 

@@ -31,12 +31,15 @@ Basic.Button {
 
     contentItem: Row {
         spacing: 6
-        Icon {
-            visible: button.iconName.length > 0
-            name: button.iconName
-            size: Math.round(button.font.pixelSize * 1.15)
-            color: button.prominent ? Theme.accentText : (button.enabled ? Theme.text : Theme.tertiaryText)
+        Loader {
+            active: button.iconName.length > 0
+            visible: active
             anchors.verticalCenter: parent.verticalCenter
+            sourceComponent: Icon {
+                name: button.iconName
+                size: Math.round(button.font.pixelSize * 1.15)
+                color: button.prominent ? Theme.accentText : (button.enabled ? Theme.text : Theme.tertiaryText)
+            }
         }
         Text {
             visible: button.text.length > 0
@@ -54,6 +57,10 @@ Basic.Button {
                ? (button.down ? Qt.darker(Theme.accent, 1.2) : button.hovered ? Qt.lighter(Theme.accent, 1.08) : Theme.accent)
                : (button.down ? Theme.separator : button.hovered ? Theme.cardHover : Theme.card)
         opacity: button.enabled ? 1 : 0.55
-        FocusRing { visible: button.visualFocus; radius: parent.radius }
+        Loader {
+            anchors.fill: parent
+            active: button.visualFocus
+            sourceComponent: FocusRing { radius: button.background.radius }
+        }
     }
 }

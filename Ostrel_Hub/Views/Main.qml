@@ -12,6 +12,9 @@ ApplicationWindow {
     property var launch: null
     property var beta: null
     property var updater: null
+    // The background-update agent for the Settings switch (enabled, status, available, error,
+    // setEnabled(on), refresh()). Not "background": that is the window's own final property.
+    property var backgroundUpdates: null
 
     readonly property var navigation: hub ? hub.navigation : null
     readonly property bool signedIn: hub ? (hub.storeConnected || hub.ostrelSignedIn) : false
@@ -72,7 +75,11 @@ ApplicationWindow {
         signedIn: window.signedIn
         onSectionChosen: section => window.selectSection(section)
         onSearchChosen: window.focusSearch()
-        onAboutChosen: about.show()
+        onAboutChosen: {
+            about.active = true
+            about.item.show()
+        }
+        onSettingsChosen: window.openSettings()
         onQuitChosen: Qt.quit()
     }
 
@@ -89,9 +96,39 @@ ApplicationWindow {
         hub: window.hub
     }
 
-    AboutDialog {
+    // The sign-in sheet, over everything while the model asks for it; made when first asked for.
+    Loader {
+        anchors.fill: parent
+        active: window.hub ? window.hub.showSignIn : false
+        sourceComponent: SignInSheet { hub: window.hub }
+    }
+
+    // Settings: made the first time it is opened, then kept.
+    property var settingsWindow: null
+    function openSettings() {
+        if (!settingsWindow)
+            settingsWindow = settingsComponent.createObject(window)
+        settingsWindow.show()
+        settingsWindow.raise()
+        settingsWindow.requestActivate()
+    }
+    Component {
+        id: settingsComponent
+        SettingsWindow {
+            hub: window.hub
+            background: window.backgroundUpdates
+            updater: window.updater
+            beta: window.beta
+        }
+    }
+
+    // Made when first asked for.
+    Loader {
         id: about
-        beta: window.beta
-        transientParent: window
+        active: false
+        sourceComponent: AboutDialog {
+            beta: window.beta
+            transientParent: window
+        }
     }
 }

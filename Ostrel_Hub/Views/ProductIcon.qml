@@ -18,12 +18,14 @@ Rectangle {
     Accessible.ignored: true
 
     TileTint { id: tint; key: frame.key; iconUrl: frame.iconUrl; palette: frame.palette }
-    Icon {
+    Loader {
         anchors.centerIn: parent
-        visible: !picture.ready
-        name: "package-x-generic"
-        size: Math.round(frame.size * 0.46)
-        color: tint.glyph
+        active: !picture.ready
+        sourceComponent: Icon {
+            name: "package-x-generic"
+            size: Math.round(frame.size * 0.46)
+            color: tint.glyph
+        }
     }
     CachedImage {
         id: picture

@@ -148,11 +148,19 @@ Rectangle {
             ].filter(row => row.value.length > 0)
         }
 
-        // Ratings and reviews: ReviewsSection { hub; productId } takes this place.
+        // Placed in an item of its own: the page column sees only the section's height, so
+        // the section's own layout cannot feed back into the page's.
         Item {
-            objectName: "reviewsSection"
             Layout.fillWidth: true
-            Layout.preferredHeight: 0
+            implicitHeight: reviewsSection.implicitHeight
+            ReviewsSection {
+                id: reviewsSection
+                objectName: "reviewsSection"
+                width: parent.width
+                hub: product.hub
+                productId: product.exists ? product.productId : ""
+                productName: product.fact("name")
+            }
         }
 
         Shelf {

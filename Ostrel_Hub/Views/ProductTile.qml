@@ -113,8 +113,9 @@ FocusScope {
             }
         }
     }
-    FocusRing {
-        visible: tile.activeFocus && tile.ringAllowed
-        radius: card.radius + 3
+    Loader {
+        anchors.fill: parent
+        active: tile.activeFocus && tile.ringAllowed
+        sourceComponent: FocusRing { radius: card.radius + 3 }
     }
 }

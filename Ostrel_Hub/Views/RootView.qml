@@ -89,8 +89,18 @@ Rectangle {
                     anchors.fill: parent
                     focus: true
                     readonly property var target: root.detail()
-                    onTargetChanged: setSource(target.file, Object.assign({ hub: root.hub }, target.props))
-                    Component.onCompleted: setSource(target.file, Object.assign({ hub: root.hub }, target.props))
+                    // The bindings above hand out a new object whenever navigation notifies, even
+                    // with nothing changed; building the same screen again would cost a whole frame.
+                    readonly property string targetKey: JSON.stringify(target)
+                    property string loadedKey: ""
+                    function show() {
+                        if (targetKey === loadedKey)
+                            return
+                        loadedKey = targetKey
+                        setSource(target.file, Object.assign({ hub: root.hub }, target.props))
+                    }
+                    onTargetKeyChanged: show()
+                    Component.onCompleted: show()
                     // Each new screen eases in rather than popping.
                     onLoaded: appear.restart()
                     NumberAnimation {
@@ -139,9 +149,20 @@ Rectangle {
         }
     }
 
-    LaunchSplash {
+    // The splash is made only when the hub starts without a saved store to show, and let go
+    // once it has faded out.
+    Loader {
         id: splash
-        hub: root.hub
         anchors.fill: parent
+        active: false
+        sourceComponent: LaunchSplash { hub: root.hub }
+        Component.onCompleted: active = !(root.hub && root.hub.hasStorefront)
+        Connections {
+            target: splash.item
+            function onVisibleChanged() {
+                if (!splash.item.visible)
+                    splash.active = false
+            }
+        }
     }
 }

@@ -8,5 +8,5 @@ EmptyState {
     property var hub
     iconName: "avatar-default"
     actionTitle: "Sign In"
-    onAction: prompt.hub.showSignIn = true
+    onAction: prompt.hub.signInFlow.open()
 }

@@ -82,8 +82,24 @@ QCoro::Task<> Snapshotter::run(fs::path folder) {
         if (full)
             capture(*full, folder / "product-full.png");
         full.reset();
-        // The review sheet ("review-sheet.png", 520 × 600, waits_.sheet) joins here with the
-        // review editor.
+        // The review sheet for the showcase product, as "Write a Review" (or the edit) opens it.
+        auto* reviews = model_.reviews();
+        reviews->write(showcase);
+        auto sheet =
+            open(QStringLiteral("ReviewSheet.qml"),
+                 {{QStringLiteral("hub"), QVariant::fromValue(&model_)}, {QStringLiteral("productId"), showcase}},
+                 reviewSheetSize);
+        co_await wait(waits_.sheet);
+        if (sheet)
+            capture(*sheet, folder / "review-sheet.png");
+        sheet.reset();
+        reviews->form()->setOpen(false);
+    }
+
+    // The sign-in sheet as the Account screen opens it.
+    if (auto signIn = open(QStringLiteral("SignInView.qml"), withModel, signInSize)) {
+        co_await wait(waits_.sheet);
+        capture(*signIn, folder / "sign-in.png");
     }
 
     for (const auto& [name, phase] :

@@ -41,6 +41,8 @@ public:
     static inline const QSize productFullSize{1440, 2300};
     static inline const QSize splashSize{1100, 700};
     static inline const QSize securitySize{520, 560};
+    static inline const QSize signInSize{520, 680};
+    static inline const QSize reviewSheetSize{520, 600};
 
     Snapshotter(QQmlEngine& engine, AppModel& model, Waits waits);
     explicit Snapshotter(QQmlEngine& engine, AppModel& model) : Snapshotter(engine, model, Waits{}) {}

@@ -16,6 +16,7 @@ ServiceConfig DemoHosts::config(const std::set<std::string>& pins, const std::fi
         .caBundle = caBundle,
         .connectTo = {},
         .paymentDomains = {paymentDomain},
+        .hubUpdateFeed = https(web) + "/hub/appcast",
     };
     for (const auto& host : all())
         config.connectTo.emplace(host, address);

@@ -8,6 +8,7 @@
 #include "DownloadFaults.h"
 #include "DownloadMeter.h"
 #include "HostRouter.h"
+#include "HubUpdateShelf.h"
 #include "ImageShelf.h"
 #include "ReleaseShelf.h"
 #include "ReviewBook.h"
@@ -33,6 +34,7 @@ struct DemoContext {
     const DemoLog& log;
     size_t pageSize;                 // owned products per inventory page
     std::chrono::seconds stallLimit; // the longest a stalled download holds its connection
+    const HubUpdateShelf& hubUpdates;
 };
 
 // The store's customer API on the store host.
@@ -45,5 +47,7 @@ void addIdentityRoutes(HostRouter& router, DemoContext& context);
 void addWebRoutes(HostRouter& router, DemoContext& context);
 // Release files on the download host, with their misbehaviour switches.
 void addDownloadRoutes(HostRouter& router, DemoContext& context);
+// The hub's own update feed on the web host and its build on the download host.
+void addHubUpdateRoutes(HostRouter& router, DemoContext& context);
 
 } // namespace ostrel::demo

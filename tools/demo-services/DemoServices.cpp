@@ -150,7 +150,9 @@ DemoServices::DemoServices(DemoServicesOptions options)
              options_.log),
       identity_(catalogue_, store_, options_.stateFolder / tokenKeyFileName,
                 options_.stateFolder / "identity-sessions.json", options_.log),
-      reviews_(catalogue_, options_.log), images_(options_.stateFolder / "images") {
+      reviews_(catalogue_, options_.log), images_(options_.stateFolder / "images"),
+      hubUpdates_(options_.hubFolder, options_.stateFolder / "hub-update", DemoHosts::https(hosts_.downloads),
+                  options_.log) {
     if (options_.pageSize < 1)
         throw std::invalid_argument("The inventory page size must be at least 1.");
     context_ = std::make_unique<DemoContext>(DemoContext{.hosts = hosts_,
@@ -165,7 +167,8 @@ DemoServices::DemoServices(DemoServicesOptions options)
                                                          .images = images_,
                                                          .log = options_.log,
                                                          .pageSize = options_.pageSize,
-                                                         .stallLimit = options_.stallLimit});
+                                                         .stallLimit = options_.stallLimit,
+                                                         .hubUpdates = hubUpdates_});
     addRoutes();
 
     // Pin the two authorities, as production pins the CAs and not the servers' own keys.
@@ -182,6 +185,7 @@ void DemoServices::addRoutes() {
     addIdentityRoutes(*router_, *context_);
     addWebRoutes(*router_, *context_);
     addDownloadRoutes(*router_, *context_);
+    addHubUpdateRoutes(*router_, *context_);
 }
 
 void DemoServices::start() {

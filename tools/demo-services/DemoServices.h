@@ -7,6 +7,7 @@
 #include "DemoStore.h"
 #include "DownloadFaults.h"
 #include "DownloadMeter.h"
+#include "HubUpdateShelf.h"
 #include "ImageShelf.h"
 #include "ReleaseShelf.h"
 #include "ReviewBook.h"
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace httplib {
@@ -43,6 +45,8 @@ struct DemoServicesOptions {
     // 60-second request time-out, so that its time-out is what ends a stall.
     std::chrono::seconds stallLimit{120};
     DemoLog log = standardErrorLog();
+    // An installed hub folder to publish, one version up, as the hub's own update.
+    std::optional<std::filesystem::path> hubFolder = std::nullopt;
 };
 
 // The local stand-in for every service the hub talks to, on one HTTPS port of 127.0.0.1 with
@@ -97,6 +101,7 @@ private:
     DownloadMeter meter_;
     StallGate stalls_;
     ImageShelf images_;
+    HubUpdateShelf hubUpdates_;
     std::unique_ptr<DemoContext> context_;
     std::unique_ptr<HostRouter> router_;
     std::filesystem::path configFile_;

@@ -2,6 +2,7 @@
 // reviews, with the identity service's {"message": ...} error bodies.
 #include "DemoRoutes.h"
 #include "RouteSupport.h"
+#include "Services/OstrelIDRecords.h"
 #include "Util/Url.h"
 
 #include <algorithm>
@@ -60,23 +61,70 @@ void addCodeRoutes(HostRouter& router, DemoContext& c) {
     });
 }
 
-// The provider's page would ask who you are; the demo signs in its customer at once and sends
-// the browser straight back to the hub's loopback receiver.
+// What a browser sign-in link carries; none when a part is missing or malformed.
+struct BrowserRequest {
+    std::string provider;
+    std::string state;
+    std::string port;
+    std::string challenge;
+
+    // The same request as a query, for the page's "Continue" link.
+    std::string query() const {
+        const auto value = AllowedCharacters::queryValue();
+        return "state=" + percentEncode(state, value) + "&port=" + port +
+               "&hub_challenge=" + percentEncode(challenge, value);
+    }
+};
+
+std::optional<BrowserRequest> browserRequestOf(const httplib::Request& request) {
+    BrowserRequest read{.provider = request.matches[1].str(),
+                        .state = queryOf(request, "state").value_or(""),
+                        .port = queryOf(request, "port").value_or(""),
+                        .challenge = queryOf(request, "hub_challenge").value_or("")};
+    const auto& port = read.port;
+    const bool portOk = !port.empty() && port.size() <= 5 &&
+                        std::all_of(port.begin(), port.end(), [](unsigned char d) { return std::isdigit(d); }) &&
+                        std::stoi(port) >= 1 && std::stoi(port) <= 65535;
+    if (read.state.empty() || !portOk || read.challenge.size() != challengeLength)
+        return std::nullopt;
+    return read;
+}
+
+void sendIncomplete(httplib::Response& response) {
+    sendHtml(response, "Ostrel ID",
+             "<h1>This sign-in link is incomplete.</h1><p>Start the sign-in again from Ostrel Hub.</p>", 400);
+}
+
+std::string providerTitle(const std::string& provider) {
+    const auto known = ostrelIDProviderFromId(provider);
+    return known ? std::string(title(*known)) : provider;
+}
+
+// The provider's page asks the demo customer to go on as themselves; "Continue" sends the browser
+// back to the hub's loopback receiver with the state the hub gave and a one-time code.
 void addBrowserRoutes(HostRouter& router, DemoContext& c) {
     router.get(c.hosts.identity, "/auth/(apple|google|github)/start", [&c](const auto& request, auto& response) {
-        const auto state = queryOf(request, "state").value_or("");
-        const auto port = queryOf(request, "port").value_or("");
-        const auto challenge = queryOf(request, "hub_challenge").value_or("");
-        const bool portOk = !port.empty() && port.size() <= 5 &&
-                            std::all_of(port.begin(), port.end(), [](unsigned char d) { return std::isdigit(d); }) &&
-                            std::stoi(port) >= 1 && std::stoi(port) <= 65535;
-        if (state.empty() || !portOk || challenge.size() != challengeLength)
-            return sendHtml(response, "Ostrel ID",
-                            "<h1>This sign-in link is incomplete.</h1><p>Start the sign-in again from Ostrel Hub.</p>",
-                            400);
-        const auto code = c.identity.startBrowserSignIn(request.matches[1].str(), challenge);
-        redirect(response, "http://127.0.0.1:" + port + "/cb?state=" +
-                               percentEncode(state, AllowedCharacters::queryValue()) + "&hub_code=" + code);
+        const auto asked = browserRequestOf(request);
+        if (!asked)
+            return sendIncomplete(response);
+        const auto name = providerTitle(asked->provider);
+        const auto who = c.catalogue.customers.empty()
+                             ? std::string("the demo customer")
+                             : c.catalogue.customers.front().name + " (" + c.catalogue.customers.front().email + ")";
+        sendHtml(response, "Sign in with " + name,
+                 "<h1>Sign in with " + htmlEscaped(name) +
+                     "</h1><p>Ostrel Hub asks to sign you in to your Ostrel ID.</p>"
+                     "<p><a id=continue href=\"/auth/" +
+                     asked->provider + "/continue?" + htmlEscaped(asked->query()) + "\">Continue as " +
+                     htmlEscaped(who) + "</a></p><p>Close this tab to cancel.</p>");
+    });
+    router.get(c.hosts.identity, "/auth/(apple|google|github)/continue", [&c](const auto& request, auto& response) {
+        const auto asked = browserRequestOf(request);
+        if (!asked)
+            return sendIncomplete(response);
+        const auto code = c.identity.startBrowserSignIn(asked->provider, asked->challenge);
+        redirect(response, "http://127.0.0.1:" + asked->port + "/cb?state=" +
+                               percentEncode(asked->state, AllowedCharacters::queryValue()) + "&hub_code=" + code);
     });
     router.post(c.hosts.identity, "/auth/hub/exchange", [&c](const auto& request, auto& response) {
         const auto code = requiredText(request, response, "code");
@@ -92,6 +140,12 @@ void addBrowserRoutes(HostRouter& router, DemoContext& c) {
 
 void addAccountRoutes(HostRouter& router, DemoContext& c) {
     const auto& host = c.hosts.identity;
+    // Where the hub's "Manage" link leads: the account site of the identity service.
+    router.get(host, "/account", [](const auto&, auto& response) {
+        sendHtml(response, "Your Ostrel ID",
+                 "<h1>Your Ostrel ID</h1><p>Here you would link purchases made with another email address, "
+                 "connect Apple, Google or GitHub, and see your signed-in devices.</p>");
+    });
     router.get(host, "/id/auth/me", [&c](const auto& request, auto& response) {
         if (const auto account = accountOf(c, request, response))
             sendJson(response, c.identity.profile(*account));

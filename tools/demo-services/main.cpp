@@ -1,6 +1,7 @@
 // ostrel-demo-services: every service Ostrel Hub talks to, on 127.0.0.1, for development,
 // demos and end-to-end tests. Runs in the foreground until interrupted.
 #include "DemoServices.h"
+#include "Install/HubFolderSwap.h"
 
 #include <csignal>
 #include <cstdio>
@@ -39,6 +40,10 @@ Options:
   --settle-seconds SECONDS  time from paying to the order reading "Paid" (default: 3)
   --page-size N             owned products per inventory page (default: 4)
   --catalogue FILE          the demo catalogue (default: the one in the source tree)
+  --hub-folder DIR          an installed Ostrel Hub (the folder holding bin/ostrel-hub) to
+                            publish one version up as the hub's own update, signed with
+                            the demo key (default: the install prefix of this build,
+                            {prefix}, when a hub is installed there)
   --help                    show this text
 
 Release files are signed for the demo team K7QZ2M4XNB; the root they lead to is written as
@@ -95,6 +100,8 @@ bool parse(const std::vector<std::string_view>& args, DemoServicesOptions& optio
         };
         if (arg == "--state") {
             options.stateFolder = std::filesystem::absolute(std::string(value));
+        } else if (arg == "--hub-folder") {
+            options.hubFolder = std::filesystem::absolute(std::string(value));
         } else if (arg == "--catalogue") {
             options.catalogueFile = std::string(value);
         } else if (arg == "--port") {
@@ -137,12 +144,16 @@ int main(int argc, char** argv) {
     DemoServicesOptions options{.stateFolder = DemoServices::defaultStateFolder(),
                                 .catalogueFile = OSTREL_DEMO_CATALOGUE};
     bool help = false;
+    if (ostrel::HubFolderSwap::isHubBuild(OSTREL_DEMO_HUB_PREFIX))
+        options.hubFolder = OSTREL_DEMO_HUB_PREFIX;
     if (!parse(std::vector<std::string_view>(argv + 1, argv + argc), options, help))
         return 2;
     if (help) {
         std::string text = usage;
         const std::string placeholder = "{state}";
         text.replace(text.find(placeholder), placeholder.size(), DemoServices::defaultStateFolder().string());
+        const std::string prefix = "{prefix}";
+        text.replace(text.find(prefix), prefix.size(), OSTREL_DEMO_HUB_PREFIX);
         std::cout << text;
         return 0;
     }

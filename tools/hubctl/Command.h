@@ -30,6 +30,7 @@ struct Command {
 const std::vector<Command>& commands();
 
 // The commands, each defined beside what it uses.
+Command backgroundCommand();
 Command checkCommand();
 Command extrasCommand();
 Command installCommand();

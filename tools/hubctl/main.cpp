@@ -11,10 +11,10 @@
 namespace ostrel::hubctl {
 
 const std::vector<Command>& commands() {
-    static const std::vector<Command> all{verifyCommand(),  checkCommand(),   installCommand(), uninstallCommand(),
-                                          updateCommand(),  recoverCommand(), ledgerCommand(),  signInCommand(),
-                                          signOutCommand(), whoAmICommand(),  ownedCommand(),   storefrontCommand(),
-                                          extrasCommand()};
+    static const std::vector<Command> all{verifyCommand(),  checkCommand(),     installCommand(), uninstallCommand(),
+                                          updateCommand(),  recoverCommand(),   ledgerCommand(),  signInCommand(),
+                                          signOutCommand(), whoAmICommand(),    ownedCommand(),   storefrontCommand(),
+                                          extrasCommand(),  backgroundCommand()};
     return all;
 }
 

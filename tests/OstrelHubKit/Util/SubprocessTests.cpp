@@ -123,6 +123,13 @@ TEST(Subprocess, ToolSeesOnlyTheFourEnvironmentEntries) {
     EXPECT_THAT(keys, UnorderedElementsAre("PATH", "HOME", "TMPDIR", "LANG"));
     EXPECT_NE(result.standardOutput.find("PATH=/usr/bin:/bin:/usr/sbin:/sbin\n"), std::string::npos);
     EXPECT_NE(result.standardOutput.find("LANG=en_US.UTF-8\n"), std::string::npos);
+
+    // Entries given for one tool join the four, replacing one of the same name, and stay with it.
+    const auto given = Subprocess::check("/usr/bin/env", {}, 30, {}, {{"XDG_RUNTIME_DIR", "/run/x"}, {"LANG", "C"}});
+    EXPECT_NE(given.standardOutput.find("XDG_RUNTIME_DIR=/run/x\n"), std::string::npos);
+    EXPECT_NE(given.standardOutput.find("LANG=C\n"), std::string::npos);
+    EXPECT_EQ(given.standardOutput.find("LANG=en_US.UTF-8"), std::string::npos);
+    EXPECT_EQ(Subprocess::check("/usr/bin/env", {}, 30).standardOutput, result.standardOutput);
 }
 
 TEST(Subprocess, ArgumentsAreNeverInterpretedByAShell) {

@@ -265,9 +265,11 @@ TEST(Snapshots, EveryScreenOfTheDemoStoreAtItsSizeInTheDarkAppearance) {
                                                 {"product-shots.png", Snapshotter::mainSize},
                                                 {"search.png", Snapshotter::mainSize},
                                                 {"product-full.png", Snapshotter::productFullSize},
+                                                {"review-sheet.png", Snapshotter::reviewSheetSize},
                                                 {"splash-early.png", Snapshotter::splashSize},
                                                 {"splash-late.png", Snapshotter::splashSize},
-                                                {"security.png", Snapshotter::securitySize}};
+                                                {"security.png", Snapshotter::securitySize},
+                                                {"sign-in.png", Snapshotter::signInSize}};
     std::set<std::string> names;
     for (const auto& [name, size] : expected)
         names.insert(name);
@@ -294,7 +296,7 @@ TEST(Snapshots, AnEmptyStoreHasNoProductOrExtrasImages) {
     test::await(snapshotter.run(dir / "images"));
     EXPECT_EQ(filesIn(dir / "images"),
               (std::set<std::string>{"discover.png", "product.png", "browse.png", "apps.png", "free.png", "search.png",
-                                     "splash-early.png", "splash-late.png", "security.png"}));
+                                     "splash-early.png", "splash-late.png", "security.png", "sign-in.png"}));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "ShellModels.h"
 
 #include <QAccessible>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -33,6 +34,8 @@ void expectClean(const test::ScreenHarness& screens) {
 }
 
 bool shownOnScreen(const QQuickItem* item) {
+    if (!item)
+        return false;
     for (auto* at = item; at; at = at->parentItem())
         if (!at->isVisible() || at->opacity() <= 0.01)
             return false;
@@ -119,6 +122,25 @@ TEST_F(ShellOnSavedCatalogue, TheSplashLeavesAtOnceAndTheShellLoadsWithoutWarnin
     EXPECT_TRUE(test::runUntil([&] { return !shownOnScreen(part(screens, "launchSplash")); }));
     expectClean(screens);
     EXPECT_EQ(detailScreen(screens), "DiscoverView.qml");
+}
+
+// Navigation notifies without a change (a menu choice of the section on screen, a path set to
+// itself): the screen on show stays, rather than being built again.
+TEST_F(ShellOnSavedCatalogue, ANotificationWithoutAChangeKeepsTheScreenOnShow) {
+    auto* detail = part(screens, "detail");
+    ASSERT_NE(detail, nullptr);
+    const QPointer shown = detail->property("item").value<QObject*>();
+    ASSERT_FALSE(shown.isNull());
+    for (const char* signal : {"selectionChanged", "pathChanged", "searchChanged"})
+        QMetaObject::invokeMethod(&navigation, signal);
+    screens.settle();
+    EXPECT_EQ(detail->property("item").value<QObject*>(), shown.data());
+    EXPECT_FALSE(shown.isNull());
+
+    // A real change still shows the new screen.
+    navigation.setSelection(HubSection::apps);
+    EXPECT_TRUE(test::runUntil([&] { return detail->property("item").value<QObject*>() != shown.data(); }));
+    EXPECT_EQ(detailScreen(screens), "BrowseView.qml");
 }
 
 TEST(ShellLoads, OnTheDemoServicesTheSplashLeavesWhenTheFirstRefreshEnds) {

@@ -385,6 +385,8 @@ TEST(StoreProductPage, ShowsTheProductsFactsAndTogglesTheWishlist) {
     EXPECT_TRUE(screens.shows(QStringLiteral("Version ") + page.value("releaseVersion").toString()));
     EXPECT_FALSE(screens.shows(QStringLiteral("Not in the store")));
 
+    // The reviews arrive after the page: let the column settle before aiming at the button.
+    screens.settle(200);
     auto* wish = screens.findByName(QStringLiteral("Add to wishlist"));
     ASSERT_NE(wish, nullptr);
     screens.click(wish);

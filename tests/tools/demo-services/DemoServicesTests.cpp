@@ -726,12 +726,25 @@ TEST(DemoServices, IdentitySignsInByMailedCodeAndThroughTheBrowser) {
     const auto me = demo.get(demo.identity("/id/auth/me"), {bearer(json::parse(completed.body)["token"])});
     EXPECT_EQ(json::parse(me.body)["user"]["email"], "someone@ostrel.test");
 
-    // The browser start page sends the browser straight back to the loopback receiver.
+    // The provider's page links to "Continue", which sends the browser back to the loopback
+    // receiver with the state it was given.
     const std::string verifier(43, 'v');
     const std::string challenge = "7w_YNF9DSfIdPf_pRjSq646_kPr-2-o9NAl16JGghdM"; // S256 of the verifier
     const auto start = [&] {
-        return demo.get(demo.identity("/auth/github/start?state=st4te&port=49152&hub_challenge=" + challenge));
+        const auto page =
+            demo.get(demo.identity("/auth/github/start?state=st4te&port=49152&hub_challenge=" + challenge));
+        EXPECT_EQ(page.status, 200);
+        EXPECT_NE(page.body.find("Sign in with GitHub"), std::string::npos);
+        std::smatch link;
+        const std::string body = page.body;
+        EXPECT_TRUE(std::regex_search(body, link, std::regex("href=\"([^\"]+)\">Continue as Demo Customer")));
+        std::string target = link.size() > 1 ? link[1].str() : std::string("/missing");
+        target = std::regex_replace(target, std::regex("&amp;"), "&");
+        return demo.get(demo.identity(target));
     };
+    EXPECT_EQ(demo.get(demo.identity("/auth/github/start?state=st4te&port=49152&hub_challenge=short")).status, 400);
+    EXPECT_EQ(demo.get(demo.identity("/auth/github/continue?state=st4te&port=0&hub_challenge=" + challenge)).status,
+              400);
     const std::regex callback(R"(http://127\.0\.0\.1:49152/cb\?state=st4te&hub_code=([A-Za-z0-9_-]+))");
     std::smatch match;
     const auto first = start().header("Location").value_or("");
@@ -833,8 +846,13 @@ TEST(DemoServices, BrowserSignInRoundTripsThroughARealLoopbackReceiver) {
     const uint16_t port = receiver.start();
     const auto start = identity.providerURL(OstrelIDProvider::github, receiver.state(), port, receiver.challenge());
 
-    // What the browser does: open the start page, then follow its redirect to this machine.
-    const auto location = demo.get(start.text()).header("Location").value_or("");
+    // What the browser does once the user chooses "Continue" on the provider's page (the page's
+    // link keeps the start's query): follow the redirect to this machine.
+    auto chosen = start.text();
+    const auto at = chosen.find("/start?");
+    ASSERT_NE(at, std::string::npos) << chosen;
+    chosen.replace(at, 7, "/continue?");
+    const auto location = demo.get(chosen).header("Location").value_or("");
     const std::string prefix = "http://127.0.0.1:" + std::to_string(port);
     ASSERT_TRUE(location.starts_with(prefix + "/cb?")) << location;
     httplib::Client browser("127.0.0.1", port);
