@@ -1,7 +1,5 @@
 #include "OstrelHubApp.h"
 
-#include "Checkout/CheckoutGuard.h"
-#include "Checkout/CheckoutTypes.h"
 #include "LaunchProbes.h"
 #include "Model/BackgroundUpdater.h"
 #include "Model/LaunchOpen.h"
@@ -102,8 +100,6 @@ int OstrelHubApp::run(int argc, char** argv) {
         preferOffScreenRendering();
     QGuiApplication application(argc, argv);
     describeApplication();
-    registerCheckoutTypes();
-    CheckoutGuard::prepareEngine(arguments.snapshot);
     // One hub per session; measurement and snapshot runs stand apart and never take the name.
     SingleInstance instance;
     if (!arguments.ephemeralSessions() && instance.claim() == SingleInstance::Claim::taken)

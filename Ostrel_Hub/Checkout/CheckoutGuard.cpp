@@ -3,25 +3,32 @@
 #include "Checkout/CertificateTrust.h"
 
 #include <QWebEngineDownloadRequest>
+#include <QtGlobal>
 
 namespace ostrel::hub {
 
-CheckoutGuard::CheckoutGuard(QObject* parent)
-    : QObject(parent), interceptor_(std::make_unique<CheckoutInterceptor>()),
-      profile_(std::make_unique<QQuickWebEngineProfile>()) {
+CheckoutGuard::CheckoutGuard(QObject* parent) : QObject(parent), interceptor_(std::make_unique<CheckoutInterceptor>()) {
+    connect(interceptor_.get(), &CheckoutInterceptor::returned, this, &CheckoutGuard::returned);
+    connect(interceptor_.get(), &CheckoutInterceptor::refused, this, &CheckoutGuard::refused);
+    connect(interceptor_.get(), &CheckoutInterceptor::insecureContentChanged, this,
+            &CheckoutGuard::insecureContentChanged);
+}
+
+CheckoutGuard::~CheckoutGuard() {
+    if (profile_)
+        profile_->setUrlRequestInterceptor(nullptr);
+}
+
+void CheckoutGuard::makeProfile() {
+    routeHosts(rules_.value(QStringLiteral("connectTo")).toMap());
+    profile_ = std::make_unique<QQuickWebEngineProfile>();
     profile_->setOffTheRecord(true);
     profile_->setHttpCacheType(QQuickWebEngineProfile::MemoryHttpCache);
     profile_->setPersistentCookiesPolicy(QQuickWebEngineProfile::NoPersistentCookies);
     profile_->setUrlRequestInterceptor(interceptor_.get());
-    connect(interceptor_.get(), &CheckoutInterceptor::returned, this, &CheckoutGuard::returned);
-    connect(interceptor_.get(), &CheckoutInterceptor::insecureContentChanged, this,
-            &CheckoutGuard::insecureContentChanged);
     // By name: the request's type is private to the engine; the guard needs only the moment.
     connect(profile_.get(), SIGNAL(downloadRequested(QQuickWebEngineDownloadRequest*)), this, SLOT(refuseDownloads()));
-}
-
-CheckoutGuard::~CheckoutGuard() {
-    profile_->setUrlRequestInterceptor(nullptr);
+    emit profileChanged();
 }
 
 void CheckoutGuard::setRules(const QVariantMap& rules) {
@@ -29,6 +36,8 @@ void CheckoutGuard::setRules(const QVariantMap& rules) {
         return;
     rules_ = rules;
     applyPolicy();
+    if (!profile_)
+        makeProfile();
 }
 
 void CheckoutGuard::setReturnUrl(const QUrl& url) {
@@ -51,6 +60,8 @@ CheckoutPolicy CheckoutGuard::policyFor(const QVariantMap& rules, const QUrl& re
 // Whatever asks to be saved is a download, not a page: each one is cancelled as it arrives.
 // (The profile owns its download requests.)
 void CheckoutGuard::refuseDownloads() {
+    if (!profile_)
+        return;
     for (auto* download : profile_->findChildren<QWebEngineDownloadRequest*>())
         if (download->state() == QWebEngineDownloadRequest::DownloadRequested)
             download->cancel();
@@ -76,9 +87,25 @@ bool CheckoutGuard::isSecure(const QUrl& url) const {
     return url.scheme().toLower() == QLatin1String("https") && !insecureContent();
 }
 
-void CheckoutGuard::prepareEngine(bool withoutSandbox) {
-    if (withoutSandbox)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+void CheckoutGuard::routeHosts(const QVariantMap& connectTo) {
+    QStringList rules;
+    for (auto route = connectTo.begin(); route != connectTo.end(); ++route)
+        rules << QStringLiteral("MAP %1 %2").arg(route.key(), route.value().toString());
+    static const QStringList first = rules;
+    if (rules != first) {
+        qWarning("checkout view: the web engine keeps the host routes it started with");
+        return;
+    }
+    static const bool routed = [&] {
+        if (rules.isEmpty())
+            return false;
+        // The engine reads its switches when it starts: the first profile of the process.
+        auto flags = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS");
+        flags += QStringLiteral(" --host-resolver-rules=\"%1\"").arg(rules.join(QStringLiteral(", ")));
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed().toUtf8());
+        return true;
+    }();
+    (void)routed;
 }
 
 } // namespace ostrel::hub

@@ -10,18 +10,24 @@
 #include <QWebEngineCertificateError>
 #include <memory>
 
+#include <QtQml/qqmlregistration.h>
+
 namespace ostrel::hub {
 
 // The payment view's guard, made by the checkout sheet when it opens: a private profile (no
 // cookies, storage or cache outlive the sheet, downloads refused) whose every page and frame
 // passes the checkout policy, the pop-up decision, and the certificate decision for services
-// whose authority the configuration names. Nothing of the web engine starts before one exists.
+// whose authority the configuration names. The profile, and with it the web engine, is made
+// once the rules are known: the engine reaches the configured hosts where the hub's own
+// connections do, which it must learn before it starts.
 class CheckoutGuard : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     // The checkout's web rules (Checkout::webRules) and the session's return address.
     Q_PROPERTY(QVariantMap rules READ rules WRITE setRules NOTIFY rulesChanged)
     Q_PROPERTY(QUrl returnUrl READ returnUrl WRITE setReturnUrl NOTIFY rulesChanged)
-    Q_PROPERTY(QQuickWebEngineProfile* profile READ profile CONSTANT)
+    // Null until the rules are set.
+    Q_PROPERTY(QQuickWebEngineProfile* profile READ profile NOTIFY profileChanged)
     Q_PROPERTY(bool insecureContent READ insecureContent NOTIFY insecureContentChanged)
 
 public:
@@ -47,15 +53,19 @@ public:
 
     // Whether to accept a certificate error, given the configuration's authorities bundle.
     static bool accepts(const QWebEngineCertificateError& error, const QString& authorities);
-    // Readies the process for its first web page: snapshot runs (which may run as root, where
-    // the engine's sandbox cannot start) go without the sandbox. Call before any page exists.
-    static void prepareEngine(bool withoutSandbox);
+    // Sends the engine's connections for each host of `connectTo` (host → "address:port", as
+    // the services' configuration names them) to that address. Takes effect only before the
+    // engine's first page in the process; later calls with other routes are logged and ignored.
+    static void routeHosts(const QVariantMap& connectTo);
     // The policy the rules and the return address make.
     static CheckoutPolicy policyFor(const QVariantMap& rules, const QUrl& returnUrl);
 
 signals:
     void returned();
+    // A page or frame the policy refused, never requested.
+    void refused(const QUrl& url);
     void rulesChanged();
+    void profileChanged();
     void insecureContentChanged();
 
 private slots:
@@ -63,6 +73,7 @@ private slots:
 
 private:
     void applyPolicy();
+    void makeProfile();
 
     QVariantMap rules_;
     QUrl returnUrl_;

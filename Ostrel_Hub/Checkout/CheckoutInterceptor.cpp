@@ -1,7 +1,5 @@
 #include "Checkout/CheckoutInterceptor.h"
 
-#include "Util/Log.h"
-
 namespace ostrel::hub {
 
 CheckoutInterceptor::CheckoutInterceptor(QObject* parent) : QWebEngineUrlRequestInterceptor(parent) {}
@@ -27,8 +25,8 @@ void CheckoutInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
         emit returned();
         return;
     case CheckoutPolicy::Decision::cancel:
-        Log::info(Log::Category::store, "checkout view: refused " + info.requestUrl().toDisplayString().toStdString());
         info.block(true);
+        emit refused(info.requestUrl());
         return;
     }
 }

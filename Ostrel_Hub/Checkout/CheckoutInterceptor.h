@@ -24,6 +24,7 @@ public:
 
 signals:
     void returned();
+    void refused(const QUrl& url);
     void insecureContentChanged();
 
 private:

@@ -17,13 +17,22 @@ QStringList listOf(const std::set<std::string>& texts) {
     return list;
 }
 
-// What the payment view may open, and the authorities it may trust besides the system's.
+QVariantMap routesOf(const std::map<std::string, std::string>& connectTo) {
+    QVariantMap routes;
+    for (const auto& [host, address] : connectTo)
+        routes.insert(QString::fromStdString(host), QString::fromStdString(address));
+    return routes;
+}
+
+// What the payment view may open, the authorities it may trust besides the system's, and where
+// the services' hosts really are.
 QVariantMap webRulesFor(const ServiceConfig& config) {
     return {
         {QStringLiteral("topLevelHosts"), QStringList{QString::fromStdString(config.storeApiHost)}},
         {QStringLiteral("paymentDomains"), listOf(config.paymentDomains)},
         {QStringLiteral("authorities"),
          config.caBundle ? QString::fromStdString(config.caBundle->string()) : QString()},
+        {QStringLiteral("connectTo"), routesOf(config.connectTo)},
     };
 }
 
@@ -68,6 +77,7 @@ void Checkout::begin(CheckoutSession session) {
     session_ = std::move(session);
     status_.reset();
     returned_ = false;
+    unreachable_ = false;
     polls_ = 0;
     polling_ = true;
     emit sessionChanged();
@@ -82,6 +92,7 @@ void Checkout::close() {
     session_.reset();
     status_.reset();
     returned_ = false;
+    unreachable_ = false;
     emit sessionChanged();
     emit statusChanged();
 }
@@ -91,6 +102,20 @@ void Checkout::markReturned() {
         return;
     returned_ = true;
     emit statusChanged();
+}
+
+void Checkout::markUnreachable(bool unreachable) {
+    if (!session_ || unreachable_ == unreachable)
+        return;
+    if (unreachable)
+        Log::error(Log::Category::store,
+                   "checkout: the payment page did not load in " + std::to_string(timing_.pageLoad.count()) + " ms");
+    unreachable_ = unreachable;
+    emit statusChanged();
+}
+
+void Checkout::noteRefused(const QUrl& url) const {
+    Log::info(Log::Category::store, "checkout view: refused " + url.toDisplayString().toStdString());
 }
 
 void Checkout::stopPolling() {

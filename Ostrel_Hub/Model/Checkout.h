@@ -50,8 +50,12 @@ class Checkout : public QObject {
     Q_PROPERTY(bool returned READ returned NOTIFY statusChanged)
     Q_PROPERTY(bool polling READ polling NOTIFY statusChanged)
     // What the payment view needs to know about the services: "topLevelHosts",
-    // "paymentDomains" and "authorities" (a CA bundle file, "" for the system's).
+    // "paymentDomains", "authorities" (a CA bundle file, "" for the system's) and "connectTo"
+    // (host → "address:port" to connect to instead).
     Q_PROPERTY(QVariantMap webRules READ webRules CONSTANT)
+    // How long the payment page may take to load (ms), and whether it did not load in time.
+    Q_PROPERTY(int pageLoadTimeout READ pageLoadTimeout CONSTANT)
+    Q_PROPERTY(bool unreachable READ unreachable NOTIFY statusChanged)
 
 public:
     using Timing = CheckoutTiming;
@@ -72,6 +76,10 @@ public:
     Q_INVOKABLE void close();
     // The payment page reached the return address.
     Q_INVOKABLE void markReturned();
+    // The payment page did not load within pageLoadTimeout; a new attempt clears it.
+    Q_INVOKABLE void markUnreachable(bool unreachable);
+    // The payment view refused to open an address (for the log).
+    Q_INVOKABLE void noteRefused(const QUrl& url) const;
 
     bool active() const { return session_.has_value(); }
     QUrl url() const { return session_ ? session_->url : QUrl(); }
@@ -84,6 +92,8 @@ public:
     // Questions asked of the store in the current session.
     int polls() const { return polls_; }
     QVariantMap webRules() const { return webRules_; }
+    int pageLoadTimeout() const { return static_cast<int>(timing_.pageLoad.count()); }
+    bool unreachable() const { return unreachable_; }
 
 signals:
     void sessionChanged();
@@ -99,6 +109,7 @@ private:
     std::optional<CheckoutSession> session_;
     std::optional<OrderStatus> status_;
     bool returned_ = false;
+    bool unreachable_ = false;
     bool polling_ = false;
     int polls_ = 0;
     std::stop_source pollStop_;

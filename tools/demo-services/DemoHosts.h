@@ -10,9 +10,10 @@
 namespace ostrel::demo {
 
 // The host names the demo services answer for. They keep the shape of the real ones (https,
-// port 443, the same roles); the written configuration maps each of them to the one local port.
-// They end in ".localhost", which browsers and the system resolver send to the loopback address,
-// so with --port 443 a browser reaches the sign-in and checkout pages under the same names.
+// port 443, the same roles); the written configuration maps each of them to the one local port
+// (connectTo), which the hub's connections and its checkout web view both follow. They end in
+// ".localhost", which browsers and the system resolver send to the loopback address, so with
+// --port 443 an outside browser reaches the sign-in and checkout pages under the same names too.
 struct DemoHosts {
     std::string store = "store.ostrel.localhost";            // the store's customer API and checkout page
     std::string assets = "assets.store.ostrel.localhost";    // the store's public asset host (icons)
