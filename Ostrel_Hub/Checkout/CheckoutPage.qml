@@ -150,7 +150,8 @@ Rectangle {
                 color: Theme.window
                 visible: !webLoader.visible
                 EmptyState {
-                    anchors.fill: parent
+                    anchors.centerIn: parent
+                    width: Math.min(parent.width - 48, 480)
                     iconName: "network-wireless-offline"
                     title: "Store unavailable"
                     message: "Could not reach the Ostrel store."
