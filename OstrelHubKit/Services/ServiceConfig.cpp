@@ -44,6 +44,21 @@ std::map<std::string, std::string> connectTargets(const JsonReader& in) {
     return targets;
 }
 
+// Absent: the production payment services.
+std::set<std::string> paymentDomainsIn(const JsonReader& in) {
+    const auto listed = in.optional<std::vector<std::string>>("paymentDomains");
+    if (!listed)
+        return ServiceConfig::production().paymentDomains;
+    std::set<std::string> domains;
+    for (const auto& domain : *listed) {
+        const auto lowered = Text::asciiLowercase(domain);
+        if (lowered.empty() || lowered.find_first_of("/:@ ") != std::string::npos)
+            throw std::invalid_argument("\"paymentDomains\" holds \"" + domain + "\", which is not a domain");
+        domains.insert(lowered);
+    }
+    return domains;
+}
+
 } // namespace
 
 ServiceConfigError::ServiceConfigError(std::string source, std::string detail)
@@ -61,6 +76,7 @@ const ServiceConfig& ServiceConfig::production() {
         .downloadPins = PinnedTrust::cloudflareRoots(),
         .caBundle = std::nullopt,
         .connectTo = {},
+        .paymentDomains = {"stripe.com", "stripe.network", "paypal.com", "paypalobjects.com"},
         .hubUpdateFeed = std::nullopt,
     };
     return config;
@@ -82,6 +98,7 @@ ServiceConfig ServiceConfig::fromJson(std::string_view text) {
             .downloadPins = requiredPins(object, "downloadPins"),
             .caBundle = object.optional<std::string>("caBundle"),
             .connectTo = connectTargets(object),
+            .paymentDomains = paymentDomainsIn(object),
             .hubUpdateFeed = object.optional<std::string>("hubUpdateFeed"),
         };
     } catch (const std::exception& e) {
@@ -111,9 +128,10 @@ ServiceConfig ServiceConfig::load(const std::filesystem::path& file) {
 
 std::string ServiceConfig::toJson() const {
     json object{
-        {"storeApiHost", storeApiHost}, {"storeAssetHost", storeAssetHost}, {"identityApiHost", identityApiHost},
-        {"webDomain", webDomain},       {"downloadDomain", downloadDomain}, {"storePins", storePins},
-        {"identityPins", identityPins}, {"downloadPins", downloadPins},     {"connectTo", connectTo},
+        {"storeApiHost", storeApiHost},     {"storeAssetHost", storeAssetHost}, {"identityApiHost", identityApiHost},
+        {"webDomain", webDomain},           {"downloadDomain", downloadDomain}, {"storePins", storePins},
+        {"identityPins", identityPins},     {"downloadPins", downloadPins},     {"connectTo", connectTo},
+        {"paymentDomains", paymentDomains},
     };
     if (caBundle)
         object["caBundle"] = caBundle->string();

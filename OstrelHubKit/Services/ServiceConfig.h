@@ -32,6 +32,9 @@ struct ServiceConfig {
     std::optional<std::filesystem::path> caBundle;
     // Host → "address:port" to connect to instead, whatever port the address names.
     std::map<std::string, std::string> connectTo;
+    // The registrable domains of the card and wallet services the store's payment page uses;
+    // the checkout view opens their pages and windows, and no others besides the store's.
+    std::set<std::string> paymentDomains = {};
     // The hub's own update feed; absent: "/hub/appcast" on the web domain.
     std::optional<std::string> hubUpdateFeed = std::nullopt;
 

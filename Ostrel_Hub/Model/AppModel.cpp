@@ -79,6 +79,7 @@ AppModel::AppModel(ModelEnvironment environment, QObject* parent)
     connect(navigation_.get(), &Navigation::searchChanged, this, &AppModel::rebuildSearchResults);
     connect(wishlist_.get(), &Wishlist::idsChanged, this, &AppModel::rebuildLists);
     connect(cart_.get(), &Cart::changed, this, &AppModel::cartChanged);
+    setUpCheckout();
     connect(this, &AppModel::extrasChanged, this, &AppModel::rebuildExtrasLists);
     connect(this, &AppModel::lastCheckedChanged, this, &AppModel::lastCheckedTextChanged);
     connect(&minuteTimer_, &QTimer::timeout, this, &AppModel::lastCheckedTextChanged);
@@ -520,6 +521,7 @@ void AppModel::setCurrency(const QString& code) {
         return;
     currency_ = code;
     settings_.setCurrency(code);
+    cart_->setPricing(code.toStdString(), QLocale().name().toStdString());
     emit currencyChanged();
     actionsMayHaveChanged(); // a price is the title of a paid product's button
 }
@@ -799,7 +801,7 @@ void AppModel::performAction(const QString& productId) {
         openApp(productId);
         break;
     case Kind::buy:
-        addToCart(productId);
+        buyNow(productId);
         break;
     default:
         break;
@@ -861,11 +863,8 @@ QString AppModel::formatBytes(qint64 bytes) const {
 }
 
 void AppModel::addToCart(const QString& productId) {
-    const auto* product = state_.storeProduct(productId.toStdString());
-    if (!product || !product->isPurchasable())
-        return;
-    cart_->add(productId);
-    flash(Banner::Tone::info, qt(product->name) + QStringLiteral(" is in your cart."));
+    if (const auto* product = state_.storeProduct(productId.toStdString()))
+        addToCart(*product, std::nullopt);
 }
 
 void AppModel::removeFromCart(const QString& productId) {

@@ -5,6 +5,7 @@
 #include "Model/BannerList.h"
 #include "Model/Cart.h"
 #include "Model/Catalog.h"
+#include "Model/Checkout.h"
 #include "Model/DesktopNotifier.h"
 #include "Model/ExtrasListModel.h"
 #include "Model/HubServices.h"
@@ -98,6 +99,9 @@ class AppModel : public QObject {
     Q_PROPERTY(ostrel::hub::Cart* cart READ cart CONSTANT)
     Q_PROPERTY(int cartCount READ cartCount NOTIFY cartChanged)
     Q_PROPERTY(QStringList cartIds READ cartIds NOTIFY cartChanged)
+    // Cart and checkout: the cart's total in the chosen currency, and the checkout sheet's state.
+    Q_PROPERTY(QString cartTotal READ cartTotal NOTIFY cartChanged)
+    Q_PROPERTY(ostrel::hub::Checkout* checkout READ checkout CONSTANT)
     // Changes whenever any product's action button may have changed: bind actionState to it.
     Q_PROPERTY(int actionRevision READ actionRevision NOTIFY actionRevisionChanged)
     // Settings' "Prices in": the store's enabled currencies, the current one always among them.
@@ -184,6 +188,22 @@ public:
     // The cart: a product with something to buy, each once.
     Q_INVOKABLE void addToCart(const QString& productId);
     Q_INVOKABLE void removeFromCart(const QString& productId);
+
+    // Cart and checkout. A line takes the given variation, else the product's default one;
+    // without either nothing is added.
+    void addToCart(const StorefrontProduct& product, const std::optional<PricingVariation>& variation);
+    QString cartTotal() const { return cart_->total(); }
+    // One price in the chosen currency when the map has it, else in the map's first one.
+    QString format(double amount, const PricingVariation& variation, const PriceMap& prices) const;
+    // Pushes an order for the lines and shows its payment page; failures reach a banner.
+    QCoro::Task<> beginCheckout(std::vector<CartLine> lines, bool clearsCart);
+    // The order has settled: closes the sheet, empties the cart (for a cart checkout), drops
+    // the bought products from the wishlist, says so, and refreshes the library.
+    QCoro::Task<> checkoutFinished(CheckoutSession session, Order order);
+    // The cart sheet's "Check Out", and a product's price button (a purchase of it alone).
+    Q_INVOKABLE void checkOutCart();
+    Q_INVOKABLE void buyNow(const QString& productId);
+    Checkout* checkout() const { return checkout_.get(); }
 
     bool loading() const { return loadingCount_ > 0; }
     bool storefrontIsCached() const { return storefrontIsCached_; }
@@ -282,6 +302,7 @@ signals:
     void availableCurrenciesChanged();
 
 private:
+    void setUpCheckout();
     void restoreFromDisk();
     void setStorefront(std::shared_ptr<const Storefront> storefront, bool cached);
     void setStoreAccount(std::optional<User> user, std::vector<ProductSummary> owned);
@@ -351,6 +372,7 @@ private:
     std::unique_ptr<ExtrasListModel> searchExtrasResults_ = std::make_unique<ExtrasListModel>(this);
     std::unique_ptr<SectionListModel> sections_ = std::make_unique<SectionListModel>(this);
     std::unique_ptr<Cart> cart_ = std::make_unique<Cart>(this);
+    std::unique_ptr<Checkout> checkout_;
     QTimer minuteTimer_; // "Checked 5 minutes ago" moves on while the window is open
     std::unique_ptr<BannerList> banners_;
     std::unique_ptr<Navigation> navigation_;

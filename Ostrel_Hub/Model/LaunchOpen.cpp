@@ -29,8 +29,8 @@ void applyOpenTarget(const QString& target, AppModel& model) {
         model.show(value);
     else if (kind == QLatin1String("search"))
         navigation.setSearch(value);
-    // "checkout" opens the store's checkout for the product's default variation; it arrives
-    // with the checkout itself and does nothing until then.
+    else if (kind == QLatin1String("checkout"))
+        model.buyNow(value); // the product alone, in its default variation; nothing without one
 }
 
 void applyLaunchRequest(const QString& request, AppModel& model) {

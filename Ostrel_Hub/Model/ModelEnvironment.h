@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Banner.h"
+#include "Model/CheckoutTiming.h"
 #include "Services/ServiceConfig.h"
 #include "Verify/Signature/TrustSettings.h"
 #include "Verify/SignaturePolicy.h"
@@ -42,6 +43,7 @@ struct ModelEnvironment {
 
     BannerLifetimes bannerLifetimes;
     std::chrono::milliseconds refreshInterval = std::chrono::hours(6);
+    CheckoutTiming checkoutTiming;
     // "The application is active"; empty: Qt's application state.
     std::function<bool()> applicationIsActive;
     QDBusConnection bus = QDBusConnection::sessionBus();

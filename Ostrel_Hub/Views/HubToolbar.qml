@@ -11,6 +11,7 @@ Rectangle {
     readonly property var navigation: hub ? hub.navigation : null
     readonly property bool canGoBack: !!navigation && navigation.path.length > 0
     readonly property int cartCount: hub ? hub.cartCount : 0
+    signal cartRequested()
 
     color: Theme.window
     implicitHeight: Math.max(52, Math.round(Theme.bodySize * 3.6))
@@ -39,9 +40,7 @@ Rectangle {
             iconName: toolbar.cartCount > 0 ? "cart-full" : "cart"
             accessibleName: "Cart"
             help: "Cart"
-            // The cart sheet opens from here once it exists; until then the button only shows
-            // whether the cart holds anything.
-            onClicked: {}
+            onClicked: toolbar.cartRequested()
 
             SidebarBadge {
                 count: toolbar.cartCount

@@ -75,6 +75,7 @@ Rectangle {
             HubToolbar {
                 hub: root.hub
                 Layout.fillWidth: true
+                onCartRequested: cartSheet.open()
             }
             Item {
                 id: detailColumn
@@ -120,6 +121,31 @@ Rectangle {
                     anchors.topMargin: 12
                 }
             }
+        }
+    }
+
+    // The cart, opened from the toolbar, and the checkout, shown while the model holds one. The
+    // checkout's web view is loaded only then: nothing of the web engine starts before.
+    SheetFrame {
+        id: cartSheet
+        preferredWidth: 560
+        preferredHeight: 560
+        contentItem: CartView {
+            hub: root.hub
+            onCloseRequested: cartSheet.close()
+        }
+    }
+    SheetFrame {
+        id: checkoutSheet
+        readonly property bool wanted: !!root.hub && root.hub.checkout.active
+        preferredWidth: 960
+        preferredHeight: 860
+        onWantedChanged: wanted ? open() : close()
+        onClosed: if (wanted) root.hub.checkout.close()
+        contentItem: Loader {
+            objectName: "checkoutSheet"
+            active: checkoutSheet.wanted
+            onActiveChanged: if (active) setSource("CheckoutView.qml", { hub: root.hub })
         }
     }
 

@@ -64,6 +64,16 @@ QCoro::Task<> Snapshotter::run(fs::path folder) {
             navigation.setSearch({});
     }
 
+    // The checkout sheet over the showcase product's page, with the store's payment page in it.
+    if (!showcase.isEmpty()) {
+        showOnly(HubSection::discover, showcase);
+        model_.buyNow(showcase);
+        co_await wait(waits_.state);
+        if (main && model_.checkout()->active())
+            capture(*main, folder / "checkout.png");
+        model_.checkout()->close();
+    }
+
     if (!showcase.isEmpty()) {
         auto full = open(QStringLiteral("RootView.qml"), withModel, productFullSize);
         select(HubSection::discover);

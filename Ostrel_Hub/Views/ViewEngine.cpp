@@ -7,6 +7,8 @@
 #include "Views/IconProvider.h"
 #include "Views/ImageMemoryProbe.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFont>
 #include <QGuiApplication>
 #include <QQmlEngine>
@@ -39,12 +41,23 @@ void useHubTypeface() {
     QGuiApplication::setFont(font);
 }
 
+// The modules the screens load on demand (the checkout's web view): beside an installed hub, or
+// in the build.
+QString onDemandModules() {
+    const QDir installed(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/ostrel-hub/qml"));
+    return installed.exists() ? installed.canonicalPath() : QStringLiteral(OSTREL_QML_BUILD_MODULES);
+}
+
 } // namespace
 
 void prepareEngine(QQmlEngine& engine, std::shared_ptr<ImageDataCache> images) {
     static const bool registered = (registerTypes(), true);
     (void)registered;
     useHubTypeface();
+    // Ostrel.Hub is built in, its qmldir among the resources: the on-demand modules import it
+    // from outside and find its QML types there.
+    engine.addImportPath(QStringLiteral("qrc:/"));
+    engine.addImportPath(onDemandModules());
     // The engine owns its providers.
     engine.addImageProvider(QStringLiteral("icon"), std::make_unique<IconProvider>().release());
     engine.addImageProvider(QStringLiteral("cached"),

@@ -10,6 +10,10 @@
 int main(int argc, char** argv) {
     auto home = ostrel::test::isolateHome();
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Screens may open the checkout sheet, whose web engine starts late: readied as the app's
+    // main does, and, as tests often run as root where its sandbox cannot start, without it.
+    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -18,6 +18,7 @@ namespace {
 QMutex recordLock;
 QStringList recorded;
 QtMessageHandler previous = nullptr;
+int harnesses = 0; // live harnesses: the recorder is installed once, by the first
 
 void record(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type != QtDebugMsg && type != QtInfoMsg) {
@@ -76,7 +77,8 @@ ScreenHarness::ScreenHarness(std::shared_ptr<ImageDataCache> images) {
         QMutexLocker lock(&recordLock);
         recorded.clear();
     }
-    previous = qInstallMessageHandler(record);
+    if (harnesses++ == 0)
+        previous = qInstallMessageHandler(record);
     engine_ = std::make_unique<QQmlEngine>();
     hub::prepareEngine(*engine_, std::move(images));
     window_ = std::make_unique<QQuickWindow>();
@@ -85,8 +87,10 @@ ScreenHarness::ScreenHarness(std::shared_ptr<ImageDataCache> images) {
 ScreenHarness::~ScreenHarness() {
     window_.reset();
     engine_.reset();
-    qInstallMessageHandler(previous);
-    previous = nullptr;
+    if (--harnesses == 0) {
+        qInstallMessageHandler(previous);
+        previous = nullptr;
+    }
 }
 
 QQuickItem* ScreenHarness::load(const QString& file, const QVariantMap& properties, QSize size) {

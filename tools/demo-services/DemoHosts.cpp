@@ -15,6 +15,7 @@ ServiceConfig DemoHosts::config(const std::set<std::string>& pins, const std::fi
         .downloadPins = pins,
         .caBundle = caBundle,
         .connectTo = {},
+        .paymentDomains = {paymentDomain},
         .hubUpdateFeed = https(web) + "/hub/appcast",
     };
     for (const auto& host : all())

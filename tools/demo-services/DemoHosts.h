@@ -10,9 +10,10 @@
 namespace ostrel::demo {
 
 // The host names the demo services answer for. They keep the shape of the real ones (https,
-// port 443, the same roles); the written configuration maps each of them to the one local port.
-// They end in ".localhost", which browsers and the system resolver send to the loopback address,
-// so with --port 443 a browser reaches the sign-in and checkout pages under the same names.
+// port 443, the same roles); the written configuration maps each of them to the one local port
+// (connectTo), which the hub's connections and its checkout web view both follow. They end in
+// ".localhost", which browsers and the system resolver send to the loopback address, so with
+// --port 443 an outside browser reaches the sign-in and checkout pages under the same names too.
 struct DemoHosts {
     std::string store = "store.ostrel.localhost";            // the store's customer API and checkout page
     std::string assets = "assets.store.ostrel.localhost";    // the store's public asset host (icons)
@@ -20,8 +21,11 @@ struct DemoHosts {
     std::string web = "ostrel.localhost";                    // the maker's site: extras feed, screenshots
     std::string downloadDomain = "storage.ostrel.localhost"; // object storage; only subdomains serve files
     std::string downloads = "releases.storage.ostrel.localhost";
+    // The card and wallet service the checkout page hands over to, on a domain of its own.
+    std::string paymentDomain = "demopay.localhost";
+    std::string payments = "checkout.demopay.localhost";
 
-    std::vector<std::string> all() const { return {store, assets, identity, web, downloads}; }
+    std::vector<std::string> all() const { return {store, assets, identity, web, downloads, payments}; }
     static std::string https(const std::string& host) { return "https://" + host; }
 
     // Every role on these hosts, pinned to `pins`, trusting `caBundle`, reached at `address`

@@ -119,8 +119,12 @@ TEST_F(AppModelScreensTest, TheActionButtonFollowsWhatTheUserOwnsInstallsAndRuns
     ASSERT_TRUE(test::runUntil([&] { return kind(*app, "aurora-verb") == "installed"; }));
     EXPECT_EQ(app->installedVersion("aurora-verb"), "2.4.1");
 
-    // Buying goes to the cart.
+    // The price button buys the product alone; the cart is for "Add to Cart".
     app->performAction("velvet-comp");
+    ASSERT_TRUE(test::runUntil([&] { return app->checkout()->active(); }));
+    EXPECT_EQ(app->checkout()->productNames(), "Velvet Comp");
+    EXPECT_EQ(app->cartCount(), 0);
+    app->addToCart("velvet-comp");
     EXPECT_EQ(app->cartIds(), QStringList{"velvet-comp"});
     EXPECT_EQ(app->cartCount(), 1);
     EXPECT_EQ(app->banners()->data(app->banners()->index(app->banners()->rowCount() - 1), BannerList::textRole),
@@ -263,9 +267,10 @@ TEST_F(AppModelScreensTest, ExtrasPagesSayHowEachItemIsHad) {
     EXPECT_EQ(page["action"].toMap()["title"].toString(), "Soon");
     EXPECT_FALSE(app->extrasItemPage("no-such-item")["exists"].toBool());
 
-    // Through the hub, the extras item does what the product's button does.
+    // Through the hub, the extras item does what the product's button does: buy it.
     app->performExtrasAction("prism-eq-preview");
-    EXPECT_EQ(app->cartIds(), QStringList{"prism-eq"});
+    ASSERT_TRUE(test::runUntil([&] { return app->checkout()->active(); }));
+    EXPECT_EQ(app->checkout()->session()->productIds, QStringList{"prism-eq"});
 }
 
 TEST_F(AppModelScreensTest, ReturnInTheSearchOpensTheFirstMatchAndASectionClearsTheSearch) {

@@ -141,15 +141,19 @@ TEST(ReviewListModel, AFurtherPageAddsRowsAtTheEndAndAnotherFirstPageReplacesThe
     EXPECT_EQ(counts.size(), 3);
 }
 
+CartLine cartLine(std::string id) {
+    return CartLine{.product = StorefrontProduct{.id = std::move(id)}, .variation = PricingVariation{.id = "v"}};
+}
+
 TEST(Cart, HoldsEachProductOnceLastAddedLast) {
     Cart cart;
     QSignalSpy changes(&cart, &Cart::changed);
-    cart.add("a");
-    cart.add("b");
-    cart.add("a");
+    cart.add(cartLine("a"));
+    cart.add(cartLine("b"));
+    cart.add(cartLine("a"));
     EXPECT_EQ(cart.ids(), (QStringList{"b", "a"}));
     EXPECT_EQ(changes.size(), 3);
-    cart.add("a");
+    cart.add(cartLine("a"));
     EXPECT_EQ(changes.size(), 3) << "already last";
     cart.remove("missing");
     EXPECT_EQ(changes.size(), 3);

@@ -264,6 +264,7 @@ TEST(Snapshots, EveryScreenOfTheDemoStoreAtItsSizeInTheDarkAppearance) {
                                                 {"early-access.png", Snapshotter::mainSize},
                                                 {"product-shots.png", Snapshotter::mainSize},
                                                 {"search.png", Snapshotter::mainSize},
+                                                {"checkout.png", Snapshotter::mainSize},
                                                 {"product-full.png", Snapshotter::productFullSize},
                                                 {"review-sheet.png", Snapshotter::reviewSheetSize},
                                                 {"splash-early.png", Snapshotter::splashSize},
