@@ -3,6 +3,7 @@
 // real host names routed to 127.0.0.1).
 #include "DemoServices.h"
 #include "DemoText.h"
+#include "PaymentCards.h"
 #include "PngReading.h"
 #include "Services/AnswerDecoding.h"
 #include "Services/CurlTransport.h"
@@ -697,17 +698,20 @@ TEST(DemoServices, PayingOnTheCheckoutPageSettlesTheOrderAndHandsOverItsProducts
     EXPECT_TRUE(demo.config.hostPolicy().allowsAPI(Url(*created.checkoutUrl)));
 
     EXPECT_NE(demo.get(*created.checkoutUrl).body.find("Pay now"), std::string::npos);
-    const auto paid = demo.send("POST", *created.checkoutUrl + "/pay", "email=new%40ostrel.test",
-                                {{"Content-Type", "application/x-www-form-urlencoded"}});
+    // The page's form: an e-mail address and the test card that always pays.
+    const std::string form =
+        "email=new%40ostrel.test&card=" + percentEncode(PaymentCards::paying, AllowedCharacters::queryValue());
+    const auto paid =
+        demo.send("POST", *created.checkoutUrl + "/pay", form, {{"Content-Type", "application/x-www-form-urlencoded"}});
     EXPECT_EQ(paid.status, 303);
     EXPECT_EQ(paid.header("Location"), returnUrl);
     EXPECT_TRUE(isSettled(decodeAnswer<Order>(demo.get(demo.store("/api/customer/orders/" + orderId)).body).status));
     const auto user = decodeAnswer<User>(demo.get(demo.store("/api/customer/meta/user"), {bearer(token)}).body);
     EXPECT_EQ(user.ownedProducts, std::vector<std::string>{"velvet-comp"});
-    EXPECT_EQ(demo.send("POST", *created.checkoutUrl + "/pay", "email=new%40ostrel.test",
-                        {{"Content-Type", "application/x-www-form-urlencoded"}})
-                  .status,
-              409);
+    EXPECT_EQ(
+        demo.send("POST", *created.checkoutUrl + "/pay", form, {{"Content-Type", "application/x-www-form-urlencoded"}})
+            .status,
+        409);
 }
 
 TEST(DemoServices, IdentitySignsInByMailedCodeAndThroughTheBrowser) {
