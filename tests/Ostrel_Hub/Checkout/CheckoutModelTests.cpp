@@ -6,7 +6,7 @@
 #include "Model/BannerList.h"
 #include "PaymentCards.h"
 #include "PrivateSessionBus.h"
-#include "RunningDemo.h"
+#include "SharedDemoTest.h"
 
 #include <QAbstractItemModelTester>
 #include <QLocale>
@@ -30,12 +30,7 @@ QString lastBanner(const BannerList& banners) {
 
 // One demo store for the whole suite: starting it makes its authority and signed releases.
 // Every checkout has its own order, and only one test signs in.
-struct CheckoutModelTest : ::testing::Test {
-    static inline std::unique_ptr<demo::RunningDemo> running;
-    static void SetUpTestSuite() { running = std::make_unique<demo::RunningDemo>(); }
-    static void TearDownTestSuite() { running.reset(); }
-
-    demo::RunningDemo& demo = *running;
+struct CheckoutModelTest : demo::SharedDemoTest<CheckoutModelTest> {
     HubFolders hub;
     CheckoutTiming timing{
         .afterReturn = std::chrono::milliseconds(5), .whilePaying = std::chrono::milliseconds(5), .maxPolls = 100'000};

@@ -8,8 +8,8 @@
 #include "Model/AppModel.h"
 #include "PaymentCards.h"
 #include "PrivateSessionBus.h"
-#include "RunningDemo.h"
 #include "ScreenHarness.h"
+#include "SharedDemoTest.h"
 
 #include <QFile>
 #include <QQuickItem>
@@ -56,12 +56,7 @@ struct SilentServer {
 };
 
 // One demo store for the program: the web engine learns where its hosts are once, when it starts.
-struct CheckoutSheetTest : ::testing::Test {
-    static inline std::unique_ptr<demo::RunningDemo> running;
-    static void SetUpTestSuite() { running = std::make_unique<demo::RunningDemo>(); }
-    static void TearDownTestSuite() { running.reset(); }
-
-    demo::RunningDemo& demo = *running;
+struct CheckoutSheetTest : demo::SharedDemoTest<CheckoutSheetTest> {
     HubFolders hub;
 
     std::unique_ptr<AppModel> model(const ServiceConfig& config, CheckoutTiming timing) {
