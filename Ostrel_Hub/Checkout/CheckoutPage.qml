@@ -16,9 +16,11 @@ Rectangle {
     property var hub
     readonly property var checkout: hub ? hub.checkout : null
     readonly property var web: webLoader.item
-    // The page's state, as the web view reports it.
-    readonly property string host: web ? guard.hostOf(web.url) : ""
-    readonly property bool secure: web ? (guard.insecureContent, guard.isSecure(web.url)) : false
+    // The page's state, as the web view reports it. The padlock closes only once a page has
+    // finished with nothing but secure content, so an address still loading never shows as safe;
+    // a new address or insecure content opens it at once.
+    property string host: ""
+    property bool secure: false
     readonly property bool loading: web ? web.loading : false
     property var popups: []
 
@@ -34,6 +36,16 @@ Rectangle {
         returnUrl: sheet.checkout ? sheet.checkout.returnUrl : ""
         onReturned: sheet.checkout.markReturned()
         onRefused: url => sheet.checkout.noteRefused(url)
+        // Insecure content takes the padlock away at once, not only when the page finishes.
+        onInsecureContentChanged: if (insecureContent) sheet.secure = false
+    }
+    function noteAddress(url) {
+        host = guard.hostOf(url)
+        secure = secure && guard.isSecure(url)
+    }
+    function noteFinished(url) {
+        host = guard.hostOf(url)
+        secure = guard.isSecure(url)
     }
     Timer {
         id: pageLoad
@@ -138,7 +150,11 @@ Rectangle {
                     Accessible.name: "Payment page"
                     onCertificateError: error => guard.judgeCertificate(error)
                     onNewWindowRequested: request => sheet.openPopup(request)
+                    onUrlChanged: sheet.noteAddress(url)
                     onLoadingChanged: request => {
+                        if (request.status === WebEngineView.LoadStartedStatus)
+                            return
+                        sheet.noteFinished(url)
                         if (request.status === WebEngineView.LoadSucceededStatus)
                             pageLoad.stop()
                     }

@@ -119,8 +119,10 @@ TEST_F(CheckoutSheetTest, TheEngineLoadsWithTheSheetAndThePaymentEndsAtTheReturn
     // The store's host as the hub names it, reached at the demo's own port.
     ASSERT_TRUE(test::runUntil([&] { return page->property("title").toString() == QLatin1String("Checkout"); }))
         << page->property("title").toString().toStdString();
-    EXPECT_TRUE(screens.shows(QString::fromStdString(demo.config.storeApiHost)));
+    EXPECT_TRUE(test::runUntil([&] { return screens.shows(QString::fromStdString(demo.config.storeApiHost)); }));
     EXPECT_FALSE(screens.shows(QStringLiteral("Could not reach the Ostrel store.")));
+    ASSERT_TRUE(test::runUntil([&] { return screens.findByName(QStringLiteral("Secure")) != nullptr; }))
+        << "the padlock did not close on the finished https page";
 
     QMetaObject::invokeMethod(
         page, "runJavaScript",
@@ -165,6 +167,9 @@ TEST_F(CheckoutSheetTest, ARefusedAddressIsNeverAskedForAndASilentStoreEndsAtThe
     begin(*app, silent.url(QStringLiteral("https"), QStringLiteral("127.0.0.1")));
     ASSERT_TRUE(test::runUntil([&] { return !silent.held.empty(); })) << "the allowed page was not asked for";
     EXPECT_FALSE(screens.shows(QStringLiteral("Could not reach the Ostrel store.")));
+    // An https address that has not answered yet is not shown as safe.
+    EXPECT_NE(screens.findByName(QStringLiteral("Not secure")), nullptr);
+    EXPECT_EQ(screens.findByName(QStringLiteral("Secure")), nullptr);
     ASSERT_TRUE(test::runUntil([&] { return screens.shows(QStringLiteral("Could not reach the Ostrel store.")); }));
     EXPECT_TRUE(app->checkout()->unreachable());
     EXPECT_TRUE(screens.shows(QStringLiteral("Store unavailable")));
