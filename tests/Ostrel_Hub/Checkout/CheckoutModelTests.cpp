@@ -2,8 +2,11 @@
 // payment page is answered by an HTTP client standing in for the web view.
 #include "DemoHub.h"
 #include "EventLoop.h"
+#include "LoggingDemo.h"
 #include "Model/AppModel.h"
 #include "Model/BannerList.h"
+#include "Model/ProductReviews.h"
+#include "Model/SignInFlow.h"
 #include "PaymentCards.h"
 #include "PrivateSessionBus.h"
 #include "SharedDemoTest.h"
@@ -28,6 +31,20 @@ QString lastBanner(const BannerList& banners) {
     return banners.data(banners.index(banners.rowCount() - 1), BannerList::textRole).toString();
 }
 
+// What the payment page's form sends when the user pays.
+void payOnThePage(HTTPTransport& transport, const Checkout& checkout, const std::string& email, const char* card) {
+    const auto url = checkout.url().toString().toStdString() + "/pay";
+    const auto response = transport.send(HTTPRequest{
+        .url = Url(url),
+        .method = "POST",
+        .headers = {{"Content-Type", "application/x-www-form-urlencoded"}},
+        .body = "email=" + QUrl::toPercentEncoding(QString::fromStdString(email)).toStdString() +
+                "&card=" + QUrl::toPercentEncoding(card).toStdString() + "&expiry=12%2F30&cvc=123",
+    });
+    ASSERT_EQ(response.status, 303) << response.body;
+    EXPECT_EQ(response.header("Location"), checkout.returnUrl().toString().toStdString());
+}
+
 // One demo store for the whole suite: starting it makes its authority and signed releases.
 // Every checkout has its own order, and only one test signs in.
 struct CheckoutModelTest : demo::SharedDemoTest<CheckoutModelTest> {
@@ -44,18 +61,8 @@ struct CheckoutModelTest : demo::SharedDemoTest<CheckoutModelTest> {
         environment.checkoutTiming = timing;
         return std::make_unique<AppModel>(std::move(environment));
     }
-    // What the payment page's form sends when the user pays.
     void pay(const Checkout& checkout, const std::string& email, const char* card) {
-        const auto url = checkout.url().toString().toStdString() + "/pay";
-        const auto response = demo.transport.send(HTTPRequest{
-            .url = Url(url),
-            .method = "POST",
-            .headers = {{"Content-Type", "application/x-www-form-urlencoded"}},
-            .body = "email=" + QUrl::toPercentEncoding(QString::fromStdString(email)).toStdString() +
-                    "&card=" + QUrl::toPercentEncoding(card).toStdString() + "&expiry=12%2F30&cvc=123",
-        });
-        ASSERT_EQ(response.status, 303) << response.body;
-        EXPECT_EQ(response.header("Location"), checkout.returnUrl().toString().toStdString());
+        payOnThePage(demo.transport, checkout, email, card);
     }
 };
 
@@ -195,6 +202,67 @@ TEST_F(CheckoutModelTest, ThePollAsksAtMostItsLimitOfTimes) {
     test::settle(std::chrono::milliseconds(50));
     EXPECT_EQ(checkout->polls(), 3);
     EXPECT_TRUE(checkout->active()) << "the sheet stays until the user closes it";
+}
+
+// Someone new to the store, all the way through the model as the screens drive it: a store
+// account made in the sign-in sheet, a paid product bought on the payment page, installed from
+// the library, and reviewed as a verified purchase once signed in to Ostrel ID by e-mailed code.
+struct NewCustomer : ::testing::Test {
+    demo::LoggingDemo demo;
+    HubFolders hub;
+
+    void SetUp() override { OSTREL_REQUIRE_PRIVATE_SESSION_BUS(); }
+};
+
+TEST_F(NewCustomer, SignsUpBuysInstallsAndReviewsAPaidProduct) {
+    const QString email = QStringLiteral("nova@ostrel.test");
+    const QString product = QStringLiteral("velvet-comp");
+    auto environment = hub.environmentFor(demo.config, demo.services.codeSigningRoot());
+    environment.checkoutTiming = {
+        .afterReturn = std::chrono::milliseconds(5), .whilePaying = std::chrono::milliseconds(5), .maxPolls = 100'000};
+    const auto app = std::make_unique<AppModel>(std::move(environment));
+    test::await(app->refreshAll());
+    auto& flow = *app->signInFlow();
+
+    app->openSignIn(AppModel::SignInPurpose::general);
+    flow.submitSignUp(QStringLiteral("Nova Buyer"), email, QStringLiteral("a long passphrase"), false);
+    ASSERT_TRUE(test::runUntil([&] { return !flow.busy(); }));
+    ASSERT_EQ(flow.storeError(), QString());
+    ASSERT_TRUE(app->storeConnected());
+    EXPECT_FALSE(app->showSignIn());
+    ASSERT_FALSE(app->owns(product));
+
+    app->buyNow(product);
+    auto& checkout = *app->checkout();
+    ASSERT_TRUE(test::runUntil([&] { return checkout.active(); }));
+    payOnThePage(*demo.transport, checkout, email.toStdString(), demo::PaymentCards::paying);
+    ASSERT_TRUE(test::runUntil([&] { return !checkout.active(); }));
+    ASSERT_TRUE(test::runUntil([&] { return !app->loading() && app->owns(product); }));
+    EXPECT_THAT(idsIn(*app->library()), Contains(product.toStdString()));
+
+    app->install(product);
+    ASSERT_TRUE(test::runUntil([&] { return !app->installedVersion(product).isEmpty(); }))
+        << "the install did not finish";
+    EXPECT_EQ(app->installedVersion(product), app->latestVersion(product));
+
+    test::await(flow.requestCode(email));
+    test::await(flow.completeCode(email, QString::fromStdString(demo.codeFor(email.toStdString()))));
+    ASSERT_TRUE(app->ostrelSignedIn());
+    auto& reviews = *app->reviews();
+    test::await(reviews.loadReviews(product.toStdString(), false));
+    test::await(reviews.loadMyReview(product.toStdString()));
+    auto* list = reviews.list(product);
+    ASSERT_TRUE(list->eligible()) << "the purchase did not make the new customer a reviewer";
+    reviews.write(product);
+    auto& form = *reviews.form();
+    form.setRating(5);
+    form.setTitle(QStringLiteral("Worth it"));
+    form.setBody(QStringLiteral("Bought, installed and in use the same afternoon."));
+    test::await(form.submit());
+    EXPECT_EQ(form.failure(), QString());
+    ASSERT_TRUE(list->hasOwnReview());
+    EXPECT_EQ(list->ownReview().value(QStringLiteral("verifiedPurchase")), true);
+    EXPECT_EQ(list->ownReview().value(QStringLiteral("title")), QStringLiteral("Worth it"));
 }
 
 } // namespace
