@@ -124,28 +124,53 @@ Rectangle {
         }
     }
 
-    // The cart, opened from the toolbar, and the checkout, shown while the model holds one. The
+    // The cart, opened from the toolbar, and the checkout, shown while the model holds one. Each
+    // sheet is made the first time it is wanted, so neither costs the launch anything; the
     // checkout's web view is loaded only then: nothing of the web engine starts before.
-    SheetFrame {
+    Loader {
         id: cartSheet
-        preferredWidth: 560
-        preferredHeight: 560
-        contentItem: CartView {
-            hub: root.hub
-            onCloseRequested: cartSheet.close()
+        active: false
+        function open() {
+            active = true
+            item.open()
+        }
+        sourceComponent: SheetFrame {
+            preferredWidth: 560
+            preferredHeight: 560
+            contentItem: CartView {
+                hub: root.hub
+                onCloseRequested: cartSheet.item.close()
+            }
         }
     }
-    SheetFrame {
+    Loader {
         id: checkoutSheet
         readonly property bool wanted: !!root.hub && root.hub.checkout.active
-        preferredWidth: 960
-        preferredHeight: 860
-        onWantedChanged: wanted ? open() : close()
-        onClosed: if (wanted) root.hub.checkout.close()
-        contentItem: Loader {
-            objectName: "checkoutSheet"
-            active: checkoutSheet.wanted
-            onActiveChanged: if (active) setSource("CheckoutView.qml", { hub: root.hub })
+        active: false
+        function follow() {
+            if (wanted) {
+                active = true
+                item.open()
+            } else if (item) {
+                item.close()
+            }
+        }
+        onWantedChanged: follow()
+        Component.onCompleted: follow()
+        sourceComponent: SheetFrame {
+            preferredWidth: 960
+            preferredHeight: 860
+            onClosed: if (checkoutSheet.wanted) root.hub.checkout.close()
+            contentItem: Loader {
+                objectName: "checkoutSheet"
+                active: checkoutSheet.wanted
+                function load() {
+                    if (active)
+                        setSource("CheckoutView.qml", { hub: root.hub })
+                }
+                onActiveChanged: load()
+                Component.onCompleted: load()
+            }
         }
     }
 

@@ -124,6 +124,23 @@ TEST_F(ShellOnSavedCatalogue, TheSplashLeavesAtOnceAndTheShellLoadsWithoutWarnin
     EXPECT_EQ(detailScreen(screens), "DiscoverView.qml");
 }
 
+// The cart's sheet is made only when the toolbar asks for it, then opens over the window and
+// Escape closes it.
+TEST_F(ShellOnSavedCatalogue, TheCartButtonOpensTheCartSheetAndEscapeClosesIt) {
+    EXPECT_FALSE(screens.shows("Your cart is empty."));
+    screens.click(screens.findByName("Cart"));
+    screens.settle(300);
+    EXPECT_TRUE(screens.shows("Your cart is empty."));
+    expectClean(screens);
+    screens.press(Qt::Key_Escape);
+    screens.settle(300);
+    EXPECT_FALSE(screens.shows("Your cart is empty."));
+    // A second time finds the same sheet.
+    screens.click(screens.findByName("Cart"));
+    screens.settle(300);
+    EXPECT_TRUE(screens.shows("Your cart is empty."));
+}
+
 // Navigation notifies without a change (a menu choice of the section on screen, a path set to
 // itself): the screen on show stays, rather than being built again.
 TEST_F(ShellOnSavedCatalogue, ANotificationWithoutAChangeKeepsTheScreenOnShow) {
