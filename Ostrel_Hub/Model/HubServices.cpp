@@ -62,7 +62,7 @@ std::optional<SnapshotCache> snapshotsFor(const ModelEnvironment& environment) {
 InstallPipeline pipelineFor(const ModelEnvironment& environment, MoonbaseClient& client,
                             std::shared_ptr<InstallLedger> ledger, const fs::path& work) {
     const auto& config = environment.config;
-    const CodeVerifier verifier(environment.signaturePolicy, environment.codeTrust);
+    const CodeVerifier verifier(environment.signaturePolicy, environment.trust());
     const fs::path home = homeOf(environment);
     auto downloader = std::make_shared<Downloader>(config.hostPolicy(), config.pinnedTrust(),
                                                    PinnedCurl::Routing{config.caBundle, config.connectTo});

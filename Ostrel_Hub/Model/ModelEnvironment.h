@@ -21,9 +21,11 @@ namespace ostrel::hub {
 // defaults are the user's real desktop session.
 struct ModelEnvironment {
     ServiceConfig config = ServiceConfig::production();
-    // Who may sign what the hub installs.
+    // Who may sign what the hub installs, and the roots their certificates chain to: absent,
+    // Apple's, read only then (decoding them is a noticeable part of a launch).
     SignaturePolicy signaturePolicy = SignaturePolicy::ostrel();
-    signature::TrustSettings codeTrust = signature::TrustSettings::apple();
+    std::optional<signature::TrustSettings> codeTrust;
+    signature::TrustSettings trust() const { return codeTrust ? *codeTrust : signature::TrustSettings::apple(); }
 
     // Launch arguments: --cold restores nothing; --snapshot and --measure-launch keep
     // sessions in memory only; --fixtures gives the fixture folder of a snapshot run.
