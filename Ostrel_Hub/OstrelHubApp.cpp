@@ -99,6 +99,7 @@ int OstrelHubApp::run(int argc, char** argv) {
     if (arguments.snapshotFolder)
         preferOffScreenRendering();
     QGuiApplication application(argc, argv);
+    const auto fonts = readFontsAhead();
     describeApplication();
     // One hub per session; measurement and snapshot runs stand apart and never take the name.
     SingleInstance instance;

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QQmlEngine>
 #include <memory>
@@ -49,6 +50,11 @@ QString onDemandModules() {
 }
 
 } // namespace
+
+std::jthread readFontsAhead() {
+    // The database is shared by every thread and filled once, under its own lock.
+    return std::jthread([] { QFontDatabase::hasFamily(QStringLiteral("Inter")); });
+}
 
 void prepareEngine(QQmlEngine& engine, std::shared_ptr<ImageDataCache> images) {
     static const bool registered = (registerTypes(), true);

@@ -4,6 +4,7 @@
 
 #include <QQmlEngine>
 #include <memory>
+#include <thread>
 
 namespace ostrel::hub {
 
@@ -13,5 +14,9 @@ class AppModel;
 // name. The app and the screen tests prepare their engines through this one function.
 // `images` feeds "image://cached/…"; without it every cached image keeps its placeholder.
 void prepareEngine(QQmlEngine& engine, std::shared_ptr<ImageDataCache> images);
+
+// Reads the desktop's fonts on another thread, so that the first text of the window finds the
+// font database ready instead of reading it then. Call once the application object exists.
+std::jthread readFontsAhead();
 
 } // namespace ostrel::hub
