@@ -733,14 +733,6 @@ void AppModel::openUrl(const QUrl& url) {
     Workspace::openWithDesktop(url);
 }
 
-namespace {
-
-std::string localeName() {
-    return QLocale().name().toStdString();
-}
-
-} // namespace
-
 QVariantMap AppModel::productPage(const QString& productId) const {
     const HostPolicy policy = environment_.config.hostPolicy();
     const ProductPageSources sources{
@@ -748,7 +740,7 @@ QVariantMap AppModel::productPage(const QString& productId) const {
         .extras = extras_ ? &*extras_ : nullptr,
         .imagePolicy = policy,
         .currency = currency_.toStdString(),
-        .localeName = localeName(),
+        .localeName = PriceText::userLocale(),
         .locale = QLocale(),
         .storeWebAddress = QStringLiteral("https://") + qt(environment_.config.storeApiHost),
     };
@@ -768,7 +760,7 @@ ProductFacts AppModel::factsFor(const StorefrontProduct& product) const {
         .isApp = Catalog::entry(product.id).kind != ProductKind::plugIn,
         .hasMacDownload = !product.macDownloads().empty(),
         .jobStage = job ? std::optional(job->stageKind()) : std::nullopt,
-        .price = PriceText::productPrice(product, currency_.toStdString(), localeName()),
+        .price = PriceText::productPrice(product, currency_.toStdString(), PriceText::userLocale()),
     };
 }
 

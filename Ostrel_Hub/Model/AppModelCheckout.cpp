@@ -19,10 +19,6 @@ QString newOrderId() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
 }
 
-std::string userLocale() {
-    return QLocale().name().toStdString();
-}
-
 // The order's payment page, when the store sent one the hub may show.
 Url checkoutAddress(const Order& order, const HostPolicy& policy) {
     if (!order.checkoutUrl)
@@ -36,7 +32,7 @@ Url checkoutAddress(const Order& order, const HostPolicy& policy) {
 } // namespace
 
 void AppModel::setUpCheckout() {
-    cart_->setPricing(currency_.toStdString(), userLocale());
+    cart_->setPricing(currency_.toStdString(), PriceText::userLocale());
     auto services = services_;
     Checkout::Hooks hooks{
         .fetchOrder = [services](const std::string& orderId) { return services->client.order(orderId); },
@@ -55,7 +51,7 @@ void AppModel::addToCart(const StorefrontProduct& product, const std::optional<P
 }
 
 QString AppModel::format(double amount, const PricingVariation& variation, const PriceMap& prices) const {
-    return PriceText::format(amount, variation, prices, currency_.toStdString(), userLocale());
+    return PriceText::format(amount, variation, prices, currency_.toStdString(), PriceText::userLocale());
 }
 
 void AppModel::checkOutCart() {

@@ -1,5 +1,6 @@
 #include "Model/PriceText.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <memory>
 
@@ -24,6 +25,10 @@ const std::string* chosenCurrency(const PriceMap& prices, const std::string& cur
 }
 
 } // namespace
+
+std::string userLocale() {
+    return QLocale().name().toStdString();
+}
 
 QString money(double amount, const std::string& currencyCode, const std::string& localeName) {
     if (!isCurrencyCode(currencyCode))

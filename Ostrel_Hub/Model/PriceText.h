@@ -8,6 +8,9 @@
 
 namespace ostrel::hub::PriceText {
 
+// The user's locale, by the name the formatters take ("en_US").
+std::string userLocale();
+
 // An amount in a currency, as the locale writes money ("€45.00" in en_US); the plain decimal
 // number when the code is not a currency code or the locale cannot write it.
 QString money(double amount, const std::string& currencyCode, const std::string& localeName);
