@@ -27,7 +27,12 @@ const std::string* chosenCurrency(const PriceMap& prices, const std::string& cur
 } // namespace
 
 std::string userLocale() {
-    return QLocale().name().toStdString();
+    // A session without a locale (LANG=C) would leave ICU to its own default, which other
+    // libraries in the process change; the hub then writes money as in American English.
+    const auto name = QLocale().name();
+    if (name == QLatin1String("C") || name == QLatin1String("POSIX"))
+        return "en_US";
+    return name.toStdString();
 }
 
 QString money(double amount, const std::string& currencyCode, const std::string& localeName) {

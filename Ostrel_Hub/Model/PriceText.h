@@ -8,7 +8,7 @@
 
 namespace ostrel::hub::PriceText {
 
-// The user's locale, by the name the formatters take ("en_US").
+// The user's locale, by the name the formatters take ("en_US"); "en_US" when none is set.
 std::string userLocale();
 
 // An amount in a currency, as the locale writes money ("€45.00" in en_US); the plain decimal

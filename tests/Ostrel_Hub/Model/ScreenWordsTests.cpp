@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unicode/locid.h>
+
 namespace ostrel::hub {
 namespace {
 
@@ -79,6 +81,21 @@ TEST(PriceText, WritesMoneyInTheLocaleAndFallsBackToThePlainNumber) {
     EXPECT_EQ(PriceText::money(45, "EUR", "de_DE"), QString::fromUtf8("45,00\u00a0€"));
     EXPECT_EQ(PriceText::money(45, "eur", "en_US"), "45") << "not a currency code";
     EXPECT_EQ(PriceText::money(12.5, "EURO", "en_US"), "12.50");
+}
+
+// Without a locale the hub writes money one way, whatever another library made ICU's default.
+TEST(PriceText, ASessionWithoutALocaleWritesMoneyAsInAmericanEnglish) {
+    const QLocale was;
+    const icu::Locale icuWas = icu::Locale::getDefault();
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale("de_DE"), status);
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(PriceText::userLocale(), "en_US");
+    EXPECT_EQ(PriceText::money(45, "EUR", PriceText::userLocale()), QString::fromUtf8("€45.00"));
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    EXPECT_EQ(PriceText::userLocale(), "fr_FR");
+    QLocale::setDefault(was);
+    icu::Locale::setDefault(icuWas, status);
 }
 
 TEST(PriceText, APriceIsInTheChosenCurrencyElseTheFirstOneAndARecurringOneSaysItsCycle) {
