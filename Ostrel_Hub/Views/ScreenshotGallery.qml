@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic as Basic
+import QtQuick.Window
 import Ostrel.Hub
 
 // A product's screenshots as a horizontal strip; a click, Return or Space opens one full size.
@@ -49,7 +50,9 @@ ColumnLayout {
                 url: modelData
                 key: gallery.productId + index
                 productName: gallery.productName
-                maxPixels: 800
+                // Decoded at the size it is drawn: a larger picture would be scaled down again
+                // every time the strip is painted.
+                maxPixels: Math.ceil(cell.width * Math.max(1, Screen.devicePixelRatio))
                 onLoadedChanged: gallery.loadedCount += loaded ? 1 : -1
             }
             MouseArea {
