@@ -31,6 +31,10 @@ QString lastBanner(const BannerList& banners) {
     return banners.data(banners.index(banners.rowCount() - 1), BannerList::textRole).toString();
 }
 
+// The store is asked about an order every few milliseconds, as often as a test needs.
+constexpr CheckoutTiming quickPolls{
+    .afterReturn = std::chrono::milliseconds(5), .whilePaying = std::chrono::milliseconds(5), .maxPolls = 100'000};
+
 // What the payment page's form sends when the user pays.
 void payOnThePage(HTTPTransport& transport, const Checkout& checkout, const std::string& email, const char* card) {
     const auto url = checkout.url().toString().toStdString() + "/pay";
@@ -49,8 +53,7 @@ void payOnThePage(HTTPTransport& transport, const Checkout& checkout, const std:
 // Every checkout has its own order, and only one test signs in.
 struct CheckoutModelTest : demo::SharedDemoTest<CheckoutModelTest> {
     HubFolders hub;
-    CheckoutTiming timing{
-        .afterReturn = std::chrono::milliseconds(5), .whilePaying = std::chrono::milliseconds(5), .maxPolls = 100'000};
+    CheckoutTiming timing = quickPolls;
 
     void SetUp() override {
         OSTREL_REQUIRE_PRIVATE_SESSION_BUS();
@@ -218,8 +221,7 @@ TEST_F(NewCustomer, SignsUpBuysInstallsAndReviewsAPaidProduct) {
     const QString email = QStringLiteral("nova@ostrel.test");
     const QString product = QStringLiteral("velvet-comp");
     auto environment = hub.environmentFor(demo.config, demo.services.codeSigningRoot());
-    environment.checkoutTiming = {
-        .afterReturn = std::chrono::milliseconds(5), .whilePaying = std::chrono::milliseconds(5), .maxPolls = 100'000};
+    environment.checkoutTiming = quickPolls;
     const auto app = std::make_unique<AppModel>(std::move(environment));
     test::await(app->refreshAll());
     auto& flow = *app->signInFlow();
