@@ -39,13 +39,10 @@ Rectangle {
         // Insecure content takes the padlock away at once, not only when the page finishes.
         onInsecureContentChanged: if (insecureContent) sheet.secure = false
     }
-    function noteAddress(url) {
+    // A new address keeps the padlock only if it was already closed; a finished page decides.
+    function notePage(url, finished) {
         host = guard.hostOf(url)
-        secure = secure && guard.isSecure(url)
-    }
-    function noteFinished(url) {
-        host = guard.hostOf(url)
-        secure = guard.isSecure(url)
+        secure = guard.isSecure(url) && (finished || secure)
     }
     Timer {
         id: pageLoad
@@ -150,11 +147,11 @@ Rectangle {
                     Accessible.name: "Payment page"
                     onCertificateError: error => guard.judgeCertificate(error)
                     onNewWindowRequested: request => sheet.openPopup(request)
-                    onUrlChanged: sheet.noteAddress(url)
+                    onUrlChanged: sheet.notePage(url, false)
                     onLoadingChanged: request => {
                         if (request.status === WebEngineView.LoadStartedStatus)
                             return
-                        sheet.noteFinished(url)
+                        sheet.notePage(url, true)
                         if (request.status === WebEngineView.LoadSucceededStatus)
                             pageLoad.stop()
                     }
