@@ -66,11 +66,19 @@ QStringList screenshots(const std::string& id, const ProductPageSources& sources
     return addresses;
 }
 
-QStringList moreFromOstrel(const std::string& id, const StoreState& state) {
-    QStringList others;
-    for (const auto* product : state.products())
-        if (product->id != id && others.size() < moreFromOstrelCount)
-            others.append(qt(product->id));
+// The maker's other products as the rows their tiles show, so the page needs no second lookup.
+QVariantList moreFromOstrel(const std::string& id, const StoreState& state) {
+    QVariantList others;
+    for (const auto* product : state.products()) {
+        if (product->id == id)
+            continue;
+        if (others.size() == moreFromOstrelCount)
+            break;
+        others.append(QVariantMap{{"productId", qt(product->id)},
+                                  {"name", qt(product->name)},
+                                  {"tagline", qt(product->tagline)},
+                                  {"iconUrl", qt(product->iconUrl)}});
+    }
     return others;
 }
 

@@ -19,13 +19,23 @@ Rectangle {
         return page && page[field] ? String(page[field]) : ""
     }
 
-    EmptyState {
+    // Made only for a product the store does not list.
+    Loader {
         anchors.centerIn: parent
         width: Math.min(parent.width - 2 * Theme.padding, 460)
-        visible: !product.exists
-        iconName: "dialog-question"
-        title: "Not in the store"
-        message: "That product is not on sale right now."
+        active: !product.exists
+        sourceComponent: EmptyState {
+            iconName: "dialog-question"
+            title: "Not in the store"
+            message: "That product is not on sale right now."
+        }
+    }
+
+    // Copies the share address: the clipboard is reached through a text field's own copy, made
+    // only for the moment of copying.
+    Component {
+        id: clipboardText
+        TextEdit { visible: false }
     }
 
     ScrollPage {
@@ -60,18 +70,12 @@ Rectangle {
                 iconName: "emblem-shared"
                 help: product.fact("shareUrl")
                 onClicked: {
-                    clipboard.text = product.fact("shareUrl")
-                    clipboard.selectAll()
-                    clipboard.copy()
+                    const copier = clipboardText.createObject(product, { text: product.fact("shareUrl") })
+                    copier.selectAll()
+                    copier.copy()
+                    copier.destroy()
                 }
             }
-        }
-        // Copies the share address; the clipboard is reached through a text field's own copy.
-        TextEdit {
-            id: clipboard
-            visible: false
-            Layout.preferredHeight: 0
-            Layout.preferredWidth: 0
         }
 
         Text {
@@ -85,26 +89,33 @@ Rectangle {
             Layout.fillWidth: true
         }
 
-        ScreenshotGallery {
+        // The rest of the page is built over the frames after it first shows, a few milliseconds
+        // at a time, so that opening a page never holds the window up for long: the pictures
+        // and facts first, then what lies below the fold.
+        Loader {
             Layout.fillWidth: true
-            productId: product.productId
-            productName: product.fact("name")
-            shots: product.page && product.page.screenshots ? product.page.screenshots : []
-        }
+            asynchronous: true
+            sourceComponent: ColumnLayout {
+                spacing: pageColumn.spacing
+                ScreenshotGallery {
+                    Layout.fillWidth: true
+                    productId: product.productId
+                    productName: product.fact("name")
+                    shots: product.page && product.page.screenshots ? product.page.screenshots : []
+                }
 
-        FactsRow {
-            Layout.fillWidth: true
-            items: [
-                { label: "VERSION", value: product.fact("version") },
-                { label: "SIZE", value: product.fact("size") },
-                { label: "CATEGORY", value: product.fact("category") },
-                { label: "FORMATS", value: product.fact("formats") },
-                { label: "PRICE", value: product.fact("price"), detail: product.fact("wasPrice") }
-            ].filter(fact => fact.value.length > 0)
+                FactsRow {
+                    Layout.fillWidth: true
+                    items: [
+                        { label: "VERSION", value: product.fact("version") },
+                        { label: "SIZE", value: product.fact("size") },
+                        { label: "CATEGORY", value: product.fact("category") },
+                        { label: "FORMATS", value: product.fact("formats") },
+                        { label: "PRICE", value: product.fact("price"), detail: product.fact("wasPrice") }
+                    ].filter(fact => fact.value.length > 0)
+                }
+            }
         }
-
-        // Below the fold: built over the frames after the page first shows, so that opening
-        // a page never holds the window up for long.
         Loader {
             Layout.fillWidth: true
             asynchronous: true
@@ -178,19 +189,9 @@ Rectangle {
                     hub: product.hub
                     title: "More from Ostrel"
                     seeAllVisible: false
-                    model: product.moreFromOstrel()
+                    model: product.exists && product.page.moreFromOstrel ? product.page.moreFromOstrel : []
                 }
             }
         }
-    }
-
-    // The other products of the maker as tile rows, looked up once per page.
-    function moreFromOstrel() {
-        if (!exists || !page.moreFromOstrel)
-            return []
-        return page.moreFromOstrel.map(id => {
-            const other = hub.productPage(id)
-            return { productId: id, name: other.name || "", tagline: other.tagline || "", iconUrl: other.iconUrl || "" }
-        })
     }
 }

@@ -272,44 +272,53 @@ ColumnLayout {
         Layout.fillHeight: true
     }
 
-    // The review sheet, over the window while the form is open for this product.
-    Popup {
-        id: sheetPopup
-        parent: T.Overlay.overlay
-        x: parent ? Math.round((parent.width - width) / 2) : 0
-        y: parent ? Math.round((parent.height - height) / 2) : 0
-        width: 520
-        height: Math.min(600, parent ? parent.height - 40 : 600)
-        modal: true
-        focus: true
-        padding: 0
-        closePolicy: Popup.CloseOnEscape
-        background: Rectangle {
-            color: Theme.window
-            radius: Theme.radius
-            border.width: 1
-            border.color: Theme.separator
-        }
-        T.Overlay.modal: Rectangle { color: Theme.dark ? "#99000000" : "#55000000" }
-        contentItem: Loader {
-            active: sheetPopup.opened || sheetPopup.visible
+    // The review sheet, over the window while the form is open for this product; made the first
+    // time the form opens, not with every product page.
+    Loader {
+        id: sheetLoader
+        // Out of the layout: the popup it makes sits on the window's overlay.
+        visible: false
+        active: false
+        sourceComponent: Popup {
+            id: sheetPopup
+            parent: T.Overlay.overlay
+            x: parent ? Math.round((parent.width - width) / 2) : 0
+            y: parent ? Math.round((parent.height - height) / 2) : 0
+            width: 520
+            height: Math.min(600, parent ? parent.height - 40 : 600)
+            modal: true
             focus: true
-            sourceComponent: ReviewSheet {
+            padding: 0
+            closePolicy: Popup.CloseOnEscape
+            background: Rectangle {
+                color: Theme.window
                 radius: Theme.radius
-                hub: section.hub
-                productId: section.productId
+                border.width: 1
+                border.color: Theme.separator
             }
+            T.Overlay.modal: Rectangle { color: Theme.dark ? "#99000000" : "#55000000" }
+            contentItem: Loader {
+                active: sheetPopup.opened || sheetPopup.visible
+                focus: true
+                sourceComponent: ReviewSheet {
+                    radius: Theme.radius
+                    hub: section.hub
+                    productId: section.productId
+                }
+            }
+            onClosed: if (section.reviews && section.reviews.form.open) section.reviews.form.open = false
         }
-        onClosed: if (section.reviews && section.reviews.form.open) section.reviews.form.open = false
     }
     Connections {
         target: section.reviews ? section.reviews.form : null
         function onOpenChanged() {
             const form = section.reviews.form
-            if (form.open && form.productId === section.productId)
-                sheetPopup.open()
-            else
-                sheetPopup.close()
+            if (form.open && form.productId === section.productId) {
+                sheetLoader.active = true
+                sheetLoader.item.open()
+            } else if (sheetLoader.item) {
+                sheetLoader.item.close()
+            }
         }
     }
 }

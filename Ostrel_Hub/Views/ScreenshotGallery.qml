@@ -74,10 +74,23 @@ ColumnLayout {
         color: Theme.secondaryText
     }
 
-    ScreenshotViewer {
+    // The full-size viewer is made the first time a screenshot is opened, not with every page.
+    QtObject {
         id: viewer
-        productId: gallery.productId
-        productName: gallery.productName
-        shots: gallery.shots
+        function openAt(at) {
+            viewerLoader.active = true
+            viewerLoader.item.openAt(at)
+        }
+    }
+    Loader {
+        id: viewerLoader
+        // Out of the layout: the popup it makes sits on the window's overlay.
+        visible: false
+        active: false
+        sourceComponent: ScreenshotViewer {
+            productId: gallery.productId
+            productName: gallery.productName
+            shots: gallery.shots
+        }
     }
 }

@@ -17,6 +17,8 @@
 #include "Views/KeyboardGrid.h"
 
 #include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QQuickItem>
 
 #include <gtest/gtest.h>
@@ -390,6 +392,11 @@ TEST(StoreProductPage, ShowsTheProductsFactsAndTogglesTheWishlist) {
     screens.click(wish);
     EXPECT_TRUE(live.model->wishlist()->contains(QStringLiteral("aurora-verb")));
     EXPECT_TRUE(screens.shows(QStringLiteral("Remove from wishlist")));
+
+    // Share puts the product's store address on the clipboard.
+    QGuiApplication::clipboard()->clear();
+    screens.click(screens.findByName(QStringLiteral("Share")));
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), page.value("shareUrl").toString().toStdString());
     EXPECT_TRUE(screens.warnings().isEmpty()) << screens.warnings().join(u'\n').toStdString();
 }
 
