@@ -175,6 +175,11 @@ bool OstrelHubApp::openMainWindow() {
         return false;
     if (auto* window = qobject_cast<QQuickWindow*>(engine_.rootObjects().constFirst()))
         window->show();
+    // Once the store shows, the product page is compiled on the loader's thread, so that the
+    // first page opened is only built, not compiled as well.
+    QObject::connect(&clock_, &LaunchClock::firstContentShown, &engine_, [this] {
+        pageAhead_ = compileAhead(engine_, QUrl(QStringLiteral("qrc:/Ostrel/Hub/ProductPage.qml")));
+    });
     return true;
 }
 

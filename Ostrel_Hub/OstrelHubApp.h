@@ -10,6 +10,7 @@
 
 #include <QCoroTask>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <memory>
 
 namespace ostrel::hub {
@@ -61,6 +62,8 @@ private:
     QQmlApplicationEngine engine_;
     std::unique_ptr<Snapshotter> snapshotter_;
     std::unique_ptr<LaunchProbes> probes_;
+    // The product page, compiled ahead once the store shows.
+    std::unique_ptr<QQmlComponent> pageAhead_;
 };
 
 } // namespace ostrel::hub

@@ -4,6 +4,7 @@
 #include "Model/HubSection.h"
 #include "Model/ImageMemory.h"
 #include "Views/CachedImageProvider.h"
+#include "Views/FrameIncubator.h"
 #include "Views/IconProvider.h"
 #include "Views/ImageMemoryProbe.h"
 
@@ -56,6 +57,10 @@ std::jthread readFontsAhead() {
     return std::jthread([] { QFontDatabase::hasFamily(QStringLiteral("Inter")); });
 }
 
+std::unique_ptr<QQmlComponent> compileAhead(QQmlEngine& engine, const QUrl& screen) {
+    return std::make_unique<QQmlComponent>(&engine, screen, QQmlComponent::Asynchronous);
+}
+
 void prepareEngine(QQmlEngine& engine, std::shared_ptr<ImageDataCache> images) {
     static const bool registered = (registerTypes(), true);
     (void)registered;
@@ -68,6 +73,9 @@ void prepareEngine(QQmlEngine& engine, std::shared_ptr<ImageDataCache> images) {
     engine.addImageProvider(QStringLiteral("icon"), std::make_unique<IconProvider>().release());
     engine.addImageProvider(QStringLiteral("cached"),
                             std::make_unique<CachedImageProvider>(std::move(images), ImageMemory::shared()).release());
+    // Screens loaded in the background are built a slice at a time; the engine, as parent, owns
+    // the builder and lets go of it before deleting it.
+    engine.setIncubationController(std::make_unique<FrameIncubator>(&engine).release());
 }
 
 } // namespace ostrel::hub

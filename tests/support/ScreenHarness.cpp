@@ -5,8 +5,11 @@
 #include <QAccessible>
 #include <QMutex>
 #include <QQmlComponent>
+#include <QQmlIncubationController>
 #include <QQuickStyle>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -128,6 +131,9 @@ void ScreenHarness::clearWarnings() {
 
 void ScreenHarness::settle(int ms) {
     QTest::qWait(ms);
+    // What the screen builds in the background is finished before the test looks at it.
+    if (!QTest::qWaitFor([this] { return engine_->incubationController()->incubatingObjectCount() == 0; }))
+        ADD_FAILURE() << "the screen was still being built after five seconds";
     window_->grabWindow();
 }
 

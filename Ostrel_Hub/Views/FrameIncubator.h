@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QBasicTimer>
+#include <QObject>
+#include <QQmlIncubationController>
+#include <chrono>
+
+namespace ostrel::hub {
+
+// Builds asynchronously loaded screens a slice at a time between the window's other events.
+// The window's own controller builds for about a third of a frame and then adds the frame's
+// drawing, which can make that frame late; slices this short leave room for both.
+class FrameIncubator : public QObject, public QQmlIncubationController {
+public:
+    static constexpr std::chrono::milliseconds slice{4};
+
+    explicit FrameIncubator(QObject* parent = nullptr);
+
+protected:
+    void incubatingObjectCountChanged(int count) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    QBasicTimer timer_;
+};
+
+} // namespace ostrel::hub
