@@ -13,8 +13,8 @@ void FrameIncubator::incubatingObjectCountChanged(int count) {
         timer_.start(0, this);
 }
 
-// A zero timer runs once per pass of the event loop, after the events already waiting: input,
-// drawing and finished downloads all go first.
+// After each slice the event loop is left to itself for as long again: a frame that falls due
+// meanwhile is drawn at once instead of waiting behind the next slice.
 void FrameIncubator::timerEvent(QTimerEvent* event) {
     if (event->timerId() != timer_.timerId()) {
         QObject::timerEvent(event);
@@ -23,6 +23,8 @@ void FrameIncubator::timerEvent(QTimerEvent* event) {
     incubateFor(static_cast<int>(slice.count()));
     if (incubatingObjectCount() == 0)
         timer_.stop();
+    else
+        timer_.start(static_cast<int>(slice.count()), this);
 }
 
 } // namespace ostrel::hub

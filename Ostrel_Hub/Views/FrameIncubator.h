@@ -8,8 +8,8 @@
 namespace ostrel::hub {
 
 // Builds asynchronously loaded screens a slice at a time between the window's other events.
-// The window's own controller builds for about a third of a frame and then adds the frame's
-// drawing, which can make that frame late; slices this short leave room for both.
+// The window's own controller builds for two thirds of a frame at a time, which makes the frame
+// that falls due meanwhile late; short slices with pauses as long leave room for drawing.
 class FrameIncubator : public QObject, public QQmlIncubationController {
 public:
     static constexpr std::chrono::milliseconds slice{4};
