@@ -101,8 +101,11 @@ Rectangle {
                     }
                     onTargetKeyChanged: show()
                     Component.onCompleted: show()
-                    // Each new screen eases in rather than popping.
-                    onLoaded: appear.restart()
+                    // Each new screen eases in rather than popping. Not with the software renderer:
+                    // there every step of the fade blends and repaints the whole screen, which
+                    // costs more than a frame.
+                    readonly property bool fades: GraphicsInfo.api !== GraphicsInfo.Software
+                    onLoaded: if (fades) appear.restart()
                     NumberAnimation {
                         id: appear
                         target: screen.item
