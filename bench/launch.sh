@@ -2,7 +2,7 @@
 # Launch benchmarks of the desktop app, off-screen, against the local demo services:
 #   - launch to first content of `ostrel-hub --measure-launch`, started from its saved catalogue
 #     (one run first fills it), and of a bare Qt Quick window with 20 tiles, 10 runs each, with
-#     Qt Quick's software renderer and with OpenGL: the medians;
+#     Qt Quick's software renderer and with OpenGL (on an X server of its own): the medians;
 #   - resident memory 5 s after the first content (--measure-memory);
 #   - the worst frame interval and the longest stall of the GUI thread while the Plug-ins grid
 #     scrolls and a product page opens (--measure-frames), with both renderers: medians of 5.
@@ -22,7 +22,8 @@ fi
 state=$(mktemp -d -t ostrel-launch-bench-XXXXXX)
 "$build/tools/demo-services/ostrel-demo-services" --state "$state/services" >"$state/services.log" 2>&1 &
 services=$!
-trap 'kill "$services" 2>/dev/null || true; wait "$services" 2>/dev/null || true; rm -rf "$state"' EXIT
+xvfb=""
+trap 'kill $services $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$state"' EXIT
 config=""
 for _ in $(seq 1 600); do
   config=$(sed -n 's/^ostrel-demo-services ready; config: //p' "$state/services.log")
@@ -69,13 +70,36 @@ frame_runs() {
   rm -f "$worst" "$block"
 }
 
+# Off-screen, without any X server: with one, Qt would load OpenGL's libraries even to draw in
+# software, and the memory figure would count them.
+use_software() {
+  export QT_QUICK_BACKEND=software QT_QPA_PLATFORM=offscreen
+  unset QSG_RHI_BACKEND DISPLAY
+}
+
+# The off-screen platform has no OpenGL: asked for it, Qt Quick quietly draws in software. The
+# OpenGL runs use an X server of their own instead (Mesa's llvmpipe when the machine has no GPU).
+use_opengl() {
+  unset QT_QUICK_BACKEND
+  export QSG_RHI_BACKEND=opengl
+  command -v Xvfb >/dev/null || return 1
+  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$state/display" 2>"$state/xvfb.log" &
+  xvfb=$!
+  for _ in $(seq 1 100); do [[ -s "$state/display" ]] && break; sleep 0.05; done
+  [[ -s "$state/display" ]] || return 1
+  export DISPLAY=":$(cat "$state/display")" QT_QPA_PLATFORM=xcb
+  local info
+  info=$(QSG_INFO=1 "${bare[@]}" 2>&1 || true)
+  [[ $info == *"Using QRhi with backend OpenGL"* ]] || return 1
+  echo "opengl: drawn by $(sed -n 's/.*RENDERER: \(.*\) VERSION.*/\1/p' <<<"$info" | head -1)"
+}
+
 for renderer in software opengl; do
   if [[ $renderer == software ]]; then
-    export QT_QUICK_BACKEND=software
-    unset QSG_RHI_BACKEND
-  else
-    unset QT_QUICK_BACKEND
-    export QSG_RHI_BACKEND=opengl
+    use_software
+  elif ! use_opengl; then
+    echo "$renderer: not available here (no X server with OpenGL for the scene graph)"
+    continue
   fi
   if [[ -z "$(launch_ms "${bare[@]}")" ]]; then
     echo "$renderer: not available here (the bare window drew no frame)"
@@ -86,6 +110,5 @@ for renderer in software opengl; do
   frame_runs
 done
 
-export QT_QUICK_BACKEND=software
-unset QSG_RHI_BACKEND
+use_software
 "${hub[@]}" --measure-memory 2>/dev/null | sed 's/^/software: /'
