@@ -274,11 +274,8 @@ ColumnLayout {
 
     // The review sheet, over the window while the form is open for this product; made the first
     // time the form opens, not with every product page.
-    Loader {
-        id: sheetLoader
-        // Out of the layout: the popup it makes sits on the window's overlay.
-        visible: false
-        active: false
+    LazyPopup {
+        id: sheet
         sourceComponent: Popup {
             id: sheetPopup
             parent: T.Overlay.overlay
@@ -313,12 +310,10 @@ ColumnLayout {
         target: section.reviews ? section.reviews.form : null
         function onOpenChanged() {
             const form = section.reviews.form
-            if (form.open && form.productId === section.productId) {
-                sheetLoader.active = true
-                sheetLoader.item.open()
-            } else if (sheetLoader.item) {
-                sheetLoader.item.close()
-            }
+            if (form.open && form.productId === section.productId)
+                sheet.open()
+            else
+                sheet.close()
         }
     }
 }

@@ -75,18 +75,11 @@ ColumnLayout {
     }
 
     // The full-size viewer is made the first time a screenshot is opened, not with every page.
-    QtObject {
+    LazyPopup {
         id: viewer
         function openAt(at) {
-            viewerLoader.active = true
-            viewerLoader.item.openAt(at)
+            made().openAt(at)
         }
-    }
-    Loader {
-        id: viewerLoader
-        // Out of the layout: the popup it makes sits on the window's overlay.
-        visible: false
-        active: false
         sourceComponent: ScreenshotViewer {
             productId: gallery.productId
             productName: gallery.productName
