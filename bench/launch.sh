@@ -34,7 +34,6 @@ done
 [[ -n "$config" ]] || { echo "launch.sh: the demo services did not get ready" >&2; exit 1; }
 anchors=$(sed -n 's/^ostrel-demo-services code-signing anchors: //p' "$state/services.log")
 
-export QT_QPA_PLATFORM=offscreen
 hub=("$build/Ostrel_Hub/ostrel-hub" --config "$config" --anchors "$anchors" --team K7QZ2M4XNB
   --home "$state/home" --data "$state/hub")
 bare=("$build/bench/bare_quick_window")
