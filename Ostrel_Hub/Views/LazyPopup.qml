@@ -8,9 +8,18 @@ Loader {
     visible: false
     active: false
 
+    // The popup as a component (sourceComponent), or named by file with the properties it
+    // starts with, so that its file too is compiled only when first wanted.
+    property url file
+    property var properties: ({})
+
     // The popup, made now if it was not yet.
     function made() {
-        active = true
+        if (!active) {
+            active = true
+            if (file.toString() !== "")
+                setSource(file, properties)
+        }
         return item
     }
     function open() {

@@ -128,53 +128,26 @@ Rectangle {
     }
 
     // The cart, opened from the toolbar, and the checkout, shown while the model holds one. Each
-    // sheet is made the first time it is wanted, so neither costs the launch anything; the
-    // checkout's web view is loaded only then: nothing of the web engine starts before.
-    Loader {
+    // sheet is named by file and made the first time it is wanted, so that neither is compiled
+    // nor built before the first frame.
+    LazyPopup {
         id: cartSheet
-        active: false
-        function open() {
-            active = true
-            item.open()
-        }
-        sourceComponent: SheetFrame {
-            preferredWidth: 560
-            preferredHeight: 560
-            contentItem: CartView {
-                hub: root.hub
-                onCloseRequested: cartSheet.item.close()
-            }
-        }
+        file: "CartSheet.qml"
+        properties: ({ hub: root.hub })
     }
-    Loader {
+    LazyPopup {
         id: checkoutSheet
         readonly property bool wanted: !!root.hub && root.hub.checkout.active
-        active: false
+        file: "CheckoutSheet.qml"
+        properties: ({ hub: root.hub })
         function follow() {
-            if (wanted) {
-                active = true
-                item.open()
-            } else if (item) {
-                item.close()
-            }
+            if (wanted)
+                open()
+            else
+                close()
         }
         onWantedChanged: follow()
         Component.onCompleted: follow()
-        sourceComponent: SheetFrame {
-            preferredWidth: 960
-            preferredHeight: 860
-            onClosed: if (checkoutSheet.wanted) root.hub.checkout.close()
-            contentItem: Loader {
-                objectName: "checkoutSheet"
-                active: checkoutSheet.wanted
-                function load() {
-                    if (active)
-                        setSource("CheckoutView.qml", { hub: root.hub })
-                }
-                onActiveChanged: load()
-                Component.onCompleted: load()
-            }
-        }
     }
 
     // The splash is made only when the hub starts without a saved store to show, and let go
