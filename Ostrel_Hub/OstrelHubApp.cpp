@@ -4,6 +4,7 @@
 #include "Model/BackgroundUpdater.h"
 #include "Model/LaunchOpen.h"
 #include "Model/SingleInstance.h"
+#include "Model/Worker.h"
 #include "Util/Log.h"
 #include "Views/Appearance.h"
 #include "Views/ViewEngine.h"
@@ -99,6 +100,7 @@ int OstrelHubApp::run(int argc, char** argv) {
     if (arguments.snapshotFolder)
         preferOffScreenRendering();
     QGuiApplication application(argc, argv);
+    const WorkerDrain workers;
     const auto fonts = readFontsAhead();
     describeApplication();
     // One hub per session; measurement and snapshot runs stand apart and never take the name.
@@ -127,6 +129,7 @@ int OstrelHubApp::runBackgroundUpdate(const LaunchArguments& arguments) {
     char name[] = "ostrel-hub";
     char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
+    const WorkerDrain workers;
     QCoreApplication::setApplicationName(QStringLiteral("Ostrel Hub"));
     QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
     try {

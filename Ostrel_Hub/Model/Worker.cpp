@@ -14,4 +14,11 @@ QThreadPool& kitThreads() {
     return *pool;
 }
 
+WorkerDrain::~WorkerDrain() {
+    // Jobs have been told to stop by now; what is left are single requests bounded by their
+    // time-outs, which the end of the process would otherwise wait for anyway.
+    kitThreads().waitForDone();
+    QThreadPool::globalInstance()->waitForDone();
+}
+
 } // namespace ostrel::hub

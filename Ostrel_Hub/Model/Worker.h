@@ -15,6 +15,18 @@ namespace ostrel::hub {
 // their threads for minutes, and the global pool has only as many threads as cores.
 QThreadPool& kitThreads();
 
+// Held beside the application object, made after it: when it goes, it waits for the Kit calls
+// and background saves still running and ends their threads. Left to the end of the process,
+// those threads would end inside exit, while it destroys Qt's globals and unloads the libraries
+// they use, in an order nobody chose.
+class WorkerDrain {
+public:
+    WorkerDrain() = default;
+    WorkerDrain(const WorkerDrain&) = delete;
+    WorkerDrain& operator=(const WorkerDrain&) = delete;
+    ~WorkerDrain();
+};
+
 namespace detail {
 template <class R>
 using Outcome = std::variant<std::conditional_t<std::is_void_v<R>, std::monostate, R>, std::exception_ptr>;

@@ -5,9 +5,13 @@
 
 #include <QCoroTask>
 #include <QThread>
+#include <QThreadPool>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -67,6 +71,23 @@ TEST(Worker, RunsOffTheGuiThreadAndCarriesResultsAndErrorsBack) {
         co_await onWorker([] { throw std::runtime_error("the Kit said no"); });
     };
     EXPECT_THROW(test::await(failing()), std::runtime_error);
+}
+
+// Work still running when the application ends is finished before the drain lets the
+// application object go.
+TEST(Worker, TheDrainFinishesRunningWorkBeforeItGoes) {
+    std::atomic<int> finished = 0;
+    auto slowly = [&finished] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ++finished;
+    };
+    kitThreads().start(slowly);
+    QThreadPool::globalInstance()->start(slowly);
+    {
+        const WorkerDrain drain;
+        EXPECT_EQ(finished, 0);
+    }
+    EXPECT_EQ(finished, 2);
 }
 
 } // namespace
