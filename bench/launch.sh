@@ -39,8 +39,16 @@ hub=("$build/Ostrel_Hub/ostrel-hub" --config "$config" --anchors "$anchors" --te
 bare=("$build/bench/bare_quick_window")
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "none"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# Runs one measured program. A run that fails (a crash at exit, say) is reported on stderr
+# instead of ending the whole bench; only what it printed before counts.
+measured() {
+  local out status=0
+  out=$("$@" 2>/dev/null) || status=$?
+  ((status == 0)) || echo "launch.sh: a run ended with status $status: ${1##*/}" >&2
+  printf '%s\n' "$out"
+}
 # The milliseconds of one measured launch; nothing when it printed no measurement.
-launch_ms() { "$@" 2>/dev/null | awk '/^launch-to-first-content-ms / { print $2 }'; }
+launch_ms() { measured "$@" | awk '/^launch-to-first-content-ms / { print $2 }'; }
 # The hub and the bare window take turns, so that a busy moment of the machine weighs on both.
 alternate_runs() {
   local hub_ms bare_ms
@@ -60,7 +68,7 @@ frame_runs() {
   local worst block
   worst=$(mktemp) block=$(mktemp)
   for _ in $(seq 1 "$frame_runs"); do
-    "${hub[@]}" --measure-frames 2>/dev/null >"$state/frames"
+    measured "${hub[@]}" --measure-frames >"$state/frames"
     awk '/^worst-frame-ms / { print $2 }' "$state/frames" >>"$worst"
     awk '/^longest-gui-block-ms / { print $2 }' "$state/frames" >>"$block"
   done
@@ -110,4 +118,4 @@ for renderer in software opengl; do
 done
 
 use_software
-"${hub[@]}" --measure-memory 2>/dev/null | sed 's/^/software: /'
+measured "${hub[@]}" --measure-memory | sed 's/^/software: /'
