@@ -18,7 +18,8 @@ QThreadPool& kitThreads();
 // Held beside the application object, made after it: when it goes, it waits for the Kit calls
 // and background saves still running and ends their threads. Left to the end of the process,
 // those threads would end inside exit, while it destroys Qt's globals and unloads the libraries
-// they use, in an order nobody chose.
+// they use, in an order nobody chose. Now and then the heap broke there, as a worker's
+// thread-local clean-up ran beside Qt's D-Bus thread closing its connection.
 class WorkerDrain {
 public:
     WorkerDrain() = default;
