@@ -52,6 +52,16 @@ int zombieChildren() {
     return count;
 }
 
+// The shell creates the file before it writes the number, so wait for the whole line.
+std::string waitForPid(const std::filesystem::path& pidFile) {
+    std::string text = test::readFile(pidFile);
+    for (int i = 0; i < 500 && text.find('\n') == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        text = test::readFile(pidFile);
+    }
+    return text;
+}
+
 // Still running; an orphan that has ended but waits for the system to reap it does not count.
 bool processRuns(pid_t pid) {
     const auto state = stateOf("/proc/" + std::to_string(pid)).state;
@@ -160,9 +170,9 @@ TEST(Subprocess, StopRequestEndsTheToolAndItsHelpers) {
     test::TempDir dir;
     const auto pidFile = dir / "pid";
     std::stop_source stop;
+    std::string written;
     std::thread requester([&] {
-        for (int i = 0; i < 500 && !std::filesystem::exists(pidFile); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        written = waitForPid(pidFile);
         stop.request_stop();
     });
     EXPECT_THROW(Subprocess::run("/bin/sh", {"-c", "sleep 30 & echo $! > '" + pidFile.string() + "'; wait"}, 60,
@@ -170,7 +180,8 @@ TEST(Subprocess, StopRequestEndsTheToolAndItsHelpers) {
                  Cancelled);
     requester.join();
     EXPECT_EQ(zombieChildren(), 0);
-    const pid_t helper = std::stoi(test::readFile(pidFile));
+    ASSERT_FALSE(written.empty()) << "the tool never wrote its helper's pid";
+    const pid_t helper = std::stoi(written);
     for (int i = 0; i < 200 && processRuns(helper); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(processRuns(helper));
@@ -186,9 +197,9 @@ TEST(Subprocess, ToolDiesWithTheProcessThatStartedIt) {
         Subprocess::run("/bin/sh", {"-c", "echo $$ > '" + pidFile.string() + "'; exec sleep 30"}, 60);
         ::_exit(0);
     }
-    for (int i = 0; i < 500 && test::readFile(pidFile).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const pid_t tool = std::stoi(test::readFile(pidFile));
+    const auto written = waitForPid(pidFile);
+    ASSERT_FALSE(written.empty()) << "the tool never wrote its pid";
+    const pid_t tool = std::stoi(written);
     ASSERT_TRUE(processRuns(tool));
     ::kill(hub, SIGKILL);
     ::waitpid(hub, nullptr, 0);
