@@ -149,7 +149,9 @@ TEST_F(HubctlStore, SignsInListsInstallsUpdatesAndUninstallsThroughTheStore) {
     EXPECT_THAT(installed.out, HasSubstr("Downloading\nChecking signatures\nInstalling\nDone\nInstalled Aurora Verb"));
     EXPECT_TRUE(fs::exists(hub.dir / "home/Library/Audio/Plug-Ins/VST3/Aurora Verb.vst3"));
     EXPECT_THAT(hub.run({"ledger"}).out, HasSubstr("Aurora Verb (aurora-verb)"));
-    const auto version = InstallLedger(hub.data).record("aurora-verb")->version;
+    const auto record = InstallLedger(hub.data).record("aurora-verb");
+    ASSERT_TRUE(record) << "the install left no ledger entry";
+    const auto version = record->version;
     EXPECT_THAT(hub.run({"owned"}).out,
                 ::testing::ContainsRegex("aurora-verb +[^ ]+ +" + version + " +" + version + "\n"))
         << "the store's version and the installed one";
