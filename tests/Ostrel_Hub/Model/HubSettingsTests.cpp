@@ -76,18 +76,27 @@ TEST(Worker, RunsOffTheGuiThreadAndCarriesResultsAndErrorsBack) {
 // Work still running when the application ends is finished before the drain lets the
 // application object go.
 TEST(Worker, TheDrainFinishesRunningWorkBeforeItGoes) {
+    std::atomic<bool> released = false;
     std::atomic<int> finished = 0;
-    auto slowly = [&finished] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Held until the releaser lets it go, a while after the drain has begun to wait.
+    auto held = [&] {
+        while (!released)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ++finished;
     };
-    kitThreads().start(slowly);
-    QThreadPool::globalInstance()->start(slowly);
-    {
-        const WorkerDrain drain;
-        EXPECT_EQ(finished, 0);
-    }
+    kitThreads().start(held);
+    QThreadPool::globalInstance()->start(held);
+    EXPECT_EQ(finished, 0);
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        released = true;
+    });
+    { const WorkerDrain drain; }
     EXPECT_EQ(finished, 2);
+    releaser.join();
+    // Should the drain not have waited, the work must still end before its counters go.
+    kitThreads().waitForDone();
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 } // namespace
