@@ -98,7 +98,9 @@ TEST(InstalledHub, BackgroundRunNowUpdatesAnOutdatedProductAndPostsTheSummary) {
     const auto ran = pass.get();
     tokens.clear();
     EXPECT_EQ(ran.status, 0) << ran.standardError;
-    EXPECT_EQ(InstallLedger(data).record(productId)->version, *product.version);
+    const auto record = InstallLedger(data).record(productId);
+    ASSERT_TRUE(record) << "the ledger has no entry for " << productId;
+    EXPECT_EQ(record->version, *product.version);
     ASSERT_EQ(desktop.received().size(), 1u);
     EXPECT_EQ(desktop.received().front().summary.toStdString(), "Ostrel Hub updated 1 product");
     EXPECT_EQ(desktop.received().front().body.toStdString(), product.name + " " + *product.version);

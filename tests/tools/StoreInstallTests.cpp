@@ -167,6 +167,7 @@ TEST(StoreInstall, TheUpdateRunnerUpdatesWhatIsBehindAndReportsWhatFails) {
     const auto outcome = UpdateRunner(store.client, *store.ledger, store.pipeline).run();
     ASSERT_EQ(outcome.updated.size(), 1u);
     EXPECT_EQ(outcome.updated[0].productId, "aurora-verb");
+    ASSERT_TRUE(store.ledger->record("aurora-verb"));
     EXPECT_EQ(store.ledger->record("aurora-verb")->version, store.request("aurora-verb").version);
     ASSERT_EQ(outcome.failed.size(), 1u);
     EXPECT_EQ(outcome.failed[0].productId, "no-such-product");

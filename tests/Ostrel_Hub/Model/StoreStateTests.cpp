@@ -60,6 +60,7 @@ TEST_F(StoreStateTest, TheStoreShowsPricedOrOwnedProductsAndTheFreeOnesAmongThem
     state.ostrelProfile = OstrelIDProfile{.products = std::vector<std::string>{"gift"}};
     EXPECT_EQ(idsOf(state.products()), (std::vector<std::string>{"comp", "free", "gift", "synth"}));
     EXPECT_EQ(idsOf(state.freeProducts()), (std::vector<std::string>{"free"}));
+    ASSERT_NE(state.storeProduct("synth"), nullptr);
     EXPECT_EQ(state.storeProduct("synth")->name, "Synth");
     EXPECT_EQ(state.storeProduct("nothing"), nullptr);
     state.storefront.reset();
@@ -69,9 +70,12 @@ TEST_F(StoreStateTest, TheStoreShowsPricedOrOwnedProductsAndTheFreeOnesAmongThem
 TEST_F(StoreStateTest, UpdatesCompareVersionsByNumberAndPreferTheReleaseNotes) {
     state.setStoreOwned({ProductSummary{.id = "comp"}, ProductSummary{.id = "synth"}, ProductSummary{.id = "free"}});
     state.installed = {installedAt("comp", "1.10"), installedAt("synth", "1.9")};
-    const auto& synth = *state.storeProduct("synth");
-    const auto& comp = *state.storeProduct("comp");
-    EXPECT_FALSE(state.hasUpdate(*state.storeProduct("free"))) << "not installed, so never an update";
+    const auto* synthFound = state.storeProduct("synth");
+    const auto* compFound = state.storeProduct("comp");
+    const auto* freeFound = state.storeProduct("free");
+    ASSERT_TRUE(synthFound && compFound && freeFound);
+    const auto &synth = *synthFound, &comp = *compFound;
+    EXPECT_FALSE(state.hasUpdate(*freeFound)) << "not installed, so never an update";
     EXPECT_TRUE(state.hasUpdate(synth));
     EXPECT_FALSE(state.hasUpdate(comp)) << "1.10 is newer than the storefront's 1.0";
 
@@ -80,6 +84,7 @@ TEST_F(StoreStateTest, UpdatesCompareVersionsByNumberAndPreferTheReleaseNotes) {
     EXPECT_FALSE(state.hasUpdate(comp)) << "1.10 is newer than 1.9";
     state.releaseNotes["comp"] = ProductSummary{.id = "comp", .currentVersion = "1.11"};
     EXPECT_EQ(idsOf(state.updatesAvailable()), (std::vector<std::string>{"comp", "synth"}));
+    ASSERT_NE(state.record("synth"), nullptr);
     EXPECT_EQ(state.record("synth")->version, "1.9");
 }
 
