@@ -20,7 +20,7 @@ GridView {
     rightMargin: Theme.padding - Theme.tileSpacing
     bottomMargin: Theme.padding
     cellWidth: Math.floor((inner + Theme.tileSpacing) / columns)
-    cellHeight: tileHeight.implicitHeight + Theme.tileSpacing
+    cellHeight: Theme.tileHeight + Theme.tileSpacing
     keyNavigationEnabled: false
     currentIndex: keys.currentIndex
     activeFocusOnTab: count > 0
@@ -39,8 +39,6 @@ GridView {
         count: grid.count
         onCurrentIndexChanged: if (currentIndex >= 0) grid.positionViewAtIndex(currentIndex, GridView.Contain)
     }
-    // Measures a tile once, so rows are as tall as the tiles at the current text size.
-    ProductTile { id: tileHeight; visible: false; standalone: false }
 
     Keys.onPressed: (event) => { event.accepted = keys.press(event.key) }
     onActiveFocusChanged: {

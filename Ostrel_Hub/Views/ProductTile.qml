@@ -22,7 +22,7 @@ FocusScope {
     readonly property bool isExtra: extraId.length > 0
 
     implicitWidth: Theme.tileWidth
-    implicitHeight: Math.round(Theme.bodySize * 2.1 + Theme.headlineSize * 1.4 + Theme.captionSize * 2.9 + 128)
+    implicitHeight: Theme.tileHeight
     activeFocusOnTab: standalone
     Accessible.role: Accessible.Button
     Accessible.name: name

@@ -58,7 +58,7 @@ ColumnLayout {
     ListView {
         id: list
         Layout.fillWidth: true
-        Layout.preferredHeight: measure.implicitHeight + 8
+        Layout.preferredHeight: Theme.tileHeight + 8
         orientation: ListView.Horizontal
         spacing: Theme.tileSpacing
         leftMargin: Theme.padding
@@ -78,13 +78,11 @@ ColumnLayout {
         Accessible.name: shelf.title
         Basic.ScrollBar.horizontal: Basic.ScrollBar { policy: Basic.ScrollBar.AsNeeded }
 
-        ProductTile { id: measure; visible: false; standalone: false }
-
         delegate: ProductTile {
             // A list model's roles, or one entry of a plain list of rows.
             readonly property var row: model.modelData !== undefined ? model.modelData : model
             width: Theme.tileWidth
-            height: measure.implicitHeight
+            height: Theme.tileHeight
             focus: ListView.isCurrentItem
             standalone: false
             hub: shelf.hub

@@ -38,6 +38,9 @@ QtObject {
     readonly property int padding: 24
     readonly property int radius: 10
     readonly property int tileWidth: 180
+    // A product tile's height: its icon and button, a name line and two tagline lines, so that
+    // it grows with the text size.
+    readonly property int tileHeight: Math.round(bodySize * 2.1 + headlineSize * 1.4 + captionSize * 2.9 + 128)
     readonly property int tileSpacing: 16
     readonly property int sidebarWidth: 232
 }
