@@ -3,6 +3,7 @@
 // session in the Secret Service of the private bus that scripts/with-keyring starts.
 #include "Install/InstallLedger.h"
 #include "PrivateSessionBus.h"
+#include "RecordedVersion.h"
 #include "RunningDemo.h"
 #include "Services/CurlTransport.h"
 #include "Services/ServiceConfig.h"
@@ -149,9 +150,9 @@ TEST_F(HubctlStore, SignsInListsInstallsUpdatesAndUninstallsThroughTheStore) {
     EXPECT_THAT(installed.out, HasSubstr("Downloading\nChecking signatures\nInstalling\nDone\nInstalled Aurora Verb"));
     EXPECT_TRUE(fs::exists(hub.dir / "home/Library/Audio/Plug-Ins/VST3/Aurora Verb.vst3"));
     EXPECT_THAT(hub.run({"ledger"}).out, HasSubstr("Aurora Verb (aurora-verb)"));
-    const auto record = InstallLedger(hub.data).record("aurora-verb");
-    ASSERT_TRUE(record) << "the install left no ledger entry";
-    const auto version = record->version;
+    const auto recorded = test::recordedVersion(InstallLedger(hub.data), "aurora-verb");
+    ASSERT_TRUE(recorded) << "the install left no ledger entry";
+    const auto version = *recorded;
     EXPECT_THAT(hub.run({"owned"}).out,
                 ::testing::ContainsRegex("aurora-verb +[^ ]+ +" + version + " +" + version + "\n"))
         << "the store's version and the installed one";

@@ -10,6 +10,7 @@
 #include "Install/InstallLedger.h"
 #include "NotificationListener.h"
 #include "PrivateSessionBus.h"
+#include "RecordedVersion.h"
 #include "Services/CurlTransport.h"
 #include "Services/KeychainTokenPersistence.h"
 #include "Services/MoonbaseClient.h"
@@ -84,7 +85,7 @@ TEST(InstalledHub, BackgroundRunNowUpdatesAnOutdatedProductAndPostsTheSummary) {
     outdated.insert(outdated.end(), trust.begin(), trust.end());
     const auto recorded = hubctl(outdated);
     ASSERT_EQ(recorded.status, 0) << recorded.standardError;
-    ASSERT_EQ(InstallLedger(data).record(productId)->version, "0.1");
+    ASSERT_EQ(test::recordedVersion(InstallLedger(data), productId), "0.1");
 
     // The pass runs in its own process while this thread's event loop answers the bus.
     test::NotificationListener desktop;
@@ -98,9 +99,7 @@ TEST(InstalledHub, BackgroundRunNowUpdatesAnOutdatedProductAndPostsTheSummary) {
     const auto ran = pass.get();
     tokens.clear();
     EXPECT_EQ(ran.status, 0) << ran.standardError;
-    const auto record = InstallLedger(data).record(productId);
-    ASSERT_TRUE(record) << "the ledger has no entry for " << productId;
-    EXPECT_EQ(record->version, *product.version);
+    EXPECT_EQ(test::recordedVersion(InstallLedger(data), productId), *product.version);
     ASSERT_EQ(desktop.received().size(), 1u);
     EXPECT_EQ(desktop.received().front().summary.toStdString(), "Ostrel Hub updated 1 product");
     EXPECT_EQ(desktop.received().front().body.toStdString(), product.name + " " + *product.version);

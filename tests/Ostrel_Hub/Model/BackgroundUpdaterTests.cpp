@@ -13,6 +13,7 @@
 #include "NotificationListener.h"
 #include "OwnBusConnection.h"
 #include "PrivateSessionBus.h"
+#include "RecordedVersion.h"
 #include "Services/CurlTransport.h"
 #include "Services/KeychainTokenPersistence.h"
 #include "TempDir.h"
@@ -88,8 +89,7 @@ protected:
     }
 
     std::optional<std::string> installedVersion(const std::string& productId) const {
-        const auto record = InstallLedger(*environment.supportFolder).record(productId);
-        return record ? std::optional(record->version) : std::nullopt;
+        return test::recordedVersion(InstallLedger(*environment.supportFolder), productId);
     }
 
     Ending pass() { return test::await(BackgroundUpdater::run(environment)); }

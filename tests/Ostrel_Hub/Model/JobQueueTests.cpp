@@ -5,6 +5,7 @@
 #include "Install/DownloadError.h"
 #include "Model/JobQueue.h"
 #include "Model/Worker.h"
+#include "RecordedVersion.h"
 #include "RunningDemo.h"
 #include "Services/InMemoryTokenPersistence.h"
 #include "Util/PathSafety.h"
@@ -207,8 +208,7 @@ TEST_F(JobQueueTest, AnInstallRunsUnderTheLockToTheLedgerAndIsAnnounced) {
     job->setStage(job->stage());
     EXPECT_EQ(changes.count(), 0) << "only a change is signalled";
     ledger->reload();
-    ASSERT_TRUE(ledger->record("pulse-gate"));
-    EXPECT_EQ(ledger->record("pulse-gate")->version, "0.9.4");
+    EXPECT_EQ(test::recordedVersion(*ledger, "pulse-gate"), "0.9.4");
     EXPECT_EQ(said, (std::vector<Said>{{Tone::success, "Pulse Gate 0.9.4 is installed."}}));
     EXPECT_EQ(notices, (std::vector<std::pair<QString, QString>>{
                            {"Pulse Gate is installed", "Version 0.9.4 is ready to use."}}));
