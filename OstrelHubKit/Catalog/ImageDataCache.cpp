@@ -1,6 +1,5 @@
 #include "Catalog/ImageDataCache.h"
 
-#include "Catalog/CappedFile.h"
 #include "Catalog/PlainImageTransport.h"
 #include "Install/AppDirectories.h"
 #include "Services/CurlTransport.h"
@@ -105,7 +104,7 @@ ImageDataCache::Bytes ImageDataCache::load(const Url& url) const {
     const auto file = directory_ ? std::optional(*directory_ / key(url)) : std::nullopt;
     // Only files of at most maxBytes are ours; anything larger is fetched again and replaced.
     if (file)
-        if (auto stored = CappedFile::read(*file, maxBytes))
+        if (auto stored = AtomicFile::read(*file, maxBytes))
             return std::make_shared<const std::string>(std::move(*stored));
     auto fetched = fetch(url);
     if (fetched && file) {

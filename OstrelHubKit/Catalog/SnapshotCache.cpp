@@ -1,6 +1,5 @@
 #include "Catalog/SnapshotCache.h"
 
-#include "Catalog/CappedFile.h"
 #include "Install/AppDirectories.h"
 #include "Util/AtomicFile.h"
 #include "Util/Log.h"
@@ -37,7 +36,7 @@ void SnapshotCache::write(const std::string& key, const nlohmann::json& document
 }
 
 std::optional<std::string> SnapshotCache::read(const std::string& key) const {
-    return CappedFile::read(file(key), maxFileBytes);
+    return AtomicFile::read(file(key), maxFileBytes);
 }
 
 void SnapshotCache::remove(const std::string& key) const noexcept {

@@ -91,9 +91,9 @@ struct RemoveOnExit {
 };
 
 std::optional<std::string> installLocationOf(const fs::path& component) {
-    const auto text = AtomicFile::read(component / "PackageInfo");
+    const auto text = AtomicFile::read(component / "PackageInfo", maxPackageInfoBytes);
     PackageInfoReader reader;
-    if (!text || text->size() > maxPackageInfoBytes || !reader.parse(*text))
+    if (!text || !reader.parse(*text))
         return std::nullopt;
     return reader.installLocation();
 }
@@ -291,8 +291,8 @@ std::vector<fs::path> Extractor::componentDirectories(const fs::path& root) {
 }
 
 int64_t Extractor::installKBytes(const fs::path& packageInfo) {
-    const auto text = AtomicFile::read(packageInfo);
-    if (!text || text->size() > maxPackageInfoBytes)
+    const auto text = AtomicFile::read(packageInfo, maxPackageInfoBytes);
+    if (!text)
         return 0;
     static const std::regex declared(R"re(installKBytes="(\d+)")re");
     return firstNumber(*text, declared).value_or(0);

@@ -69,8 +69,8 @@ bool HubFolderSwap::isHubBuild(const fs::path& folder) {
 std::optional<std::string> HubFolderSwap::versionOf(const fs::path& folder) {
     if (!fs::is_regular_file(fs::symlink_status(folder / versionFile)))
         return std::nullopt;
-    const auto text = AtomicFile::read(folder / versionFile);
-    if (!text || text->size() > maxVersionBytes)
+    const auto text = AtomicFile::read(folder / versionFile, maxVersionBytes);
+    if (!text)
         return std::nullopt;
     std::string version(Text::trimmedAscii(*text));
     if (version.empty())
@@ -167,8 +167,8 @@ void HubFolderSwap::write(const Journal& journal) const {
 }
 
 std::optional<HubFolderSwap::Journal> HubFolderSwap::read() const {
-    const auto text = AtomicFile::read(journal());
-    if (!text || text->size() > maxJournalBytes)
+    const auto text = AtomicFile::read(journal(), maxJournalBytes);
+    if (!text)
         return std::nullopt;
     try {
         const auto document = json::parse(*text);

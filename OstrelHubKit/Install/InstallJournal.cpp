@@ -98,7 +98,7 @@ std::vector<std::pair<fs::path, std::optional<InstallJournal>>> JournalFolder::a
         if (path.extension() != ".json" || path.filename().string().starts_with("."))
             continue;
         std::optional<InstallJournal> journal;
-        if (const auto text = AtomicFile::read(path)) {
+        if (const auto text = AtomicFile::read(path, JournalFolder::maxFileBytes)) {
             try {
                 journal = decodeJournal(nlohmann::json::parse(*text));
             } catch (const std::exception&) {

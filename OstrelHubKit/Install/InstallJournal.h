@@ -4,6 +4,7 @@
 #include "Install/InstalledItem.h"
 #include "Util/FileIdentity.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -45,6 +46,9 @@ struct InstallJournal {
 // atomically and flushed with their folder, so a journal on disk is always whole.
 class JournalFolder {
 public:
+    // One journal, read whole; a release with thousands of bundles stays well below it.
+    static constexpr std::size_t maxFileBytes = std::size_t{4} * 1024 * 1024;
+
     explicit JournalFolder(std::filesystem::path supportFolder);
 
     void write(const InstallJournal& journal) const;

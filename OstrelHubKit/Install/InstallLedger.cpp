@@ -11,10 +11,11 @@
 namespace ostrel {
 namespace {
 
-// Decodes the whole file as T, or nothing when it is missing or malformed.
+// Decodes the whole file as T, or nothing when it is missing, malformed or larger than the ledger
+// ever grows.
 template <typename T>
 std::optional<T> decodeFile(const std::filesystem::path& file) {
-    const auto text = AtomicFile::read(file);
+    const auto text = AtomicFile::read(file, InstallLedger::maxFileBytes);
     if (!text)
         return std::nullopt;
     try {

@@ -3,6 +3,7 @@
 #include "Install/Checkpoint.h"
 #include "Install/InstallRecord.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -24,6 +25,9 @@ namespace ostrel {
 // count as empty and are never reported.
 class InstallLedger {
 public:
+    // Either file, read whole; thousands of records fit many times over.
+    static constexpr std::size_t maxFileBytes = std::size_t{16} * 1024 * 1024;
+
     explicit InstallLedger(const std::filesystem::path& directory);
     // The ledger in the hub's support folder.
     static InstallLedger standard();

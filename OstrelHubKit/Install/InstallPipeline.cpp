@@ -4,6 +4,7 @@
 #include "Install/DownloadError.h"
 #include "Install/InstallError.h"
 #include "Install/InstallRecovery.h"
+#include "Install/ResumeData.h"
 #include "Util/AtomicFile.h"
 #include "Util/Log.h"
 #include "Util/PathSafety.h"
@@ -210,7 +211,7 @@ InstallRecord InstallPipeline::run(const InstallRequest& request, const std::opt
         // What a paused attempt left: its resume data is in the work folder when none is given.
         std::optional<std::string> resume = resumeData;
         if (!resume)
-            resume = AtomicFile::read(work / InstallRecovery::resumeDataName);
+            resume = AtomicFile::read(work / InstallRecovery::resumeDataName, ResumeData::maxBytes);
         const CheckedRelease checked = fetchAndVerify(request, work, resume, stage, stop);
         return placeAndRecord(request, checked, stage);
     });

@@ -9,7 +9,6 @@ namespace {
 
 // Bumped whenever the form changes; data of another form is not trusted.
 constexpr int resumeFormat = 1;
-constexpr size_t maxResumeDataBytes = 16 * 1024;
 
 } // namespace
 
@@ -20,7 +19,7 @@ std::string ResumeData::encode() const {
 }
 
 std::optional<ResumeData> ResumeData::decode(std::string_view text, const std::filesystem::path& folder) {
-    if (text.size() > maxResumeDataBytes)
+    if (text.size() > maxBytes)
         return std::nullopt;
     try {
         const auto json = nlohmann::json::parse(text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -13,6 +14,9 @@ namespace ostrel {
 // it holds, and the server's validator and total, so that bytes of two
 // different files are never joined. We write and read it ourselves.
 struct ResumeData {
+    // Far more than any we write; larger data is not ours.
+    static constexpr std::size_t maxBytes = 16 * 1024;
+
     std::string url;
     std::string partialName; // a file name in the destination's folder
     int64_t received = 0;

@@ -119,8 +119,8 @@ fs::path infoFileOf(const fs::path& trashed) {
 
 // The original path an info file records, or nothing when it names none.
 std::optional<fs::path> recordedPath(const fs::path& info) {
-    const auto text = AtomicFile::read(info);
-    if (!text || text->size() > 64 * 1024)
+    const auto text = AtomicFile::read(info, 64 * 1024);
+    if (!text)
         return std::nullopt;
     const std::string key = "\nPath=";
     const auto start = text->find(key);

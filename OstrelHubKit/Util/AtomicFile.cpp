@@ -2,7 +2,9 @@
 
 #include "Util/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -87,21 +89,30 @@ bool isTemporaryOf(const fs::path& candidate, const fs::path& file) {
            name.starts_with(prefix);
 }
 
-std::optional<std::string> read(const fs::path& file) {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd)
+std::optional<std::string> read(const fs::path& file, std::size_t maxBytes) {
+    // Without blocking: a named pipe in a file's place would otherwise hold the reader until
+    // someone writes to it. Regular files ignore the flag.
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uintmax_t>(info.st_size) > maxBytes)
         return std::nullopt;
     std::string content;
+    content.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        // Asking for one byte past the cap tells a file that grew while it was read.
+        const std::size_t want = std::min(sizeof buffer, maxBytes - content.size() + 1);
+        const ssize_t n = ::read(fd.get(), buffer, want);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return std::nullopt;
         if (n == 0)
             return content;
-        content.append(buffer, static_cast<size_t>(n));
+        content.append(buffer, static_cast<std::size_t>(n));
+        if (content.size() > maxBytes)
+            return std::nullopt;
     }
 }
 

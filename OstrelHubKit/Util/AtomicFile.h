@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -29,7 +30,9 @@ void syncFolder(const std::filesystem::path& folder);
 // Whether a name is one of write()'s temporary files for `file`.
 bool isTemporaryOf(const std::filesystem::path& candidate, const std::filesystem::path& file);
 
-// The whole content of a file, or nothing when it cannot be read.
-std::optional<std::string> read(const std::filesystem::path& file);
+// The whole content of a regular file, or nothing when it cannot be read, is anything but a
+// regular file (a folder, a pipe, a device), or holds more than `maxBytes`. The size is judged
+// before anything is read, and a file that grows past the cap meanwhile is refused as well.
+std::optional<std::string> read(const std::filesystem::path& file, std::size_t maxBytes);
 
 } // namespace ostrel::AtomicFile

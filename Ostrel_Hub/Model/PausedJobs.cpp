@@ -1,7 +1,6 @@
 #include "Model/PausedJobs.h"
 
 #include "Catalog/BoundedJson.h"
-#include "Catalog/CappedFile.h"
 #include "Services/JsonReader.h"
 #include "Util/AtomicFile.h"
 #include "Util/Log.h"
@@ -92,7 +91,7 @@ std::vector<PausedJob> decode(std::string_view text) {
 }
 
 std::vector<PausedJob> read(const std::filesystem::path& file) {
-    const auto text = CappedFile::read(file, maxFileBytes);
+    const auto text = AtomicFile::read(file, maxFileBytes);
     return text ? decode(*text) : std::vector<PausedJob>{};
 }
 

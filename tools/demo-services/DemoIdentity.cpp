@@ -45,7 +45,7 @@ DemoIdentity::DemoIdentity(const DemoCatalogue& catalogue, const DemoStore& stor
 
 // A file that is missing or unreadable starts the service with no one signed in.
 void DemoIdentity::load() {
-    const auto saved = json::parse(AtomicFile::read(sessionsFile_).value_or(""), nullptr, false);
+    const auto saved = json::parse(AtomicFile::read(sessionsFile_, 16 * 1024 * 1024).value_or(""), nullptr, false);
     if (!saved.is_object())
         return;
     try {

@@ -59,8 +59,9 @@ fixtures::TlsChain authority(const fs::path& folder, const DemoHosts& hosts, con
                                   "",
                                   ""};
     const auto stamp = folder / "hosts.txt";
-    if (AtomicFile::read(stamp) == joined(hosts.all()) && fs::exists(kept.root) && fs::exists(kept.intermediate) &&
-        fs::exists(kept.leafKey) && fs::exists(kept.serverChain) && validForADay(kept.leaf)) {
+    if (AtomicFile::read(stamp, 64 * 1024) == joined(hosts.all()) && fs::exists(kept.root) &&
+        fs::exists(kept.intermediate) && fs::exists(kept.leafKey) && fs::exists(kept.serverChain) &&
+        validForADay(kept.leaf)) {
         auto chain = kept;
         chain.rootPin = fixtures::spkiPinOfPem(kept.root);
         chain.intermediatePin = fixtures::spkiPinOfPem(kept.intermediate);

@@ -14,7 +14,8 @@ std::string ImageShelf::get(const std::string& name, const std::function<std::st
             return found->second;
     }
     const auto file = folder_ / name;
-    auto picture = AtomicFile::read(file);
+    // A damaged or foreign file is drawn again.
+    auto picture = AtomicFile::read(file, 32 * 1024 * 1024);
     if (!picture || picture->empty()) {
         // Drawn outside the lock: two first requests for one picture may both draw it, which is harmless.
         picture = draw();

@@ -46,7 +46,7 @@ fixtures::ApplePki keptPki(const fs::path& folder, const DemoLog& log) {
 }
 
 std::string text(const fs::path& file) {
-    return AtomicFile::read(file).value_or("");
+    return AtomicFile::read(file, 1024 * 1024).value_or("");
 }
 
 // Where the installer puts each kind of bundle.

@@ -22,7 +22,8 @@ int64_t seconds(TokenSigner::Clock::time_point time) {
 
 } // namespace
 
-TokenSigner::TokenSigner(const std::filesystem::path& keyFile) : key_(AtomicFile::read(keyFile).value_or("")) {
+TokenSigner::TokenSigner(const std::filesystem::path& keyFile)
+    : key_(AtomicFile::read(keyFile, 64 * 1024).value_or("")) {
     if (key_.size() == keySize)
         return;
     key_.assign(keySize, '\0');

@@ -1,6 +1,5 @@
 // Snapshots of the store and the extras as real files in a temporary folder.
 #include "Catalog/BoundedJson.h"
-#include "Catalog/CappedFile.h"
 #include "Catalog/CatalogExtras.h"
 #include "Catalog/SnapshotCache.h"
 #include "Services/Storefront.h"
@@ -9,8 +8,6 @@
 #include <cstdlib>
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 namespace ostrel {
 namespace {
@@ -101,20 +98,6 @@ TEST(SnapshotCache, AFileThatDoesNotDecodeIsAbsent) {
 
     fs::create_directory(dir / "folder.json");
     EXPECT_EQ(cache.load<Storefront>("folder"), std::nullopt);
-}
-
-TEST(CappedFile, ReadsOnlyRegularFilesUpToTheCap) {
-    test::TempDir dir;
-    test::writeFile(dir / "ten", "0123456789");
-    EXPECT_EQ(CappedFile::read(dir / "ten", 10), "0123456789");
-    EXPECT_EQ(CappedFile::read(dir / "ten", 9), std::nullopt);
-    test::writeFile(dir / "empty", "");
-    EXPECT_EQ(CappedFile::read(dir / "empty", 0), "");
-    EXPECT_EQ(CappedFile::read(dir / "missing", 10), std::nullopt);
-    EXPECT_EQ(CappedFile::read(dir.path(), 10), std::nullopt);
-    // A pipe would block a plain read until someone writes to it.
-    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-    EXPECT_EQ(CappedFile::read(dir / "pipe", 10), std::nullopt);
 }
 
 TEST(SnapshotCache, FilesAreReadOnlyUpToTheirLimits) {
