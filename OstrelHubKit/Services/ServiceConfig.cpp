@@ -1,11 +1,10 @@
 #include "Services/ServiceConfig.h"
 
 #include "Services/JsonReader.h"
+#include "Util/AtomicFile.h"
 #include "Util/Text.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 namespace ostrel {
 
@@ -107,14 +106,14 @@ ServiceConfig ServiceConfig::fromJson(std::string_view text) {
 }
 
 ServiceConfig ServiceConfig::load(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in)
-        throw ServiceConfigError(" in " + file.string(), "the file cannot be read");
+    const auto text = AtomicFile::read(file, maxFileBytes);
+    if (!text)
+        throw ServiceConfigError(" in " + file.string(),
+                                 "the file cannot be read, is not a regular file or is larger than " +
+                                     std::to_string(maxFileBytes) + " bytes");
     ServiceConfig config;
     try {
-        config = fromJson(text.str());
+        config = fromJson(*text);
     } catch (const ServiceConfigError& e) {
         throw ServiceConfigError(" in " + file.string(), e.detail());
     }

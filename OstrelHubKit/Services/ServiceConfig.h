@@ -4,6 +4,7 @@
 #include "Services/PinnedTrust.h"
 #include "Util/Error.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -39,6 +40,9 @@ struct ServiceConfig {
     std::optional<std::string> hubUpdateFeed = std::nullopt;
 
     static const ServiceConfig& production();
+    // A few kilobytes at most; the cap keeps a wrong path from being read whole.
+    static constexpr std::size_t maxFileBytes = 1024 * 1024;
+
     // Throws ServiceConfigError.
     static ServiceConfig load(const std::filesystem::path& file);
     static ServiceConfig fromJson(std::string_view json);

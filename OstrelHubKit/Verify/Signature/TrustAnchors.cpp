@@ -1,5 +1,6 @@
 #include "Verify/Signature/TrustAnchors.h"
 
+#include "Util/AtomicFile.h"
 #include "Verify/Signature/AppleRootCertificates.h"
 
 #include <algorithm>
@@ -10,7 +11,10 @@
 namespace ostrel::signature {
 
 std::optional<TrustAnchors> TrustAnchors::fromPemFile(const std::filesystem::path& file) {
-    BioPtr bio(BIO_new_file(file.c_str(), "r"));
+    const auto text = AtomicFile::read(file, maxPemFileBytes);
+    if (!text)
+        return std::nullopt;
+    BioPtr bio(BIO_new_mem_buf(text->data(), static_cast<int>(text->size())));
     if (!bio)
         return std::nullopt;
     std::vector<Certificate> roots;

@@ -64,6 +64,28 @@ TEST(ServiceConfig, RefusesFilesItCannotUse) {
     EXPECT_EQ(bad("{not json"), "Not valid JSON at byte 3.");
     EXPECT_NE(bad(demoJson()).find("no CA bundle at " + (dir / "demo-ca.pem").string()), std::string::npos);
     EXPECT_THROW(ServiceConfig::load(dir / "missing.json"), ServiceConfigError);
+    EXPECT_NE(bad("").find("Not valid JSON"), std::string::npos);
+}
+
+TEST(ServiceConfig, AFileIsReadUpToItsCap) {
+    test::TempDir dir;
+    test::writeFile(dir / "demo-ca.pem", "");
+    // White space after the object is still valid JSON; it counts towards the cap all the same.
+    auto padded = demoJson();
+    padded.resize(ServiceConfig::maxFileBytes, ' ');
+    test::writeFile(dir / "services.json", padded);
+    EXPECT_EQ(ServiceConfig::load(dir / "services.json").storeApiHost, "store.demo.test");
+    padded += ' ';
+    test::writeFile(dir / "services.json", padded);
+    try {
+        ServiceConfig::load(dir / "services.json");
+        ADD_FAILURE() << "a file past the cap loaded";
+    } catch (const ServiceConfigError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "The service configuration in " + (dir / "services.json").string() + " could not be used.");
+        EXPECT_NE(e.detail().find("larger than 1048576 bytes"), std::string::npos) << e.detail();
+    }
+    EXPECT_THROW(ServiceConfig::load("/dev/zero"), ServiceConfigError);
 }
 
 } // namespace

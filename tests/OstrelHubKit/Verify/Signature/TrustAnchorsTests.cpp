@@ -8,11 +8,11 @@
 #include "Verify/SignaturePolicy.h"
 #include "Verify/VerificationFailure.h"
 
-#include <openssl/pem.h>
-
 #include <fstream>
 
 #include <gtest/gtest.h>
+
+#include <openssl/pem.h>
 
 namespace ostrel::test {
 namespace {
@@ -52,6 +52,26 @@ TEST(TrustAnchors, APemFileGivesEveryCertificateInItOrNothing) {
     std::ofstream(dir / "empty.pem") << "no certificate here\n";
     EXPECT_FALSE(signature::TrustAnchors::fromPemFile(dir / "empty.pem").has_value());
     EXPECT_FALSE(signature::TrustAnchors::fromPemFile(dir / "missing.pem").has_value());
+    EXPECT_FALSE(signature::TrustAnchors::fromPemFile("/dev/zero").has_value());
+}
+
+TEST(TrustAnchors, APemFileIsReadUpToItsCap) {
+    TempDir dir;
+    const auto pem = dir / "roots.pem";
+    {
+        BioPtr out(BIO_new_file(pem.c_str(), "w"));
+        ASSERT_EQ(PEM_write_bio_X509(out.get(), signature::TrustAnchors::apple().certificates()[0].get()), 1);
+    }
+    // Text around the blocks is allowed; it counts towards the cap all the same.
+    const auto certificate = std::filesystem::file_size(pem);
+    const auto fillTo = [&](std::uintmax_t size) {
+        std::filesystem::resize_file(pem, certificate);
+        std::ofstream(pem, std::ios::app) << std::string(size - certificate - 1, ' ') << "\n";
+    };
+    fillTo(signature::TrustAnchors::maxPemFileBytes);
+    EXPECT_TRUE(signature::TrustAnchors::fromPemFile(pem).has_value());
+    fillTo(signature::TrustAnchors::maxPemFileBytes + 1);
+    EXPECT_FALSE(signature::TrustAnchors::fromPemFile(pem).has_value());
 }
 
 TEST(TrustAnchors, AppleSettingsCarryTheDeveloperIdAndTimeStampIntermediates) {
