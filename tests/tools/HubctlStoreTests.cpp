@@ -123,6 +123,13 @@ TEST_F(HubctlStore, SignsInListsInstallsUpdatesAndUninstallsThroughTheStore) {
     const auto wrong = hub.run({"signin", "--email", "demo@ostrel.test"}, "not-the-password\n");
     EXPECT_EQ(wrong.status, 1);
     EXPECT_EQ(wrong.said(), "That email and password did not match an Ostrel store account.");
+    // Standard input is read only as far as a password can go.
+    const std::string longest(4096, 'p');
+    EXPECT_EQ(hub.run({"signin", "demo@ostrel.test"}, longest + "\n").said(),
+              "That email and password did not match an Ostrel store account.");
+    const auto tooLong = hub.run({"signin", "demo@ostrel.test"}, longest + "p\n");
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_EQ(tooLong.said(), "The password is longer than 4096 bytes.");
     EXPECT_EQ(hub.run({"whoami"}).said(), "Sign in to continue.");
 
     hub.signIn();

@@ -4,6 +4,7 @@
 #include "Util/Error.h"
 
 #include <iostream>
+#include <string>
 
 #include <termios.h>
 #include <unistd.h>
@@ -33,6 +34,19 @@ private:
     bool active_;
 };
 
+// Far longer than any password; standard input may be a file of any size.
+constexpr std::size_t maxPasswordBytes = 4096;
+
+std::string firstLineOfInput() {
+    std::string line;
+    for (int c = std::cin.get(); c != std::char_traits<char>::eof() && c != '\n'; c = std::cin.get()) {
+        if (line.size() == maxPasswordBytes)
+            throw Error("The password is longer than " + std::to_string(maxPasswordBytes) + " bytes.");
+        line.push_back(static_cast<char>(c));
+    }
+    return line;
+}
+
 // Asked for on a terminal without echo; otherwise the first line of standard input, so scripts
 // can pipe it in and it never appears in the process list.
 std::string readPassword(Output io) {
@@ -40,10 +54,10 @@ std::string readPassword(Output io) {
     if (::isatty(STDIN_FILENO) == 1) {
         io.err << "Password: " << std::flush;
         const EchoOff quiet;
-        std::getline(std::cin, password);
+        password = firstLineOfInput();
         io.err << "\n";
     } else {
-        std::getline(std::cin, password);
+        password = firstLineOfInput();
     }
     if (password.empty())
         throw UsageError("No password was given.");
