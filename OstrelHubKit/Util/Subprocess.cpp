@@ -5,6 +5,7 @@
 #include "Util/UniqueFd.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -26,6 +27,10 @@ using Clock = std::chrono::steady_clock;
 constexpr auto pollPeriod = std::chrono::milliseconds(50);
 // How long a timed-out tool gets to honour the terminate request before it is killed.
 constexpr auto terminateGrace = std::chrono::milliseconds(20);
+
+std::string overflowDetail() {
+    return "printed more than " + std::to_string(maxOutputBytes) + " bytes";
+}
 
 [[noreturn]] void throwErrno(const char* what) {
     throw std::system_error(errno, std::generic_category(), what);
@@ -80,6 +85,8 @@ public:
 
     std::string takeOutput() { return std::move(outText_); }
     std::string takeError() { return std::move(errText_); }
+    // A stream passed maxOutputBytes; reading stopped there.
+    bool overflowed() const { return overflowed_; }
 
 private:
     void drain() {
@@ -96,6 +103,10 @@ private:
             for (size_t i = 0; i < 2; ++i) {
                 if (fds[i].fd >= 0 && fds[i].revents != 0 && !readSome(fds[i].fd, *sinks[i]))
                     fds[i].fd = -1;
+                if (sinks[i]->size() > maxOutputBytes) {
+                    overflowed_ = true;
+                    return;
+                }
             }
         }
     }
@@ -120,6 +131,7 @@ private:
     Pipe wake_;
     std::string outText_;
     std::string errText_;
+    std::atomic<bool> overflowed_{false};
     std::thread thread_;
 };
 
@@ -315,11 +327,18 @@ Result run(const std::string& tool, const std::vector<std::string>& arguments, d
 
     const auto deadline =
         Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
+    const auto endTool = [&] {
+        child.stop(SIGTERM, terminateGrace);
+        collector.abandon();
+    };
     while (!child.poll()) {
         const auto now = Clock::now();
+        if (collector.overflowed()) {
+            endTool();
+            throw ToolFailed(toolName(tool), overflowDetail());
+        }
         if (now > deadline || stop.stop_requested()) {
-            child.stop(SIGTERM, terminateGrace);
-            collector.abandon();
+            endTool();
             if (stop.stop_requested())
                 throw Cancelled();
             throw ToolFailed(toolName(tool), "timed out");
@@ -328,6 +347,8 @@ Result run(const std::string& tool, const std::vector<std::string>& arguments, d
             std::min<Clock::duration>(pollPeriod, deadline - now + std::chrono::milliseconds(1)));
     }
     collector.finish();
+    if (collector.overflowed())
+        throw ToolFailed(toolName(tool), overflowDetail());
     return {child.status(), collector.takeOutput(), Unicode::repairUtf8(collector.takeError())};
 }
 

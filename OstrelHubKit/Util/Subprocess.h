@@ -2,6 +2,7 @@
 
 #include "Util/Error.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <stop_token>
@@ -12,8 +13,11 @@ namespace ostrel {
 
 // The one way the Kit runs another program: an absolute path and its
 // arguments, never a shell; no input; a fixed environment of four entries; a
-// time limit; both output streams captured while the tool runs.
+// time limit; both output streams captured while the tool runs, each up to a cap.
 namespace Subprocess {
+
+// Per stream: room for the listing of an archive with a few hundred thousand entries.
+constexpr std::size_t maxOutputBytes = std::size_t{64} * 1024 * 1024;
 
 struct Result {
     int32_t status = 0;         // exit status, or the signal number for a tool ended by a signal
@@ -53,7 +57,8 @@ const std::map<std::string, std::string>& environment();
 using Environment = std::map<std::string, std::string>;
 
 // Runs the tool to its end and returns whatever its status. Throws
-// LaunchError, ToolFailed(name, "timed out") once the limit has passed, or
+// LaunchError, ToolFailed(name, "timed out") once the limit has passed,
+// ToolFailed(name, "printed more than … bytes") once a stream passes its cap, or
 // Cancelled once `stop` is requested; either way the tool and anything it
 // started are killed and reaped. A tool also dies with the thread that
 // started it, so a hub that is killed leaves no tool writing behind it.

@@ -80,6 +80,28 @@ TEST(Subprocess, DrainsLargeOutputOnBothStreamsWhileTheToolRuns) {
     EXPECT_EQ(result.standardError.find_first_not_of('e'), std::string::npos);
 }
 
+TEST(Subprocess, EachStreamIsReadUpToItsCapAndAToolThatGoesOnIsStopped) {
+    const auto cap = std::to_string(Subprocess::maxOutputBytes);
+    const auto atCap = sh("head -c " + cap + " /dev/zero");
+    EXPECT_EQ(atCap.status, 0);
+    EXPECT_EQ(atCap.standardOutput.size(), Subprocess::maxOutputBytes);
+    const auto refused = [](const std::string& tool, const std::vector<std::string>& arguments) {
+        try {
+            // Stopped for its output at once, a tool never reaches this limit.
+            Subprocess::run(tool, arguments, 10);
+        } catch (const Subprocess::ToolFailed& e) {
+            return e.detail();
+        }
+        return std::string("finished");
+    };
+    const auto detail = "printed more than " + cap + " bytes";
+    EXPECT_EQ(refused("/bin/sh", {"-c", "head -c $((" + cap + " + 1)) /dev/zero"}), detail);
+    // Tools that would print for ever, on either stream, end long before their time limit.
+    EXPECT_EQ(refused("/usr/bin/yes", {}), detail);
+    EXPECT_EQ(refused("/bin/sh", {"-c", "yes >&2"}), detail);
+    EXPECT_EQ(zombieChildren(), 0);
+}
+
 TEST(Subprocess, TimeOutFailsPromptlyAndLeavesNoProcess) {
     test::TempDir dir;
     const auto pidFile = dir / "pid";
