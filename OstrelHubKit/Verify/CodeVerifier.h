@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Verify/SignaturePolicy.h"
 #include "Verify/Signature/TrustSettings.h"
+#include "Verify/SignaturePolicy.h"
 #include "Verify/VerifiedCode.h"
 
 #include <filesystem>
