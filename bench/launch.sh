@@ -20,6 +20,9 @@ if [[ -z "$build" ]]; then
 fi
 
 state=$(mktemp -d -t ostrel-launch-bench-XXXXXX)
+# The hub's image cache and the renderers' shader caches go with the bench's own state, not into
+# the user's home; each program's first run below fills them.
+export XDG_CACHE_HOME="$state/cache"
 "$build/tools/demo-services/ostrel-demo-services" --state "$state/services" >"$state/services.log" 2>&1 &
 services=$!
 xvfb=""
